@@ -1,0 +1,10 @@
+// The one LAPACK routine used: the single-precision symmetric eigensolver,
+// reached through its Fortran symbol. The trailing arguments are the hidden
+// lengths of the two character arguments that the Fortran calling convention passes.
+#pragma once
+
+#include <cstddef>
+
+extern "C" void ssyev_(const char* jobz, const char* uplo, const int* n, float* a, const int* lda,
+                       float* w, float* work, const int* lwork, int* info, std::size_t jobz_len,
+                       std::size_t uplo_len);

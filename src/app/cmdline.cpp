@@ -1,0 +1,71 @@
+#include "app/cmdline.hpp"
+
+#include <string_view>
+
+#include "text/numtext.hpp"
+
+namespace gyro {
+namespace {
+
+std::string less_trailing_blanks(std::string_view arg) {
+  std::size_t end = arg.find_last_not_of(' ');
+  return std::string(arg.substr(0, end == std::string_view::npos ? 0 : end + 1));
+}
+
+// Names starting with a shell redirection character are refused outright.
+bool refused_name(std::string_view arg) {
+  return !arg.empty() && (arg[0] == '<' || arg[0] == '>' || arg[0] == '|');
+}
+
+}  // namespace
+
+CmdLine parse_command_line(int argc, const char* const* argv) {
+  CmdLine cl;
+  const int n = argc - 1;
+  if (n < 1) {
+    cl.stop = CmdLine::Stop::usage;
+    return cl;
+  }
+  int iarg = 1;
+  const std::string first = less_trailing_blanks(argv[1]);
+  if (argv[1][0] == '-') {
+    iarg = 2;
+    if (n < 3) {  // the count is tested before the flag text
+      cl.stop = CmdLine::Stop::usage;
+      return cl;
+    }
+    if (first == "-t") {
+      cl.tflag = 1;
+    } else if (first == "-r" || first == "-rt" || first == "-tr") {
+      cl.rflag = cl.tflag = 1;
+    } else {
+      cl.stop = CmdLine::Stop::flag_error;
+      return cl;
+    }
+  }
+  cl.pdbin = less_trailing_blanks(argv[iarg]);
+  cl.pdbin_refused = refused_name(argv[iarg]);
+  if (cl.tflag) {
+    cl.pdbout = less_trailing_blanks(argv[3]);
+    cl.pdbout_refused = refused_name(argv[3]);
+  }
+  return cl;
+}
+
+std::string name_field(const std::string& name) {
+  std::string f = name;
+  if (f.size() < 80) f.append(80 - f.size(), ' ');
+  return f;
+}
+
+std::string usage_text() {
+  return FreeLine().text("Usage: gyrolabium [-rt] pdb.in [pdb.out]").str();
+}
+
+std::string flag_error_text() { return FreeLine().text("Error: unknown input flag").str(); }
+
+std::string open_failure_text(const std::string& name) {
+  return "\n Error opening file: " + name_field(name) + "\n";
+}
+
+}  // namespace gyro

@@ -1,0 +1,30 @@
+// The command line: `gyrolabium [-rt] pdb.in [pdb.out]`, its modes and the
+// texts of the stops that come before any record is read.
+#pragma once
+
+#include <string>
+
+namespace gyro {
+
+struct CmdLine {
+  enum class Stop { none, usage, flag_error } stop = Stop::none;
+  int rflag = 0;  // rotate into the principal frame (and write the output file)
+  int tflag = 0;  // write the output file
+  std::string pdbin, pdbout;  // the arguments less their trailing blanks
+  bool pdbin_refused = false, pdbout_refused = false;  // begins with "<", ">" or "|"
+};
+
+// Modes and names from argv[1..argc-1]; with no flag pdbout stays empty.
+CmdLine parse_command_line(int argc, const char* const* argv);
+
+// A name as an 80-column field: blank-filled to 80, a longer name whole.
+std::string name_field(const std::string& name);
+
+// " Usage: ..." for standard error, with its line feed.
+std::string usage_text();
+// The unknown-flag line that precedes the usage text.
+std::string flag_error_text();
+// The open failure for standard output: an empty line, then the name field.
+std::string open_failure_text(const std::string& name);
+
+}  // namespace gyro

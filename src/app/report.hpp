@@ -1,0 +1,15 @@
+// The report on standard output: file names, counts, mass, centre of mass,
+// principal and relative moments, rotation matrix.
+#pragma once
+
+#include <string>
+
+#include "app/run.hpp"
+
+namespace gyro {
+
+// All report lines with their line feeds. Relative moments are computed here,
+// each moment divided by the largest.
+std::string report_text(const RunContext& ctx);
+
+}  // namespace gyro

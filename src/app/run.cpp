@@ -1,0 +1,130 @@
+#include "app/run.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "analysis/rigid.hpp"
+#include "app/cmdline.hpp"
+#include "app/report.hpp"
+#include "structure/reader.hpp"
+#include "structure/writer.hpp"
+#include "text/numtext.hpp"
+#include "text/records.hpp"
+
+namespace gyro {
+namespace {
+
+// An existing file that can be read as text: a directory is refused here.
+int open_input(const std::string& name) {
+  int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st {};
+  if (fd >= 0 && (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
+    ::close(fd);
+    fd = -1;
+  }
+  return fd;
+}
+
+// A new file: an existing file or link of that name is never opened, followed
+// or truncated.
+int create_output(const std::string& name) {
+  return ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+}
+
+std::string unfit_text(const std::string& name, long unfit) {
+  return "gyrolabium: " + name + ": " + std::to_string(unfit) +
+         (unfit == 1 ? " coordinate value does" : " coordinate values do") +
+         " not fit the 8-column fields\n";
+}
+
+int write_phase(RunContext& ctx, std::string_view input, Sink& err, Sink& pdbout) {
+  const Frame frame{ctx.xcen, ctx.ycen, ctx.zcen, ctx.rflag == 1, ctx.pvec};
+  const WriteResult res = write_structure(input, ctx.atoms, frame, pdbout);
+  const bool closed = pdbout.close();
+  if (res.fault) {
+    err.put(pass_fault_text(ctx.pdbin, res.fault));
+    return exit_failure;
+  }
+  if (!closed) {
+    err.put(file_error_text(ctx.pdbout, pdbout.error()));
+    return exit_failure;
+  }
+  if (res.unfit > 0) {
+    err.put(unfit_text(ctx.pdbout, res.unfit));
+    return exit_failure;
+  }
+  return exit_ok;
+}
+
+}  // namespace
+
+int run_phases(RunContext& ctx, std::string_view input, Sink& out, Sink& err, Sink* pdbout) {
+  AtomTable& t = ctx.atoms;
+  if (PassFault fault = read_atoms(input, t, err)) {
+    err.put(pass_fault_text(ctx.pdbin, fault));
+    return exit_failure;
+  }
+  cenmas(t.natom, t.atmass.data(), t.atcrd.data(), ctx.xcen, ctx.ycen, ctx.zcen, ctx.mtot);
+  trans(t.natom, t.atcrd.data(), ctx.xcen, ctx.ycen, ctx.zcen);
+  if (int ierr = inertia(t.natom, t.atmass.data(), t.atcrd.data(), ctx.pmom, ctx.pvec)) {
+    out.put(FreeLine().text("error ").num(ierr).str());
+    return exit_failure;
+  }
+  if (ctx.rflag) rotate(t.natom, t.atcrd.data(), ctx.pvec);
+  out.put(report_text(ctx));
+  if (!out.flush()) {
+    err.put(file_error_text(out.name(), out.error()));
+    return exit_failure;
+  }
+  return pdbout ? write_phase(ctx, input, err, *pdbout) : exit_ok;
+}
+
+int run(int argc, const char* const* argv, Sink& out, Sink& err) {
+  const CmdLine cl = parse_command_line(argc, argv);
+  if (cl.stop == CmdLine::Stop::flag_error) err.put(flag_error_text());
+  if (cl.stop != CmdLine::Stop::none || cl.pdbin_refused) {
+    err.put(usage_text());
+    return exit_usage;
+  }
+  const int in = open_input(cl.pdbin);
+  if (in < 0) {
+    out.put(open_failure_text(cl.pdbin));
+    return exit_failure;
+  }
+  std::unique_ptr<Sink> pdbout;
+  if (cl.tflag) {
+    if (cl.pdbout_refused) {
+      ::close(in);
+      err.put(usage_text());
+      return exit_usage;
+    }
+    const int fd = create_output(cl.pdbout);
+    if (fd < 0) {
+      ::close(in);
+      out.put(open_failure_text(cl.pdbout));
+      return exit_failure;
+    }
+    pdbout = std::make_unique<Sink>(fd, cl.pdbout);
+  }
+  FileBytes input;
+  const int rerr = input.read_all(in);
+  ::close(in);
+  if (rerr != 0) {
+    err.put(file_error_text(cl.pdbin, rerr));
+    if (pdbout) pdbout->close();
+    return exit_failure;
+  }
+  auto ctx = std::make_unique<RunContext>();
+  ctx->rflag = cl.rflag;
+  ctx->tflag = cl.tflag;
+  ctx->pdbin = cl.pdbin;
+  ctx->pdbout = cl.pdbout;
+  const int status = run_phases(*ctx, input.view(), out, err, pdbout.get());
+  if (pdbout) pdbout->close();
+  return status;
+}
+
+}  // namespace gyro

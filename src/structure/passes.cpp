@@ -1,0 +1,20 @@
+#include "structure/passes.hpp"
+
+#include "structure/atoms.hpp"
+
+namespace gyro {
+
+PassFault field_fault(const char* line, long lineno, int col, int width) {
+  return {PassFault::Kind::bad_field, lineno, col, width,
+          std::string(line + col - 1, static_cast<std::size_t>(width))};
+}
+
+std::string pass_fault_text(const std::string& pdbin, const PassFault& f) {
+  std::string at = "gyrolabium: " + pdbin + ": line " + std::to_string(f.lineno);
+  if (f.kind == PassFault::Kind::full)
+    return at + ": more than " + std::to_string(maxatom) + " atoms\n";
+  return at + ", columns " + std::to_string(f.col) + "-" + std::to_string(f.col + f.width - 1) +
+         ": cannot read \"" + f.text + "\" as a number\n";
+}
+
+}  // namespace gyro

@@ -1,0 +1,22 @@
+// Where a pass over the input stopped early, for the caller to report.
+#pragma once
+
+#include <string>
+
+namespace gyro {
+
+struct PassFault {
+  enum class Kind { none, bad_field, full } kind = Kind::none;
+  long lineno = 0;      // 1-based line of the record
+  int col = 0, width = 0;  // bad_field: the field's columns
+  std::string text;     // bad_field: the field's text as read
+  explicit operator bool() const { return kind != Kind::none; }
+};
+
+// A field of `line` (1-based columns) that did not convert.
+PassFault field_fault(const char* line, long lineno, int col, int width);
+
+// The diagnostic for a fault, naming the input file, with its line feed.
+std::string pass_fault_text(const std::string& pdbin, const PassFault& f);
+
+}  // namespace gyro

@@ -1,0 +1,34 @@
+// The second pass: a record-for-record copy of the input, every record 80
+// bytes, with the coordinates of the atom records moved into the new frame.
+// Columns written in an atom record: 31-38 x, 39-46 y, 47-54 z (8 columns,
+// 3 decimals); every other byte is the input's.
+#pragma once
+
+#include <string_view>
+
+#include "structure/atoms.hpp"
+#include "structure/passes.hpp"
+#include "text/sink.hpp"
+
+namespace gyro {
+
+// The frame the atoms were moved into: the centre subtracted, then pvec applied
+// when rotated.
+struct Frame {
+  float xcen = 0, ycen = 0, zcen = 0;
+  bool rotated = false;
+  const float* pvec = nullptr;
+};
+
+struct WriteResult {
+  PassFault fault;
+  long unfit = 0;  // coordinate values written as asterisks, NaN or Inf
+};
+
+// The k-th accepted atom record takes the table's atom k; an atom record whose
+// name gave no mass is moved by the same frame. With no accepted atoms there is
+// no frame and every record is copied as read.
+WriteResult write_structure(std::string_view input, const AtomTable& t, const Frame& frame,
+                            Sink& out);
+
+}  // namespace gyro

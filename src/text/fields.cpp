@@ -1,0 +1,126 @@
+#include "text/fields.hpp"
+
+#include <charconv>
+#include <cstddef>
+#include <limits>
+
+namespace gyro {
+namespace {
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Copies the non-blank bytes of a field into buf; returns their count.
+std::size_t squeeze(std::string_view field, char* buf) {
+  std::size_t n = 0;
+  for (char c : field)
+    if (c != ' ') buf[n++] = c;
+  return n;
+}
+
+constexpr float pow10f[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                            1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
+// The float nearest to digits·10^e10, digits being a string of decimal digits.
+// Exact through every path: small mantissas and powers of ten are exact floats,
+// so one correctly rounded division or product gives the nearest float; anything
+// else goes to the correctly rounding library conversion.
+std::optional<float> nearest_float(std::string_view digits, long e10) {
+  while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
+  if (digits.size() <= 8) {
+    std::uint32_t m = 0;
+    for (char c : digits) m = m * 10 + static_cast<std::uint32_t>(c - '0');
+    if (m == 0) return 0.0f;
+    if (m <= (1u << 24)) {
+      float fm = static_cast<float>(m);
+      if (e10 <= 0 && e10 >= -10) return fm / pow10f[-e10];
+      if (e10 > 0 && e10 <= 10) return fm * pow10f[e10];
+    }
+  }
+  char text[128];
+  std::size_t n = digits.size();
+  for (std::size_t i = 0; i < n; ++i) text[i] = digits[i];
+  text[n++] = 'e';
+  auto [end, ec] = std::to_chars(text + n, text + sizeof text, e10);
+  float value = 0.0f;
+  auto res = std::from_chars(text, end, value);
+  if (res.ec == std::errc::result_out_of_range) {
+    // Beyond the range: too large fails, too small rounds to zero.
+    if (e10 + static_cast<long>(digits.size()) <= 0) return 0.0f;
+    return std::nullopt;
+  }
+  if (res.ec != std::errc() || res.ptr != end) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+std::optional<std::int32_t> int_field(std::string_view field) {
+  char buf[reclen + 1];
+  if (field.size() > reclen) return std::nullopt;
+  std::size_t n = squeeze(field, buf);
+  if (n == 0) return 0;
+  std::size_t i = 0;
+  bool neg = false;
+  if (buf[0] == '+' || buf[0] == '-') {
+    neg = buf[0] == '-';
+    i = 1;
+  }
+  if (i == n) return std::nullopt;
+  std::int64_t v = 0;
+  for (; i < n; ++i) {
+    if (!is_digit(buf[i])) return std::nullopt;
+    v = v * 10 + (buf[i] - '0');
+    if (v > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1) return std::nullopt;
+  }
+  if (neg) v = -v;
+  if (v > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+  return static_cast<std::int32_t>(v);
+}
+
+std::optional<float> real_field(std::string_view field, int decimals) {
+  char buf[reclen + 1];
+  if (field.size() > reclen) return std::nullopt;
+  std::size_t n = squeeze(field, buf);
+  if (n == 0) return 0.0f;
+
+  std::size_t i = 0;
+  bool neg = false;
+  if (buf[i] == '+' || buf[i] == '-') neg = buf[i++] == '-';
+
+  // Mantissa: digits with at most one point; the digits are gathered without it.
+  char digits[reclen + 1];
+  std::size_t ndig = 0;
+  long frac = -1;  // digits after the point, -1 while no point was seen
+  for (; i < n; ++i) {
+    if (is_digit(buf[i])) {
+      digits[ndig++] = buf[i];
+      if (frac >= 0) ++frac;
+    } else if (buf[i] == '.' && frac < 0) {
+      frac = 0;
+    } else {
+      break;
+    }
+  }
+  if (ndig == 0) return std::nullopt;
+
+  long exp = 0;
+  if (i < n) {
+    char c = buf[i];
+    if (c == 'E' || c == 'e' || c == 'D' || c == 'd') ++i;
+    else if (c != '+' && c != '-') return std::nullopt;
+    bool eneg = false;
+    if (i < n && (buf[i] == '+' || buf[i] == '-')) eneg = buf[i++] == '-';
+    if (i == n) return std::nullopt;
+    for (; i < n; ++i) {
+      if (!is_digit(buf[i])) return std::nullopt;
+      if (exp < 100000) exp = exp * 10 + (buf[i] - '0');  // far beyond any float
+    }
+    if (eneg) exp = -exp;
+  }
+  long e10 = exp - (frac >= 0 ? frac : decimals);
+  auto value = nearest_float(std::string_view(digits, ndig), e10);
+  if (value && neg) return -*value;
+  return value;
+}
+
+}  // namespace gyro

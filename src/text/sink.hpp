@@ -1,0 +1,43 @@
+// Buffered output to a file descriptor, written in large blocks. The first
+// write error is kept (later writes are dropped) so the caller can report it
+// once, naming the file. A sink without a descriptor keeps all it is given.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace gyro {
+
+class Sink {
+ public:
+  Sink(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
+  Sink(const Sink&) = delete;
+  Sink& operator=(const Sink&) = delete;
+
+  void put(std::string_view s);
+  // Room for n bytes at the end of the buffer; commit(n) keeps what was written.
+  char* claim(std::size_t n);
+  void commit(std::size_t n) { used_ += n; }
+  // Writes out everything buffered; false once any write has failed.
+  bool flush();
+  // Flushes and closes the descriptor; false when either failed.
+  bool close();
+
+  int error() const { return error_; }  // errno of the first failure, or 0
+  const std::string& name() const { return name_; }
+  std::string_view held() const { return {buf_.data(), used_}; }  // memory sinks
+
+ private:
+  void spill();
+
+  int fd_;
+  std::string name_;
+  std::string buf_;
+  std::size_t used_ = 0;
+  int error_ = 0;
+};
+
+// "gyrolabium: NAME: REASON" from an errno, with its line feed.
+std::string file_error_text(const std::string& name, int err);
+
+}  // namespace gyro
