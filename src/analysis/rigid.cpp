@@ -3,6 +3,7 @@
 #include <cmath>
 #include <utility>
 
+
 #include "analysis/lapack.hpp"
 
 namespace gyro {
@@ -46,6 +47,18 @@ void make_right_handed(float pvec[9]) {
     for (int j = 1; j <= 3; ++j) at(pvec, 1, j) = -at(pvec, 1, j);
 }
 
+// The solver cannot diagonalise a tensor whose sums left the float range: it
+// would return infinite or NaN moments as if it had succeeded.
+bool tensor_is_finite(float pvec[9]) {
+  for (int j = 1; j <= 3; ++j)
+    for (int i = 1; i <= j; ++i)
+      if (!std::isfinite(at(pvec, i, j))) return false;
+  return true;
+}
+
+// The solver's status for an illegal value in its 4th argument, the matrix.
+constexpr int illegal_matrix = -4;
+
 }  // namespace
 
 void cenmas(int natom, const float* atmass, const float* atcrd, float& xcen, float& ycen,
@@ -81,6 +94,7 @@ int inertia(int natom, const float* atmass, const float* atcrd, float pmom[3], f
       for (int k = j + 1; k <= 3; ++k) at(pvec, j, k) = at(pvec, j, k) - (m * xj) * x[k - 1];
     }
   }
+  if (!tensor_is_finite(pvec)) return illegal_matrix;
   const int n = 3, lda = 3, lwork = 27;
   float work[27];
   int ierr = 0;

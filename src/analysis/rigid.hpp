@@ -15,7 +15,8 @@ void trans(int natom, float* atcrd, float xcen, float ycen, float zcen);
 
 // Principal moments (largest first) and the proper rotation whose rows are the
 // principal axes, from the translated coordinates. Returns the solver's status:
-// 0 on success; otherwise pmom and pvec hold whatever the solver left.
+// 0 on success; -4 (the solver's code for an illegal matrix) when the tensor's
+// sums overflowed; otherwise pmom and pvec hold whatever the solver left.
 int inertia(int natom, const float* atmass, const float* atcrd, float pmom[3], float pvec[9]);
 
 // Replaces atoms 1..natom by their images pvec·(x, y, z) (in place).

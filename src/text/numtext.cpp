@@ -19,20 +19,19 @@ std::size_t magnitude_text(char* buf, std::size_t cap, float v, int decimals) {
   double a = std::fabs(static_cast<double>(v));
   double scaled = a * pow10d[decimals];
   if (scaled >= 9007199254740992.0) {  // 2^53: too wide for any field; exact path
-    auto r = std::to_chars(buf, buf + cap, a, std::chars_format::fixed, decimals);
-    return static_cast<std::size_t>(r.ptr - buf);
+    char* p = std::to_chars(buf, buf + cap, a, std::chars_format::fixed, decimals).ptr;
+    if (decimals == 0) *p++ = '.';
+    return static_cast<std::size_t>(p - buf);
   }
   auto n = static_cast<std::uint64_t>(std::nearbyint(scaled));
   std::uint64_t whole = n / pow10u[decimals], frac = n % pow10u[decimals];
   char* p = std::to_chars(buf, buf + cap, whole).ptr;
-  if (decimals > 0) {
-    *p++ = '.';
-    for (int k = decimals - 1; k >= 0; --k) {
-      p[k] = static_cast<char>('0' + frac % 10);
-      frac /= 10;
-    }
-    p += decimals;
+  *p++ = '.';
+  for (int k = decimals - 1; k >= 0; --k) {
+    p[k] = static_cast<char>('0' + frac % 10);
+    frac /= 10;
   }
+  p += decimals;
   return static_cast<std::size_t>(p - buf);
 }
 

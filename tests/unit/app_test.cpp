@@ -1,0 +1,62 @@
+// Command-line modes and the texts of the early stops.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/cmdline.hpp"
+
+namespace gyro {
+namespace {
+
+CmdLine parse(std::vector<const char*> args) {
+  args.insert(args.begin(), "gyrolabium");
+  return parse_command_line(static_cast<int>(args.size()), args.data());
+}
+
+TEST(CommandLine, ChoosesModeAndNames) {
+  using S = CmdLine::Stop;
+  struct Case { std::vector<const char*> args; S stop; int rflag, tflag; const char* in; const char* out; };
+  const Case cases[] = {
+      {{}, S::usage, 0, 0, "", ""},
+      {{"a.pdb"}, S::none, 0, 0, "a.pdb", ""},
+      {{"a.pdb", "b.pdb", "c"}, S::none, 0, 0, "a.pdb", ""},
+      {{"-t", "a.pdb", "b.pdb"}, S::none, 0, 1, "a.pdb", "b.pdb"},
+      {{"-r", "a.pdb", "b.pdb", "extra"}, S::none, 1, 1, "a.pdb", "b.pdb"},
+      {{"-rt  ", "a.pdb  ", " b.pdb "}, S::none, 1, 1, "a.pdb", " b.pdb"},
+      {{"-tr", "a", "b"}, S::none, 1, 1, "a", "b"},
+      {{"-r", "a.pdb"}, S::usage, 0, 0, "", ""},
+      {{"-x", "a.pdb"}, S::usage, 0, 0, "", ""},
+      {{"-x", "a.pdb", "b"}, S::flag_error, 0, 0, "", ""},
+      {{"-R", "a.pdb", "b"}, S::flag_error, 0, 0, "", ""},
+      {{"-rr", "a.pdb", "b"}, S::flag_error, 0, 0, "", ""},
+      {{" -r", "a.pdb", "b"}, S::none, 0, 0, " -r", ""},
+      {{"", "a.pdb"}, S::none, 0, 0, "", ""},
+  };
+  for (const auto& c : cases) {
+    CmdLine cl = parse(c.args);
+    EXPECT_EQ(cl.stop, c.stop) << c.args.size();
+    if (c.stop != S::none) continue;
+    EXPECT_EQ(cl.rflag, c.rflag);
+    EXPECT_EQ(cl.tflag, c.tflag);
+    EXPECT_EQ(cl.pdbin, c.in);
+    EXPECT_EQ(cl.pdbout, c.out);
+  }
+}
+
+TEST(CommandLine, RefusesRedirectionNames) {
+  EXPECT_TRUE(parse({"|a.pdb"}).pdbin_refused);
+  EXPECT_TRUE(parse({"-t", "a.pdb", ">b"}).pdbout_refused);
+  EXPECT_FALSE(parse({"-t", "a<.pdb", "b|"}).pdbout_refused);
+}
+
+TEST(CommandLine, LongNamesAreKeptWhole) {
+  const std::string longname(120, 'n');
+  EXPECT_EQ(parse({longname.c_str()}).pdbin, longname);
+  EXPECT_EQ(name_field(longname), longname);
+  EXPECT_EQ(name_field("pdb.out"), "pdb.out" + std::string(73, ' '));
+  EXPECT_EQ(open_failure_text("x"), "\n Error opening file: x" + std::string(79, ' ') + "\n");
+  EXPECT_EQ(usage_text(), " Usage: gyrolabium [-rt] pdb.in [pdb.out]\n");
+}
+
+}  // namespace
+}  // namespace gyro

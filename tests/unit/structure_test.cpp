@@ -1,0 +1,151 @@
+// Mass rules, the reading pass and the writing pass.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "analysis/rigid.hpp"
+#include "structure/reader.hpp"
+#include "structure/writer.hpp"
+
+namespace gyro {
+namespace {
+
+// An atom record with the name in columns 13-16 and the three coordinates.
+std::string atom(int serial, const char* name, const char* x, const char* y, const char* z,
+                 const char* kind = "ATOM  ") {
+  char buf[100];
+  std::snprintf(buf, sizeof buf, "%-6s%5d %-4s GLY A   1    %8s%8s%8s  1.00  0.00\n", kind, serial,
+                name, x, y, z);
+  return buf;
+}
+
+TEST(AtomMass, FirstMatchingRuleDecides) {
+  struct Case { const char* name; float want; };  // 0: no mass
+  const Case cases[] = {
+      {"H   ", 1.00797f}, {"1HB ", 1.00797f}, {"2HG1", 1.00797f}, {"CH3 ", 1.00797f},
+      {" HA ", 1.00797f}, {"HO5'", 1.00797f}, {" CA ", 12.01115f}, {"CA  ", 12.01115f},
+      {"CL  ", 12.01115f}, {" CL ", 12.01115f}, {" N  ", 14.0067f}, {"NA  ", 14.0067f},
+      {" O  ", 15.9994f}, {"OXT ", 15.9994f}, {" SE ", 32.06f}, {"SD  ", 32.06f},
+      {" P  ", 30.974f}, {"FE  ", 55.847f}, {" FE ", 55.847f}, {"ZN  ", 0}, {"MG  ", 0},
+      {"ca  ", 0}, {"  FE", 0}, {"   C", 0}, {"  OW", 0}, {"1C  ", 0}, {"F   ", 0}, {" F E", 0},
+  };
+  for (const auto& c : cases) {
+    std::array<char, 5> name;
+    std::memcpy(name.data(), c.name, 4);
+    name[4] = ' ';
+    auto m = atom_mass(name);
+    if (c.want == 0) EXPECT_FALSE(m) << c.name;
+    else EXPECT_EQ(m.value_or(-1), c.want) << c.name;
+  }
+}
+
+TEST(ReadAtoms, SelectsAtomRecordsAndSkipsUnknownNames) {
+  const std::string input = "HEADER    TEST\n" + atom(1, " N  ", "1.000", "2.000", "3.000") +
+                            "ANISOU    1  N\nHETNAM     ZN\nTER\n" +
+                            atom(2, "ZN  ", "4.000", "5.000", "6.000", "HETATM") +
+                            "ATOMS     7  CA  x\n" + atom(3, "MG  ", "0", "0", "0", "HETATM") +
+                            "atom      9  C\n";
+  AtomTable t;
+  Sink err(-1, "err");
+  EXPECT_FALSE(read_atoms(input, t, err));
+  EXPECT_EQ(t.natom, 2);
+  EXPECT_EQ(t.iskip, 2);
+  EXPECT_EQ(err.held(), " Unknown atom type ZN   \n Unknown atom type MG   \n");
+  EXPECT_EQ(t.index[0], 1);
+  EXPECT_EQ(t.index[1], 7);
+  EXPECT_EQ(t.atcrd[2], 3.0f);
+  EXPECT_EQ(t.atmass[0], 14.0067f);
+  EXPECT_EQ(t.atcrd[3], 0.0f);  // "ATOMS" record: blank columns read as zero
+}
+
+TEST(ReadAtoms, StopsAtABadFieldWithItsColumnsAndText) {
+  const std::string input = "REMARK\n" + atom(1, " C  ", "1.000", "2.000", "3.000") +
+                            atom(2, " C  ", "1.0", "1.2x45", "0");
+  AtomTable t;
+  Sink err(-1, "err");
+  PassFault f = read_atoms(input, t, err);
+  EXPECT_EQ(f.kind, PassFault::Kind::bad_field);
+  EXPECT_EQ(pass_fault_text("pdb.in", f),
+            "gyrolabium: pdb.in: line 3, columns 39-46: cannot read \"  1.2x45\" as a number\n");
+  f = read_atoms("ATOM   4x  N\n", t, err);
+  EXPECT_EQ(pass_fault_text("a", f),
+            "gyrolabium: a: line 1, columns 7-11: cannot read \" 4x  \" as a number\n");
+}
+
+TEST(ReadAtoms, StopsWhenTheTableIsFull) {
+  std::string input;
+  for (int i = 0; i < maxatom; ++i) input += "ATOM      1  O\n";
+  AtomTable t;
+  Sink err(-1, "err");
+  EXPECT_FALSE(read_atoms(input, t, err));
+  EXPECT_EQ(t.natom, maxatom);
+  input += "REMARK\nHETATM    2 ZN\n";
+  PassFault f = read_atoms(input, t, err);
+  EXPECT_EQ(f.kind, PassFault::Kind::full);
+  EXPECT_EQ(pass_fault_text("w.pdb", f), "gyrolabium: w.pdb: line 64002: more than 64000 atoms\n");
+}
+
+// Reads `input`, moves the table by `frame`, writes the second pass.
+std::string write_moved(const std::string& input, Frame frame, long* unfit = nullptr) {
+  AtomTable t;
+  Sink err(-1, "err"), out(-1, "out");
+  EXPECT_FALSE(read_atoms(input, t, err));
+  trans(t.natom, t.atcrd.data(), frame.xcen, frame.ycen, frame.zcen);
+  if (frame.rotated) rotate(t.natom, t.atcrd.data(), frame.pvec);
+  WriteResult res = write_structure(input, t, frame, out);
+  EXPECT_FALSE(res.fault);
+  if (unfit) *unfit = res.unfit;
+  return std::string(out.held());
+}
+
+std::string pad80(std::string s) {
+  if (!s.empty() && s.back() == '\n') s.pop_back();
+  s.resize(80, ' ');
+  return s + "\n";
+}
+
+TEST(WriteStructure, PairsByPositionAndMovesSkippedAtomsToo) {
+  // The skipped zinc shares its serial with the next accepted atom.
+  const std::string input = atom(5, " C  ", "1.000", "1.000", "1.000") +
+                            atom(6, "ZN  ", "2.000", "3.000", "4.000", "HETATM") +
+                            atom(6, " O  ", "-1.000", "-100.000", "1000.000");
+  const std::string got = write_moved(input, {1.0f, 2.0f, 3.0f, false, nullptr});
+  EXPECT_EQ(got, pad80(atom(5, " C  ", "0.000", "-1.000", "-2.000")) +
+                     pad80(atom(6, "ZN  ", "1.000", "1.000", "1.000", "HETATM")) +
+                     pad80(atom(6, " O  ", "-2.000", "-102.000", "997.000")));
+}
+
+TEST(WriteStructure, RotatesSkippedAtomsWithTheSameMatrix) {
+  const float swap_xy[9] = {0, 1, 0, 1, 0, 0, 0, 0, -1};  // columns
+  const std::string input = atom(1, " C  ", "1.000", "2.000", "3.000") +
+                            atom(2, "MG  ", "4.000", "5.000", "6.000", "HETATM");
+  const std::string got = write_moved(input, {0, 0, 0, true, swap_xy});
+  EXPECT_EQ(got, pad80(atom(1, " C  ", "2.000", "1.000", "-3.000")) +
+                     pad80(atom(2, "MG  ", "5.000", "4.000", "-6.000", "HETATM")));
+}
+
+TEST(WriteStructure, CountsValuesThatDoNotFitAndKeepsOtherBytes) {
+  const std::string input = atom(1, " C  ", "9000.000", "0", "0") + "TER\n" +
+                            std::string(100, 'R') + "\n\nEND";
+  long unfit = 0;
+  const std::string got = write_moved(input, {-2000.0f, 0.0f, std::nanf(""), false, nullptr}, &unfit);
+  EXPECT_EQ(unfit, 2);
+  EXPECT_EQ(got.substr(30, 24), "********   0.000     NaN");
+  EXPECT_EQ(got.substr(81), pad80("TER") + std::string(80, 'R') + "\n" + pad80("") + pad80("END"));
+}
+
+TEST(WriteStructure, CopiesEveryRecordWhenNoAtomWasAccepted) {
+  const std::string input = atom(1, "ZN  ", "1.000", "2.000", "3.000") + "END\n";
+  AtomTable t;
+  Sink err(-1, "err"), out(-1, "out");
+  read_atoms(input, t, err);
+  const float nan = std::nanf("");
+  write_structure(input, t, {nan, nan, nan, false, nullptr}, out);
+  EXPECT_EQ(out.held(), pad80(atom(1, "ZN  ", "1.000", "2.000", "3.000")) + pad80("END"));
+}
+
+}  // namespace
+}  // namespace gyro

@@ -1,0 +1,111 @@
+// Field conversion, fixed-point fields, free-form lines and record splitting.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "text/fields.hpp"
+#include "text/numtext.hpp"
+#include "text/records.hpp"
+
+namespace gyro {
+namespace {
+
+std::uint32_t bits(float f) { return std::bit_cast<std::uint32_t>(f); }
+
+TEST(IntField, ReadsSignedDigitsIgnoringBlanks) {
+  struct Case { const char* text; std::optional<std::int32_t> want; };
+  const Case cases[] = {
+      {"   42", 42}, {"  4 2", 42}, {"     ", 0}, {"  -17", -17}, {"+ 0 7", 7},
+      {"  4a2", std::nullopt}, {"    -", std::nullopt}, {"   +-", std::nullopt},
+      {"1e3  ", std::nullopt}, {"186a0", std::nullopt}, {"  1.0", std::nullopt},
+      {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1},
+      {"2147483648", std::nullopt}, {"99999999999999999999", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(int_field(c.text), c.want) << '"' << c.text << '"';
+}
+
+TEST(RealField, ConvertsToTheNearestFloat) {
+  struct Case { const char* text; float want; };
+  const Case cases[] = {
+      {"  -1.500", -1.5f}, {"   12345", 12.345f}, {"      -5", -0.005f}, {"        ", 0.0f},
+      {" 1 2.3 4", 12.34f}, {"  11.104", 11.104f}, {"-124.503", -124.503f},
+      {"1.5E2   ", 150.0f}, {"1.5D2   ", 150.0f}, {"1.5e-2  ", 0.015f}, {"1.5d+2  ", 150.0f},
+      {"  1.5-3 ", 0.0015f}, {"  1.5+3 ", 1500.0f}, {"   15E1 ", 0.15f}, {"      5.", 5.0f},
+      {"     .25", 0.25f}, {"+0.1    ", 0.1f}, {"99999999", 99999.999f},
+      {"1.000000000000000000001", 1.0f}, {"3.4028234E38", 3.4028234e38f},
+      {"1E-60", 0.0f}, {"16777217", 16777.217f}, {"1.6777217E7", 16777216.0f},
+      {"0.1E-40", 1e-41f}, {"1E40", 1e37f},
+  };
+  for (const auto& c : cases) {
+    auto got = real_field(c.text, 3);
+    ASSERT_TRUE(got) << c.text;
+    EXPECT_EQ(bits(*got), bits(c.want)) << '"' << c.text << '"';
+  }
+  EXPECT_TRUE(std::signbit(*real_field("  -0.000", 3)));
+}
+
+TEST(RealField, RefusesOtherForms) {
+  for (const char* text : {"  1.2x45", "       -", "       .", "     -. ", "1.5E    ", "1.5D-   ",
+                           "  1.2.3 ", "     inf", "     NaN", "Infinity", "1.0E39  ", "-1.E40  ",
+                           "  E5    ", "1.5E2.0 ", "1+2+3   ", "  0x1F  "})
+    EXPECT_FALSE(real_field(text, 3)) << '"' << text << '"';
+}
+
+TEST(FixedField, RoundsTheExactValueTiesToEven) {
+  struct Case { float v; int w, d; const char* want; };
+  const float inf = std::numeric_limits<float>::infinity();
+  const Case cases[] = {
+      {12.34567f, 15, 4, "        12.3457"}, {0.5f, 15, 4, "         0.5000"},
+      {-0.00001f, 15, 4, "        -0.0000"}, {-0.0f, 15, 4, "        -0.0000"},
+      {999.9994f, 7, 3, "999.999"}, {999.9996f, 7, 3, "*******"}, {-99.9996f, 7, 3, "*******"},
+      {-99.9994f, 7, 3, "-99.999"}, {1000.0f, 7, 3, "*******"}, {-100.0f, 7, 3, "*******"},
+      {-0.0004f, 7, 3, " -0.000"}, {0.125f, 8, 2, "    0.12"}, {0.375f, 8, 2, "    0.38"},
+      {2.5f, 8, 0, "      2."}, {-100.0f, 8, 3, "-100.000"}, {9999.999f, 8, 3, "9999.999"},
+      {-1000.0f, 8, 3, "********"}, {0.0005f, 8, 3, "   0.001"}, {0.0625f, 15, 3, "          0.062"},
+      {std::nanf(""), 7, 3, "    NaN"}, {inf, 7, 3, "    Inf"}, {-inf, 7, 3, "   -Inf"},
+      {inf, 8, 3, "Infinity"}, {-inf, 8, 3, "    -Inf"}, {-inf, 15, 4, "      -Infinity"},
+      {3.4028235e38f, 15, 4, "***************"}, {1e9f, 15, 4, "1000000000.0000"},
+      {1e10f, 15, 4, "***************"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(fixed(c.v, c.w, c.d), c.want) << c.v;
+  EXPECT_EQ(fixed(std::numeric_limits<float>::denorm_min(), 15, 4), "         0.0000");
+}
+
+TEST(FixedField, ReportsWhatDidNotFit) {
+  char out[8];
+  EXPECT_TRUE(fixed_field(out, 12.5f, 8, 3));
+  EXPECT_FALSE(fixed_field(out, 12345.5f, 8, 3));
+  EXPECT_FALSE(fixed_field(out, std::nanf(""), 8, 3));
+}
+
+TEST(FreeLine, JoinsTextsAndNumbersByTheBlankRules) {
+  EXPECT_EQ(FreeLine().str(), "\n");
+  EXPECT_EQ(FreeLine().text("Unknown atom type ").text("ZN   ").str(), " Unknown atom type ZN   \n");
+  EXPECT_EQ(FreeLine().text("# atoms read").num(1234).text("     # atoms skipped").num(0).str(),
+            " # atoms read        1234      # atoms skipped           0\n");
+  EXPECT_EQ(FreeLine().text("error ").num(-3).str(), " error           -3\n");
+  EXPECT_EQ(FreeLine().num(5).num(-6).str(), "           5          -6\n");
+}
+
+TEST(RecordCursor, CutsAndFillsLinesTo80Bytes) {
+  const std::string long_line(100, 'x');
+  const std::string text = "\nabc\r\n" + long_line + "\nlast\rline";
+  RecordCursor cur(text);
+  char line[reclen];
+  std::vector<std::string> got;
+  while (cur.next(line)) got.emplace_back(line, reclen);
+  ASSERT_EQ(got.size(), 4u);
+  EXPECT_EQ(got[0], std::string(80, ' '));
+  EXPECT_EQ(got[1], "abc" + std::string(77, ' '));
+  EXPECT_EQ(got[2], std::string(80, 'x'));
+  EXPECT_EQ(got[3], "last\rline" + std::string(71, ' '));
+  EXPECT_EQ(cur.lineno(), 4);
+  EXPECT_FALSE(RecordCursor("").next(line));
+}
+
+}  // namespace
+}  // namespace gyro
