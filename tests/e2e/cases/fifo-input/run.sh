@@ -1,0 +1,2 @@
+cat feed.pdb > fifo &
+exec "$BIN" -r fifo out.pdb

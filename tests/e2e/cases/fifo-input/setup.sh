@@ -1,0 +1,2 @@
+mkfifo fifo
+cp "$REPO/tests/data/skipped.pdb" feed.pdb

@@ -1,0 +1,1 @@
+ln -s nowhere.pdb out.pdb

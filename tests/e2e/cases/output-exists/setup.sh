@@ -1,0 +1,1 @@
+echo "precious" > out.pdb

@@ -1,0 +1,3 @@
+trap '' XFSZ
+ulimit -f 64
+exec "$BIN" -r in.pdb out.pdb

@@ -1,0 +1,1 @@
+echo "precious" > target.pdb; ln -s target.pdb out.pdb

@@ -1,0 +1,1 @@
+exec "$BIN" in.pdb >/dev/full
