@@ -40,9 +40,9 @@ std::string unfit_text(const std::string& name, long unfit) {
          " not fit the 8-column fields\n";
 }
 
-int write_phase(RunContext& ctx, std::string_view input, Sink& err, Sink& pdbout) {
+int write_phase(RunContext& ctx, std::string_view kept, Sink& err, Sink& pdbout) {
   const Frame frame{ctx.xcen, ctx.ycen, ctx.zcen, ctx.rflag == 1, ctx.pvec};
-  const WriteResult res = write_structure(input, ctx.atoms, frame, pdbout);
+  const WriteResult res = write_structure(kept, ctx.atoms, frame, pdbout);
   const bool closed = pdbout.close();
   if (res.fault) {
     err.put(pass_fault_text(ctx.pdbin, res.fault));
@@ -61,25 +61,26 @@ int write_phase(RunContext& ctx, std::string_view input, Sink& err, Sink& pdbout
 
 }  // namespace
 
-int run_phases(RunContext& ctx, std::string_view input, Sink& out, Sink& err, Sink* pdbout) {
+int run_phases(RunContext& ctx, RecordCursor& records, std::string_view kept, Sink& out, Sink& err,
+               Sink* pdbout) {
   AtomTable& t = ctx.atoms;
-  if (PassFault fault = read_atoms(input, t, err)) {
+  if (PassFault fault = read_atoms(records, t, err)) {
     err.put(pass_fault_text(ctx.pdbin, fault));
     return exit_failure;
   }
-  cenmas(t.natom, t.atmass.data(), t.atcrd.data(), ctx.xcen, ctx.ycen, ctx.zcen, ctx.mtot);
-  trans(t.natom, t.atcrd.data(), ctx.xcen, ctx.ycen, ctx.zcen);
-  if (int ierr = inertia(t.natom, t.atmass.data(), t.atcrd.data(), ctx.pmom, ctx.pvec)) {
+  cenmas(t.natom, t.atmass.get(), t.atcrd.get(), ctx.xcen, ctx.ycen, ctx.zcen, ctx.mtot);
+  trans(t.natom, t.atcrd.get(), ctx.xcen, ctx.ycen, ctx.zcen);
+  if (int ierr = inertia(t.natom, t.atmass.get(), t.atcrd.get(), ctx.pmom, ctx.pvec)) {
     out.put(FreeLine().text("error ").num(ierr).str());
     return exit_failure;
   }
-  if (ctx.rflag) rotate(t.natom, t.atcrd.data(), ctx.pvec);
+  if (ctx.rflag) rotate(t.natom, t.atcrd.get(), ctx.pvec);
   out.put(report_text(ctx));
   if (!out.flush()) {
     err.put(file_error_text(out.name(), out.error()));
     return exit_failure;
   }
-  return pdbout ? write_phase(ctx, input, err, *pdbout) : exit_ok;
+  return pdbout ? write_phase(ctx, kept, err, *pdbout) : exit_ok;
 }
 
 int run(int argc, const char* const* argv, Sink& out, Sink& err) {
@@ -109,20 +110,29 @@ int run(int argc, const char* const* argv, Sink& out, Sink& err) {
     }
     pdbout = std::make_unique<Sink>(fd, cl.pdbout);
   }
-  FileBytes input;
-  const int rerr = input.read_all(in);
-  ::close(in);
-  if (rerr != 0) {
-    err.put(file_error_text(cl.pdbin, rerr));
-    if (pdbout) pdbout->close();
-    return exit_failure;
-  }
   auto ctx = std::make_unique<RunContext>();
   ctx->rflag = cl.rflag;
   ctx->tflag = cl.tflag;
   ctx->pdbin = cl.pdbin;
   ctx->pdbout = cl.pdbout;
-  const int status = run_phases(*ctx, input.view(), out, err, pdbout.get());
+  int status;
+  if (pdbout) {
+    // The second pass copies the very bytes the first pass read: an input that
+    // cannot be rewound works, and one changed in between cannot mispair.
+    FileBytes input;
+    if (const int rerr = input.read_all(in); rerr != 0) {
+      ::close(in);
+      err.put(file_error_text(cl.pdbin, rerr));
+      pdbout->close();
+      return exit_failure;
+    }
+    RecordCursor records(input.view());
+    status = run_phases(*ctx, records, input.view(), out, err, pdbout.get());
+  } else {
+    RecordCursor records(in);
+    status = run_phases(*ctx, records, {}, out, err, nullptr);
+  }
+  ::close(in);
   if (pdbout) pdbout->close();
   return status;
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "structure/atoms.hpp"
+#include "text/records.hpp"
 #include "text/sink.hpp"
 
 namespace gyro {
@@ -28,8 +29,10 @@ struct RunContext {
 // A whole run for the command line argv; returns the exit status.
 int run(int argc, const char* const* argv, Sink& out, Sink& err);
 
-// The phases after the files are open, over the input's bytes. `pdbout` is the
-// created output file (flags only), closed here; null without a flag.
-int run_phases(RunContext& ctx, std::string_view input, Sink& out, Sink& err, Sink* pdbout);
+// The phases after the files are open: the first pass reads `records`; with an
+// output file (flags only, closed here) the second pass copies `kept`, the
+// input's bytes as the first pass read them. Without a flag pdbout is null.
+int run_phases(RunContext& ctx, RecordCursor& records, std::string_view kept, Sink& out, Sink& err,
+               Sink* pdbout);
 
 }  // namespace gyro

@@ -7,28 +7,35 @@
 namespace gyro {
 
 AtomTable::AtomTable()
-    : index(maxatom), atname(maxatom), atcrd(3 * std::size_t{maxatom}), atmass(maxatom) {}
+    : index(std::make_unique_for_overwrite<std::int32_t[]>(maxatom)),
+      atname(std::make_unique_for_overwrite<std::array<char, 5>[]>(maxatom)),
+      atcrd(std::make_unique_for_overwrite<float[]>(3 * std::size_t{maxatom})),
+      atmass(std::make_unique_for_overwrite<float[]>(maxatom)) {}
 
 bool is_atom_record(const char* line) {
   return std::memcmp(line, "ATOM", 4) == 0 || std::memcmp(line, "HETATM", 6) == 0;
 }
 
-std::optional<FieldFault> atom_fields(const char* line, AtomFields& f) {
+bool atom_fields(const char* line, AtomFields& f, FieldFault& fault) {
   std::string_view rec(line, reclen);
-  auto serial = int_field(columns(rec, 7, 5));
-  if (!serial) return FieldFault{7, 5};
-  f.serial = *serial;
-  std::memcpy(f.name.data(), line + 12, 5);  // columns 13-17
-  for (int k = 0; k < 3; ++k) {
-    int col = 31 + 8 * k;  // 31-38 x, 39-46 y, 47-54 z
-    auto v = real_field(columns(rec, col, 8), 3);
-    if (!v) return FieldFault{col, 8};
-    f.xyz[k] = *v;
+  if (!pdb_serial(line, f.serial) && !int_field(columns(rec, 7, 5), f.serial)) {
+    fault = {7, 5};
+    return false;
   }
-  return std::nullopt;
+  std::memcpy(f.name.data(), line + 12, 5);  // columns 13-17
+  // 31-38 x, 39-46 y, 47-54 z: the three usual fields at once, else one by one.
+  if (pdb_coordinates(line, f.xyz)) return true;
+  for (int k = 0; k < 3; ++k) {
+    const int col = 31 + 8 * k;
+    if (!real_field(columns(rec, col, 8), 3, f.xyz[k])) {
+      fault = {col, 8};
+      return false;
+    }
+  }
+  return true;
 }
 
-std::optional<float> atom_mass(const std::array<char, 5>& atname) {
+float atom_mass(const std::array<char, 5>& atname) {
   constexpr float hydrogen = 1.00797f, carbon = 12.01115f, nitrogen = 14.0067f,
                   oxygen = 15.9994f, sulphur = 32.06f, phosphorus = 30.974f,
                   iron = 55.847f;
@@ -42,7 +49,7 @@ std::optional<float> atom_mass(const std::array<char, 5>& atname) {
   if (c1 == 'S' || (blank1 && c2 == 'S')) return sulphur;
   if (c1 == 'P' || (blank1 && c2 == 'P')) return phosphorus;
   if ((c1 == 'F' && c2 == 'E') || (blank1 && c2 == 'F' && atname[2] == 'E')) return iron;
-  return std::nullopt;
+  return 0.0f;
 }
 
 }  // namespace gyro

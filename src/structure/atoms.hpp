@@ -7,24 +7,24 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
+#include <memory>
 #include <string_view>
-#include <vector>
 
 namespace gyro {
 
 inline constexpr int maxatom = 64000;
 
 // Atom i (1-based) is slot i-1 of each column; its coordinates are
-// atcrd[3(i-1)], atcrd[3(i-1)+1], atcrd[3(i-1)+2]. Allocated once for the run.
+// atcrd[3(i-1)], atcrd[3(i-1)+1], atcrd[3(i-1)+2]. Allocated once for the run,
+// uninitialised: only slots 1..natom hold values.
 struct AtomTable {
   AtomTable();
   int natom = 0;  // accepted atoms
   int iskip = 0;  // atom records left out: their name gives no mass
-  std::vector<std::int32_t> index;
-  std::vector<std::array<char, 5>> atname;
-  std::vector<float> atcrd;
-  std::vector<float> atmass;
+  std::unique_ptr<std::int32_t[]> index;
+  std::unique_ptr<std::array<char, 5>[]> atname;
+  std::unique_ptr<float[]> atcrd;
+  std::unique_ptr<float[]> atmass;
 };
 
 // Fields of one atom record as converted from its columns.
@@ -42,12 +42,13 @@ struct FieldFault {
 // Records whose first four bytes are "ATOM" or first six are "HETATM".
 bool is_atom_record(const char* line);
 
-// Converts serial, name, x, y, z in that order; the first field that fails
-// to convert is named in the result.
-std::optional<FieldFault> atom_fields(const char* line, AtomFields& f);
+// Converts serial, name, x, y, z in that order; false with the columns of the
+// first field that fails to convert. (Plain results, not optionals: they come
+// back in registers on the hot path.)
+bool atom_fields(const char* line, AtomFields& f, FieldFault& fault);
 
 // Mass in atomic mass units decided from the first characters of the name;
-// nothing when the name gives none.
-std::optional<float> atom_mass(const std::array<char, 5>& atname);
+// 0 when the name gives none.
+float atom_mass(const std::array<char, 5>& atname);
 
 }  // namespace gyro

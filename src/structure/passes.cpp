@@ -1,6 +1,7 @@
 #include "structure/passes.hpp"
 
 #include "structure/atoms.hpp"
+#include "text/sink.hpp"
 
 namespace gyro {
 
@@ -10,6 +11,7 @@ PassFault field_fault(const char* line, long lineno, int col, int width) {
 }
 
 std::string pass_fault_text(const std::string& pdbin, const PassFault& f) {
+  if (f.kind == PassFault::Kind::read_error) return file_error_text(pdbin, f.err);
   std::string at = "gyrolabium: " + pdbin + ": line " + std::to_string(f.lineno);
   if (f.kind == PassFault::Kind::full)
     return at + ": more than " + std::to_string(maxatom) + " atoms\n";

@@ -6,10 +6,11 @@
 namespace gyro {
 
 struct PassFault {
-  enum class Kind { none, bad_field, full } kind = Kind::none;
+  enum class Kind { none, bad_field, full, read_error } kind = Kind::none;
   long lineno = 0;      // 1-based line of the record
   int col = 0, width = 0;  // bad_field: the field's columns
   std::string text;     // bad_field: the field's text as read
+  int err = 0;          // read_error: the errno
   explicit operator bool() const { return kind != Kind::none; }
 };
 

@@ -3,22 +3,19 @@
 #include <cstring>
 
 #include "text/numtext.hpp"
-#include "text/records.hpp"
 
 namespace gyro {
 
-PassFault read_atoms(std::string_view input, AtomTable& t, Sink& err) {
+PassFault read_atoms(RecordCursor& cur, AtomTable& t, Sink& err) {
   t.natom = t.iskip = 0;
-  RecordCursor cur(input);
-  char line[reclen];
   AtomFields f;
-  while (cur.next(line)) {
+  FieldFault bad;
+  while (const char* line = cur.next()) {
     if (!is_atom_record(line)) continue;
     if (t.natom == maxatom) return {PassFault::Kind::full, cur.lineno(), 0, 0, {}};
-    if (auto bad = atom_fields(line, f))
-      return field_fault(line, cur.lineno(), bad->col, bad->width);
-    auto mass = atom_mass(f.name);
-    if (!mass) {
+    if (!atom_fields(line, f, bad)) return field_fault(line, cur.lineno(), bad.col, bad.width);
+    const float mass = atom_mass(f.name);
+    if (mass == 0.0f) {
       err.put(FreeLine().text("Unknown atom type ").text({f.name.data(), 5}).str());
       ++t.iskip;
       continue;
@@ -27,8 +24,9 @@ PassFault read_atoms(std::string_view input, AtomTable& t, Sink& err) {
     t.index[slot] = f.serial;
     t.atname[slot] = f.name;
     std::memcpy(&t.atcrd[3 * slot], f.xyz, sizeof f.xyz);
-    t.atmass[slot] = *mass;
+    t.atmass[slot] = mass;
   }
+  if (cur.error() != 0) return {PassFault::Kind::read_error, cur.lineno(), 0, 0, {}, cur.error()};
   return {};
 }
 

@@ -9,18 +9,19 @@
 namespace gyro {
 namespace {
 
-// The new coordinates of one atom record; false when its fields do not convert.
+// The new coordinates of one atom record. The k-th record whose name gives a
+// mass is the table's atom k; any other is moved by the frame from its own
+// coordinates. False when those do not convert.
 bool moved_coordinates(const char* line, const AtomTable& t, const Frame& frame, int& paired,
                        float xyz[3], FieldFault& fault) {
-  AtomFields f;
-  if (auto bad = atom_fields(line, f)) {
-    fault = *bad;
-    return false;
-  }
-  if (atom_mass(f.name) && paired < t.natom) {
+  std::array<char, 5> name;
+  std::memcpy(name.data(), line + 12, 5);  // columns 13-17
+  if (atom_mass(name) != 0.0f && paired < t.natom) {
     std::memcpy(xyz, &t.atcrd[3 * static_cast<std::size_t>(paired++)], 3 * sizeof(float));
     return true;
   }
+  AtomFields f;
+  if (!atom_fields(line, f, fault)) return false;
   std::memcpy(xyz, f.xyz, sizeof f.xyz);
   translate_point(xyz, frame.xcen, frame.ycen, frame.zcen);
   if (frame.rotated) rotate_point(xyz, frame.pvec);
@@ -33,9 +34,8 @@ WriteResult write_structure(std::string_view input, const AtomTable& t, const Fr
                             Sink& out) {
   WriteResult res;
   RecordCursor cur(input);
-  char line[reclen];
   int paired = 0;
-  while (cur.next(line)) {
+  while (const char* line = cur.next()) {
     char* rec = out.claim(reclen + 1);
     std::memcpy(rec, line, reclen);
     rec[reclen] = '\n';

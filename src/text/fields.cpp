@@ -1,8 +1,15 @@
 #include "text/fields.hpp"
 
+#include <bit>
 #include <charconv>
+#include <cstring>
 #include <cstddef>
 #include <limits>
+#include <optional>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace gyro {
 namespace {
@@ -52,32 +59,89 @@ std::optional<float> nearest_float(std::string_view digits, long e10) {
   return value;
 }
 
-}  // namespace
+// Reads n bytes laid out as blanks, an optional minus, then digits, the way
+// PDB files right-justify numbers; a blank or the minus counts as a leading
+// zero. Decided without branching on the text, whose shape varies from field to
+// field. False for any other arrangement (left to the full conversion).
+bool justified_digits(const char* p, int n, std::uint32_t& m, bool& neg) {
+  std::uint32_t v = 0;
+  unsigned prev = 0, ok = 1, minus = 0;
+  for (int i = 0; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(p[i]);
+    const unsigned d = c - unsigned{'0'};
+    const unsigned dig = d <= 9, blank = c == ' ', mi = c == '-';
+    const unsigned cls = dig * 2 + mi;  // blank 0, minus 1, digit 2: never decreasing
+    ok &= (dig | blank | mi) & (cls >= prev) & ~(mi & minus);
+    minus |= mi;
+    prev = cls;
+    v = v * 10 + d * dig;
+  }
+  m = v;
+  neg = minus != 0;
+  return ok != 0;
+}
 
-std::optional<std::int32_t> int_field(std::string_view field) {
-  char buf[reclen + 1];
-  if (field.size() > reclen) return std::nullopt;
-  std::size_t n = squeeze(field, buf);
-  if (n == 0) return 0;
-  std::size_t i = 0;
-  bool neg = false;
-  if (buf[0] == '+' || buf[0] == '-') {
-    neg = buf[0] == '-';
-    i = 1;
+// The common form in one scan: blanks, an optional sign, at most 8 digits with
+// at most one point, no exponent, a mantissa an exact float. False: any other
+// form, left to the full conversion.
+bool plain_real(std::string_view field, int decimals, float& value) {
+  std::uint32_t m = 0;
+  int ndig = 0, frac = -1;
+  bool neg = false, sign = false;
+  for (char c : field) {
+    if (c == ' ') continue;
+    if (is_digit(c)) {
+      if (ndig == 8) return false;
+      m = m * 10 + static_cast<std::uint32_t>(c - '0');
+      ++ndig;
+      if (frac >= 0) ++frac;
+    } else if (c == '.' && frac < 0) {
+      frac = 0;
+    } else if ((c == '+' || c == '-') && !sign && ndig == 0 && frac < 0) {
+      sign = true;
+      neg = c == '-';
+    } else {
+      return false;
+    }
   }
-  if (i == n) return std::nullopt;
+  if (ndig == 0) {
+    if (sign || frac >= 0) return false;
+    value = 0.0f;
+    return true;
+  }
+  const int k = frac >= 0 ? frac : decimals;
+  if (m > (1u << 24) || k > 10) return false;
+  const float v = static_cast<float>(m) / pow10f[k];
+  value = neg ? -v : v;
+  return true;
+}
+
+// Any integer field: blanks anywhere, an optional sign, digits.
+[[gnu::noinline]] std::optional<std::int32_t> general_int(std::string_view field) {
   std::int64_t v = 0;
-  for (; i < n; ++i) {
-    if (!is_digit(buf[i])) return std::nullopt;
-    v = v * 10 + (buf[i] - '0');
-    if (v > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1) return std::nullopt;
+  bool neg = false, sign = false;
+  int ndig = 0;
+  for (char c : field) {
+    if (c == ' ') continue;
+    if (is_digit(c)) {
+      v = v * 10 + (c - '0');
+      if (v > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1) return std::nullopt;
+      ++ndig;
+    } else if ((c == '+' || c == '-') && !sign && ndig == 0) {
+      sign = true;
+      neg = c == '-';
+    } else {
+      return std::nullopt;
+    }
   }
+  if (sign && ndig == 0) return std::nullopt;
   if (neg) v = -v;
   if (v > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
   return static_cast<std::int32_t>(v);
 }
 
-std::optional<float> real_field(std::string_view field, int decimals) {
+// Any real field, exponents included.
+[[gnu::noinline]] std::optional<float> general_real(std::string_view field, int decimals) {
   char buf[reclen + 1];
   if (field.size() > reclen) return std::nullopt;
   std::size_t n = squeeze(field, buf);
@@ -121,6 +185,84 @@ std::optional<float> real_field(std::string_view field, int decimals) {
   auto value = nearest_float(std::string_view(digits, ndig), e10);
   if (value && neg) return -*value;
   return value;
+}
+
+}  // namespace
+
+#if defined(__SSE2__)
+// Sixteen bytes are classified at once: x and y in one vector, z in another.
+bool pdb_coordinates(const char* line, float xyz[3]) {
+  const __m128i xy = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 30));
+  const __m128i z = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + 46));
+  unsigned b[2], m[2], p[2], d[2];
+  std::uint64_t values[3];
+  const __m128i vecs[2] = {xy, z};
+  for (int k = 0; k < 2; ++k) {
+    const __m128i v = vecs[k];
+    const __m128i dv = _mm_sub_epi8(v, _mm_set1_epi8('0'));
+    const __m128i isdigit = _mm_cmpeq_epi8(_mm_min_epu8(dv, _mm_set1_epi8(9)), dv);
+    b[k] = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(' '))));
+    m[k] = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('-'))));
+    p[k] = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('.'))));
+    d[k] = static_cast<unsigned>(_mm_movemask_epi8(isdigit));
+    const __m128i digits = _mm_and_si128(dv, isdigit);
+    values[2 * k] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(digits));
+    if (k == 0) values[1] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_srli_si128(digits, 8)));
+  }
+  xyz[0] = coordinate_value(values[0], (m[0] & 0xFF) != 0);
+  xyz[1] = coordinate_value(values[1], (m[0] >> 8) != 0);
+  xyz[2] = coordinate_value(values[2], (m[1] & 0xFF) != 0);
+  return coordinate_shape(b[0] & 0xFF, m[0] & 0xFF, p[0] & 0xFF, d[0] & 0xFF) &
+         coordinate_shape(b[0] >> 8, m[0] >> 8, p[0] >> 8, d[0] >> 8) &
+         coordinate_shape(b[1] & 0xFF, m[1] & 0xFF, p[1] & 0xFF, d[1] & 0xFF);
+}
+
+bool pdb_serial(const char* line, std::int32_t& serial) {
+  const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + 6));
+  const __m128i dv = _mm_sub_epi8(v, _mm_set1_epi8('0'));
+  const __m128i isdigit = _mm_cmpeq_epi8(_mm_min_epu8(dv, _mm_set1_epi8(9)), dv);
+  const auto b = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(' '))));
+  const auto m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('-'))));
+  const auto d = static_cast<unsigned>(_mm_movemask_epi8(isdigit));
+  const unsigned bh = b & 0x1F, notd = ~d & 0x1F, mh = m & 0x1F;
+  const bool shaped = (((bh | mh | d) & 0x1F) == 0x1F) & ((bh & (bh + 1)) == 0) &
+                      ((notd & (notd + 1)) == 0) & ((mh & (mh - 1)) == 0) & ((mh == 0) | ((d & 0x10) != 0));
+  // The five digit values become the last five of eight.
+  const auto digits = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_and_si128(dv, isdigit)));
+  const auto n = static_cast<std::int32_t>(swar::eight_digits((digits & 0xFFFFFFFFFF) << 24));
+  serial = mh != 0 ? -n : n;
+  return shaped;
+}
+#else
+bool pdb_serial(const char*, std::int32_t&) { return false; }
+
+bool pdb_coordinates(const char* line, float xyz[3]) {
+  return pdb_coordinate(line + 30, xyz[0]) & pdb_coordinate(line + 38, xyz[1]) &
+         pdb_coordinate(line + 46, xyz[2]);
+}
+#endif
+
+// The fast paths return through a reference, not an optional: the value and the
+// flag then travel in registers.
+bool int_field(std::string_view field, std::int32_t& value) {
+  std::uint32_t m = 0;
+  bool minus = false;
+  if (field.size() <= 9 && justified_digits(field.data(), static_cast<int>(field.size()), m, minus) &&
+      (!minus || is_digit(field.back()))) {
+    value = minus ? -static_cast<std::int32_t>(m) : static_cast<std::int32_t>(m);
+    return true;
+  }
+  const auto v = general_int(field);
+  if (v) value = *v;
+  return v.has_value();
+}
+
+bool real_field(std::string_view field, int decimals, float& value) {
+  if (decimals == 3 && field.size() == 8 && pdb_coordinate(field.data(), value)) return true;
+  if (plain_real(field, decimals, value)) return true;
+  const auto v = general_real(field, decimals);
+  if (v) value = *v;
+  return v.has_value();
 }
 
 }  // namespace gyro

@@ -7,43 +7,87 @@
 #include <cstring>
 
 namespace gyro {
+namespace {
 
-bool RecordCursor::next(char (&line)[reclen]) {
-  if (rest_.empty()) return false;
+constexpr std::size_t block = std::size_t{1} << 20;
+
+// read(2) that retries on interruption; -1 with errno on failure.
+ssize_t read_some(int fd, char* buf, std::size_t n) {
+  for (;;) {
+    ssize_t got = ::read(fd, buf, n);
+    if (got >= 0 || errno != EINTR) return got;
+  }
+}
+
+}  // namespace
+
+RecordCursor::RecordCursor(int fd)
+    : fd_(fd), block_(std::make_unique_for_overwrite<char[]>(block)), cap_(block) {
+  rest_ = {block_.get(), 0};
+}
+
+// Moves the unread bytes to the front of the block and reads more after them;
+// false at the end of the file or on an error.
+bool RecordCursor::refill() {
+  if (fd_ < 0) return false;
+  const std::size_t have = rest_.size();
+  if (have == cap_) {  // one line fills the block: make room for more of it
+    auto bigger = std::make_unique_for_overwrite<char[]>(cap_ * 2);
+    std::memcpy(bigger.get(), rest_.data(), have);
+    block_ = std::move(bigger);
+    cap_ *= 2;
+  } else if (have > 0) {
+    std::memmove(block_.get(), rest_.data(), have);
+  }
+  const ssize_t got = read_some(fd_, block_.get() + have, cap_ - have);
+  if (got <= 0) {
+    if (got < 0) error_ = errno;
+    rest_ = {block_.get(), have};
+    fd_ = -1;
+    return false;
+  }
+  rest_ = {block_.get(), have + static_cast<std::size_t>(got)};
+  return true;
+}
+
+const char* RecordCursor::next() {
+  const void* lf = std::memchr(rest_.data(), '\n', rest_.size());
+  while (lf == nullptr && refill())
+    lf = std::memchr(rest_.data(), '\n', rest_.size());
+  if (error_ != 0 || (lf == nullptr && rest_.empty())) return nullptr;
   std::size_t end = rest_.size(), skip = end;
-  if (const void* lf = std::memchr(rest_.data(), '\n', rest_.size())) {
+  if (lf != nullptr) {
     end = static_cast<std::size_t>(static_cast<const char*>(lf) - rest_.data());
     skip = end + 1;
     if (end > 0 && rest_[end - 1] == '\r') --end;
   }
-  std::size_t n = end < reclen ? end : reclen;
-  std::memcpy(line, rest_.data(), n);
-  std::memset(line + n, ' ', reclen - n);
+  const char* line = rest_.data();
+  if (end < reclen) {  // short line: blank-filled copy
+    std::memcpy(line_, line, end);
+    std::memset(line_ + end, ' ', reclen - end);
+    line = line_;
+  }
   rest_.remove_prefix(skip);
   ++lineno_;
-  return true;
+  return line;
 }
 
 void FileBytes::grow(std::size_t cap) {
   // Uninitialised storage: the pages are touched once, by the read itself.
-  std::unique_ptr<char[]> bigger(new char[cap]);
+  auto bigger = std::make_unique_for_overwrite<char[]>(cap);
   if (size_ > 0) std::memcpy(bigger.get(), data_.get(), size_);
   data_ = std::move(bigger);
   cap_ = cap;
 }
 
 int FileBytes::read_all(int fd) {
-  constexpr std::size_t block = std::size_t{1} << 20;
   struct stat st {};
   if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
     grow(static_cast<std::size_t>(st.st_size) + 1);  // +1: the end shows without a regrow
   for (;;) {
     if (cap_ - size_ == 0) grow(cap_ < block ? block : cap_ * 2);
-    ssize_t got = ::read(fd, data_.get() + size_, cap_ - size_);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
+    const ssize_t got = read_some(fd, data_.get() + size_, cap_ - size_);
+    if (got < 0) return errno;
     if (got == 0) return 0;
     size_ += static_cast<std::size_t>(got);
   }

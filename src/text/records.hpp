@@ -1,28 +1,38 @@
-// Input text as a sequence of 80-byte records, and reading a whole file.
+// Input text as a sequence of 80-byte records, read from memory or streamed
+// from a file in large blocks, and whole files read for two passes.
 #pragma once
 
 #include <memory>
-#include <string>
 #include <string_view>
 
 #include "text/fields.hpp"
 
 namespace gyro {
 
-// Walks the lines of an in-memory text. A line ends at a line feed; a carriage
-// return just before it belongs to the line end. A last line without a line
-// feed is still a line; an empty text has none.
+// Walks the lines of a text. A line ends at a line feed; a carriage return just
+// before it belongs to the line end. A last line without a line feed is still a
+// line; an empty text has none.
 class RecordCursor {
  public:
   explicit RecordCursor(std::string_view text) : rest_(text) {}
+  // Streams the file open on fd in blocks of 1 MiB (more for a longer line).
+  explicit RecordCursor(int fd);
 
-  // Next line into `line` as exactly 80 bytes: cut after the 80th, blank-filled.
-  // Returns false at the end of the text.
-  bool next(char (&line)[reclen]);
+  // The next line as exactly 80 bytes (cut after the 80th, blank-filled), valid
+  // until the next call; null at the end of the text or on a read error.
+  const char* next();
   long lineno() const { return lineno_; }  // 1-based number of the last line read
+  int error() const { return error_; }     // errno of a failed read, or 0
 
  private:
+  bool refill();
+
   std::string_view rest_;
+  int fd_ = -1;
+  int error_ = 0;
+  std::unique_ptr<char[]> block_;
+  std::size_t cap_ = 0;
+  char line_[reclen];
   long lineno_ = 0;
 };
 

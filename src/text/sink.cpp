@@ -10,15 +10,18 @@ namespace {
 constexpr std::size_t block = std::size_t{1} << 18;
 }
 
-void Sink::spill() {
-  if (fd_ < 0 || used_ < block) return;
-  flush();
-}
-
 char* Sink::claim(std::size_t n) {
-  spill();
-  if (buf_.size() < used_ + n) buf_.resize(used_ + n < block * 2 ? block * 2 : used_ + n);
-  return buf_.data() + used_;
+  if (cap_ - used_ >= n) return buf_.get() + used_;
+  if (fd_ >= 0 && used_ > 0) flush();
+  if (cap_ - used_ < n) {
+    std::size_t cap = cap_ == 0 ? block : cap_;
+    while (cap - used_ < n) cap *= 2;
+    auto bigger = std::make_unique_for_overwrite<char[]>(cap);
+    if (used_ > 0) std::memcpy(bigger.get(), buf_.get(), used_);
+    buf_ = std::move(bigger);
+    cap_ = cap;
+  }
+  return buf_.get() + used_;
 }
 
 void Sink::put(std::string_view s) {
@@ -31,7 +34,7 @@ bool Sink::flush() {
   if (fd_ < 0) return error_ == 0;
   std::size_t done = 0;
   while (error_ == 0 && done < used_) {
-    ssize_t n = ::write(fd_, buf_.data() + done, used_ - done);
+    ssize_t n = ::write(fd_, buf_.get() + done, used_ - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       error_ = errno;

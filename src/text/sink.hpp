@@ -3,6 +3,7 @@
 // once, naming the file. A sink without a descriptor keeps all it is given.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -25,15 +26,13 @@ class Sink {
 
   int error() const { return error_; }  // errno of the first failure, or 0
   const std::string& name() const { return name_; }
-  std::string_view held() const { return {buf_.data(), used_}; }  // memory sinks
+  std::string_view held() const { return {buf_.get(), used_}; }  // memory sinks
 
  private:
-  void spill();
-
   int fd_;
   std::string name_;
-  std::string buf_;
-  std::size_t used_ = 0;
+  std::unique_ptr<char[]> buf_;  // uninitialised: pages are touched only when written
+  std::size_t cap_ = 0, used_ = 0;
   int error_ = 0;
 };
 

@@ -5,7 +5,13 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "text/fields.hpp"
 #include "text/numtext.hpp"
@@ -15,6 +21,18 @@ namespace gyro {
 namespace {
 
 std::uint32_t bits(float f) { return std::bit_cast<std::uint32_t>(f); }
+
+std::optional<std::int32_t> int_field(std::string_view field) {
+  std::int32_t v = 0;
+  if (!gyro::int_field(field, v)) return std::nullopt;
+  return v;
+}
+
+std::optional<float> real_field(std::string_view field, int decimals) {
+  float v = 0;
+  if (!gyro::real_field(field, decimals, v)) return std::nullopt;
+  return v;
+}
 
 TEST(IntField, ReadsSignedDigitsIgnoringBlanks) {
   struct Case { const char* text; std::optional<std::int32_t> want; };
@@ -55,6 +73,53 @@ TEST(RealField, RefusesOtherForms) {
     EXPECT_FALSE(real_field(text, 3)) << '"' << text << '"';
 }
 
+// The byte-parallel readers of the usual layouts must accept only text that the
+// full conversion reads, and give the same value: random fields over the
+// characters that matter, checked against the C library's correctly rounded
+// conversion of the same digits.
+TEST(UsualLayouts, AgreeWithTheFullConversion) {
+  std::mt19937 gen(7);
+  const char alphabet[] = "      ---..0123456789+E";
+  long accepted = 0;
+  for (int trial = 0; trial < 200000; ++trial) {
+    char line[80];
+    std::memset(line, ' ', sizeof line);
+    for (int i = 6; i < 54; ++i) line[i] = alphabet[gen() % (sizeof alphabet - 1)];
+    if (trial % 2 == 0) {  // half of them in the usual shape, a few bytes disturbed
+      for (int k = 0; k < 3; ++k) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%8.3f", (static_cast<int>(gen() % 2000001) - 1000000) / 1000.0);
+        std::memcpy(line + 30 + 8 * k, buf, 8);
+        if (gen() % 4 == 0) line[30 + 8 * k + gen() % 8] = alphabet[gen() % (sizeof alphabet - 1)];
+      }
+    }
+    float xyz[3], one[3];
+    bool each = true;
+    for (int k = 0; k < 3; ++k) {
+      const std::string_view field(line + 30 + 8 * k, 8);
+      if (!pdb_coordinate(field.data(), one[k])) {
+        each = false;
+        continue;
+      }
+      ++accepted;
+      auto full = real_field(field, 3);
+      ASSERT_TRUE(full) << field;
+      std::string squeezed;
+      for (char c : field) if (c != ' ') squeezed += c;
+      EXPECT_EQ(bits(one[k]), bits(std::strtof(squeezed.c_str(), nullptr))) << field;
+    }
+    ASSERT_EQ(pdb_coordinates(line, xyz), each) << std::string_view(line + 30, 24);
+    if (each)
+      for (int k = 0; k < 3; ++k) EXPECT_EQ(bits(xyz[k]), bits(one[k]));
+    std::int32_t serial = 0;
+    if (pdb_serial(line, serial)) {
+      const std::string_view field(line + 6, 5);
+      EXPECT_EQ(int_field(field), serial) << field;
+    }
+  }
+  EXPECT_GT(accepted, 100000);
+}
+
 TEST(FixedField, RoundsTheExactValueTiesToEven) {
   struct Case { float v; int w, d; const char* want; };
   const float inf = std::numeric_limits<float>::infinity();
@@ -91,20 +156,43 @@ TEST(FreeLine, JoinsTextsAndNumbersByTheBlankRules) {
   EXPECT_EQ(FreeLine().num(5).num(-6).str(), "           5          -6\n");
 }
 
-TEST(RecordCursor, CutsAndFillsLinesTo80Bytes) {
-  const std::string long_line(100, 'x');
-  const std::string text = "\nabc\r\n" + long_line + "\nlast\rline";
-  RecordCursor cur(text);
-  char line[reclen];
+std::vector<std::string> records_of(RecordCursor& cur) {
   std::vector<std::string> got;
-  while (cur.next(line)) got.emplace_back(line, reclen);
-  ASSERT_EQ(got.size(), 4u);
-  EXPECT_EQ(got[0], std::string(80, ' '));
-  EXPECT_EQ(got[1], "abc" + std::string(77, ' '));
-  EXPECT_EQ(got[2], std::string(80, 'x'));
-  EXPECT_EQ(got[3], "last\rline" + std::string(71, ' '));
-  EXPECT_EQ(cur.lineno(), 4);
-  EXPECT_FALSE(RecordCursor("").next(line));
+  while (const char* line = cur.next()) got.emplace_back(line, reclen);
+  return got;
+}
+
+TEST(RecordCursor, CutsAndFillsLinesTo80Bytes) {
+  const std::string text = "\nabc\r\n" + std::string(100, 'x') + "\n" + std::string(80, 'y') +
+                           "\r\nlast\rline";
+  RecordCursor cur(text);
+  const std::vector<std::string> want = {std::string(80, ' '), "abc" + std::string(77, ' '),
+                                         std::string(80, 'x'), std::string(80, 'y'),
+                                         "last\rline" + std::string(71, ' ')};
+  EXPECT_EQ(records_of(cur), want);
+  EXPECT_EQ(cur.lineno(), 5);
+  RecordCursor empty("");
+  EXPECT_EQ(empty.next(), nullptr);
+}
+
+// Streaming in blocks gives the records of the same text in memory, also for
+// lines that straddle blocks or outgrow one, and a last line without a feed.
+TEST(RecordCursor, StreamsAFileLikeTheSameTextInMemory) {
+  std::string text;
+  for (int i = 0; i < 40000; ++i) text += "ATOM  " + std::to_string(i) + "\r\n";
+  text += "REMARK " + std::string(3 << 20, 'z') + "\n\n";
+  for (int i = 0; i < 30000; ++i) text += std::string(static_cast<std::size_t>(i % 97), 'q') + "\n";
+  text += "END";
+  std::FILE* f = std::tmpfile();
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(std::fwrite(text.data(), 1, text.size(), f), text.size());
+  std::fflush(f);
+  std::rewind(f);
+  RecordCursor streamed(fileno(f)), in_memory(text);
+  EXPECT_EQ(records_of(streamed), records_of(in_memory));
+  EXPECT_EQ(streamed.lineno(), 70003);
+  EXPECT_EQ(streamed.error(), 0);
+  std::fclose(f);
 }
 
 }  // namespace
