@@ -105,12 +105,13 @@ TEST(UsualLayouts, AgreeWithTheFullConversion) {
       auto full = real_field(field, 3);
       ASSERT_TRUE(full) << field;
       std::string squeezed;
-      for (char c : field) if (c != ' ') squeezed += c;
+      for (char c : field) {
+        if (c != ' ') squeezed += c;
+      }
       EXPECT_EQ(bits(one[k]), bits(std::strtof(squeezed.c_str(), nullptr))) << field;
     }
     ASSERT_EQ(pdb_coordinates(line, xyz), each) << std::string_view(line + 30, 24);
-    if (each)
-      for (int k = 0; k < 3; ++k) EXPECT_EQ(bits(xyz[k]), bits(one[k]));
+    for (int k = 0; each && k < 3; ++k) EXPECT_EQ(bits(xyz[k]), bits(one[k]));
     std::int32_t serial = 0;
     if (pdb_serial(line, serial)) {
       const std::string_view field(line + 6, 5);
