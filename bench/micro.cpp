@@ -51,7 +51,7 @@ void write_coordinate_record(benchmark::State& state) {
   for (auto _ : state) {
     std::memcpy(out, &recs[(i++ & 1023) * gyro::reclen], gyro::reclen);
     out[gyro::reclen] = '\n';
-    for (int k = 0; k < 3; ++k) gyro::fixed_field(out + 30 + 8 * k, v + static_cast<float>(k), 8, 3);
+    for (int k = 0; k < 3; ++k) gyro::coordinate_field(out + 30 + 8 * k, v + static_cast<float>(k));
     v = v + 0.731f;
     if (v > 900.0f) v = -57.123f;
     benchmark::DoNotOptimize(out);

@@ -28,6 +28,12 @@ int open_input(const std::string& name) {
   return fd;
 }
 
+// A regular file can be read again from its start for the second pass.
+bool rewindable(int fd) {
+  struct stat st {};
+  return fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::lseek(fd, 0, SEEK_CUR) == 0;
+}
+
 // A new file: an existing file or link of that name is never opened, followed
 // or truncated.
 int create_output(const std::string& name) {
@@ -40,9 +46,14 @@ std::string unfit_text(const std::string& name, long unfit) {
          " not fit the 8-column fields\n";
 }
 
-int write_phase(RunContext& ctx, std::string_view kept, Sink& err, Sink& pdbout) {
+int write_phase(RunContext& ctx, RecordCursor& records, Sink& err, Sink& pdbout) {
   const Frame frame{ctx.xcen, ctx.ycen, ctx.zcen, ctx.rflag == 1, ctx.pvec};
-  const WriteResult res = write_structure(kept, ctx.atoms, frame, pdbout);
+  if (!records.rewind()) {
+    pdbout.close();
+    err.put(file_error_text(ctx.pdbin, records.error()));
+    return exit_failure;
+  }
+  const WriteResult res = write_structure(records, ctx.atoms, frame, pdbout);
   const bool closed = pdbout.close();
   if (res.fault) {
     err.put(pass_fault_text(ctx.pdbin, res.fault));
@@ -61,8 +72,7 @@ int write_phase(RunContext& ctx, std::string_view kept, Sink& err, Sink& pdbout)
 
 }  // namespace
 
-int run_phases(RunContext& ctx, RecordCursor& records, std::string_view kept, Sink& out, Sink& err,
-               Sink* pdbout) {
+int run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err, Sink* pdbout) {
   AtomTable& t = ctx.atoms;
   if (PassFault fault = read_atoms(records, t, err)) {
     err.put(pass_fault_text(ctx.pdbin, fault));
@@ -80,7 +90,7 @@ int run_phases(RunContext& ctx, RecordCursor& records, std::string_view kept, Si
     err.put(file_error_text(out.name(), out.error()));
     return exit_failure;
   }
-  return pdbout ? write_phase(ctx, kept, err, *pdbout) : exit_ok;
+  return pdbout ? write_phase(ctx, records, err, *pdbout) : exit_ok;
 }
 
 int run(int argc, const char* const* argv, Sink& out, Sink& err) {
@@ -116,9 +126,9 @@ int run(int argc, const char* const* argv, Sink& out, Sink& err) {
   ctx->pdbin = cl.pdbin;
   ctx->pdbout = cl.pdbout;
   int status;
-  if (pdbout) {
-    // The second pass copies the very bytes the first pass read: an input that
-    // cannot be rewound works, and one changed in between cannot mispair.
+  if (pdbout && !rewindable(in)) {
+    // A pipe cannot be read twice: its bytes are kept from the first pass for
+    // the second.
     FileBytes input;
     if (const int rerr = input.read_all(in); rerr != 0) {
       ::close(in);
@@ -127,10 +137,10 @@ int run(int argc, const char* const* argv, Sink& out, Sink& err) {
       return exit_failure;
     }
     RecordCursor records(input.view());
-    status = run_phases(*ctx, records, input.view(), out, err, pdbout.get());
+    status = run_phases(*ctx, records, out, err, pdbout.get());
   } else {
     RecordCursor records(in);
-    status = run_phases(*ctx, records, {}, out, err, nullptr);
+    status = run_phases(*ctx, records, out, err, pdbout.get());
   }
   ::close(in);
   if (pdbout) pdbout->close();

@@ -30,9 +30,8 @@ struct RunContext {
 int run(int argc, const char* const* argv, Sink& out, Sink& err);
 
 // The phases after the files are open: the first pass reads `records`; with an
-// output file (flags only, closed here) the second pass copies `kept`, the
-// input's bytes as the first pass read them. Without a flag pdbout is null.
-int run_phases(RunContext& ctx, RecordCursor& records, std::string_view kept, Sink& out, Sink& err,
-               Sink* pdbout);
+// output file (flags only, closed here) the second pass rewinds them and copies
+// them into it. Without a flag pdbout is null.
+int run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err, Sink* pdbout);
 
 }  // namespace gyro

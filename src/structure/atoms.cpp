@@ -16,9 +16,13 @@ bool is_atom_record(const char* line) {
   return std::memcmp(line, "ATOM", 4) == 0 || std::memcmp(line, "HETATM", 6) == 0;
 }
 
+bool atom_serial(const char* line, std::int32_t& serial) {
+  return pdb_serial(line, serial) || int_field(std::string_view(line + 6, 5), serial);
+}
+
 bool atom_fields(const char* line, AtomFields& f, FieldFault& fault) {
   std::string_view rec(line, reclen);
-  if (!pdb_serial(line, f.serial) && !int_field(columns(rec, 7, 5), f.serial)) {
+  if (!atom_serial(line, f.serial)) {
     fault = {7, 5};
     return false;
   }

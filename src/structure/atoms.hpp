@@ -42,6 +42,9 @@ struct FieldFault {
 // Records whose first four bytes are "ATOM" or first six are "HETATM".
 bool is_atom_record(const char* line);
 
+// Converts the serial number (columns 7-11); false when it does not convert.
+bool atom_serial(const char* line, std::int32_t& serial);
+
 // Converts serial, name, x, y, z in that order; false with the columns of the
 // first field that fails to convert. (Plain results, not optionals: they come
 // back in registers on the hot path.)

@@ -13,6 +13,8 @@ PassFault field_fault(const char* line, long lineno, int col, int width) {
 std::string pass_fault_text(const std::string& pdbin, const PassFault& f) {
   if (f.kind == PassFault::Kind::read_error) return file_error_text(pdbin, f.err);
   std::string at = "gyrolabium: " + pdbin + ": line " + std::to_string(f.lineno);
+  if (f.kind == PassFault::Kind::changed)
+    return at + ": the file changed while it was being read\n";
   if (f.kind == PassFault::Kind::full)
     return at + ": more than " + std::to_string(maxatom) + " atoms\n";
   return at + ", columns " + std::to_string(f.col) + "-" + std::to_string(f.col + f.width - 1) +

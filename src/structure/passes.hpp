@@ -6,7 +6,8 @@
 namespace gyro {
 
 struct PassFault {
-  enum class Kind { none, bad_field, full, read_error } kind = Kind::none;
+  // changed: the second pass met an atom record other than the first pass did.
+  enum class Kind { none, bad_field, full, read_error, changed } kind = Kind::none;
   long lineno = 0;      // 1-based line of the record
   int col = 0, width = 0;  // bad_field: the field's columns
   std::string text;     // bad_field: the field's text as read

@@ -9,31 +9,40 @@
 namespace gyro {
 namespace {
 
+enum class Move { done, bad_field, changed };
+
 // The new coordinates of one atom record. The k-th record whose name gives a
-// mass is the table's atom k; any other is moved by the frame from its own
-// coordinates. False when those do not convert.
-bool moved_coordinates(const char* line, const AtomTable& t, const Frame& frame, int& paired,
+// mass is the table's atom k, and must still carry its serial number and name
+// (else the file changed since the first pass); any other atom record is moved
+// by the frame from its own coordinates.
+Move moved_coordinates(const char* line, const AtomTable& t, const Frame& frame, int& paired,
                        float xyz[3], FieldFault& fault) {
   std::array<char, 5> name;
   std::memcpy(name.data(), line + 12, 5);  // columns 13-17
-  if (atom_mass(name) != 0.0f && paired < t.natom) {
-    std::memcpy(xyz, &t.atcrd[3 * static_cast<std::size_t>(paired++)], 3 * sizeof(float));
-    return true;
+  if (atom_mass(name) != 0.0f) {
+    std::int32_t serial = 0;
+    if (!atom_serial(line, serial)) {
+      fault = {7, 5};
+      return Move::bad_field;
+    }
+    const auto k = static_cast<std::size_t>(paired);
+    if (paired == t.natom || serial != t.index[k] || name != t.atname[k]) return Move::changed;
+    std::memcpy(xyz, &t.atcrd[3 * k], 3 * sizeof(float));
+    ++paired;
+    return Move::done;
   }
   AtomFields f;
-  if (!atom_fields(line, f, fault)) return false;
+  if (!atom_fields(line, f, fault)) return Move::bad_field;
   std::memcpy(xyz, f.xyz, sizeof f.xyz);
   translate_point(xyz, frame.xcen, frame.ycen, frame.zcen);
   if (frame.rotated) rotate_point(xyz, frame.pvec);
-  return true;
+  return Move::done;
 }
 
 }  // namespace
 
-WriteResult write_structure(std::string_view input, const AtomTable& t, const Frame& frame,
-                            Sink& out) {
+WriteResult write_structure(RecordCursor& cur, const AtomTable& t, const Frame& frame, Sink& out) {
   WriteResult res;
-  RecordCursor cur(input);
   int paired = 0;
   while (const char* line = cur.next()) {
     char* rec = out.claim(reclen + 1);
@@ -42,15 +51,24 @@ WriteResult write_structure(std::string_view input, const AtomTable& t, const Fr
     if (t.natom > 0 && is_atom_record(line)) {
       float xyz[3];
       FieldFault bad;
-      if (!moved_coordinates(line, t, frame, paired, xyz, bad)) {
+      const Move move = moved_coordinates(line, t, frame, paired, xyz, bad);
+      if (move == Move::bad_field) {
         res.fault = field_fault(line, cur.lineno(), bad.col, bad.width);
         return res;
       }
+      if (move == Move::changed) {
+        res.fault = {PassFault::Kind::changed, cur.lineno(), 0, 0, {}};
+        return res;
+      }
       for (int k = 0; k < 3; ++k)
-        if (!fixed_field(rec + 30 + 8 * k, xyz[k], 8, 3)) ++res.unfit;
+        if (!coordinate_field(rec + 30 + 8 * k, xyz[k])) ++res.unfit;
     }
     out.commit(reclen + 1);
   }
+  if (cur.error() != 0)
+    res.fault = {PassFault::Kind::read_error, cur.lineno(), 0, 0, {}, cur.error()};
+  else if (paired != t.natom)
+    res.fault = {PassFault::Kind::changed, cur.lineno(), 0, 0, {}};
   return res;
 }
 

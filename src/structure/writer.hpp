@@ -4,10 +4,9 @@
 // 3 decimals); every other byte is the input's.
 #pragma once
 
-#include <string_view>
-
 #include "structure/atoms.hpp"
 #include "structure/passes.hpp"
+#include "text/records.hpp"
 #include "text/sink.hpp"
 
 namespace gyro {
@@ -25,10 +24,12 @@ struct WriteResult {
   long unfit = 0;  // coordinate values written as asterisks, NaN or Inf
 };
 
-// The k-th accepted atom record takes the table's atom k; an atom record whose
-// name gave no mass is moved by the same frame. With no accepted atoms there is
-// no frame and every record is copied as read.
-WriteResult write_structure(std::string_view input, const AtomTable& t, const Frame& frame,
-                            Sink& out);
+// Copies the records of `input` from its first line on. The k-th atom record
+// whose name gives a mass takes the table's atom k; an atom record whose name
+// gives none is moved by the same frame. With no accepted atoms there is no
+// frame and every record is copied as read. Stops where a field does not
+// convert, at a read error, or where the input no longer holds the atoms the
+// first pass read.
+WriteResult write_structure(RecordCursor& input, const AtomTable& t, const Frame& frame, Sink& out);
 
 }  // namespace gyro

@@ -12,6 +12,10 @@ namespace gyro {
 // Returns true when v was written as a finite number that fits.
 bool fixed_field(char* out, float v, int width, int decimals);
 
+// fixed_field(out, v, 8, 3), the coordinate field of a structure file, made
+// quickly for the values that fit.
+bool coordinate_field(char* out, float v);
+
 // The same field as a string.
 std::string fixed(float v, int width, int decimals);
 

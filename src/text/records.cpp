@@ -26,10 +26,25 @@ RecordCursor::RecordCursor(int fd)
   rest_ = {block_.get(), 0};
 }
 
+bool RecordCursor::rewind() {
+  lineno_ = 0;
+  if (!block_) {
+    rest_ = text_;
+    return true;
+  }
+  rest_ = {block_.get(), 0};
+  at_end_ = false;
+  if (::lseek(fd_, 0, SEEK_SET) != 0) {
+    error_ = errno;
+    return false;
+  }
+  return true;
+}
+
 // Moves the unread bytes to the front of the block and reads more after them;
 // false at the end of the file or on an error.
 bool RecordCursor::refill() {
-  if (fd_ < 0) return false;
+  if (fd_ < 0 || at_end_) return false;
   const std::size_t have = rest_.size();
   if (have == cap_) {  // one line fills the block: make room for more of it
     auto bigger = std::make_unique_for_overwrite<char[]>(cap_ * 2);
@@ -43,7 +58,7 @@ bool RecordCursor::refill() {
   if (got <= 0) {
     if (got < 0) error_ = errno;
     rest_ = {block_.get(), have};
-    fd_ = -1;
+    at_end_ = true;
     return false;
   }
   rest_ = {block_.get(), have + static_cast<std::size_t>(got)};

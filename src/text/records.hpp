@@ -14,7 +14,7 @@ namespace gyro {
 // line; an empty text has none.
 class RecordCursor {
  public:
-  explicit RecordCursor(std::string_view text) : rest_(text) {}
+  explicit RecordCursor(std::string_view text) : text_(text), rest_(text) {}
   // Streams the file open on fd in blocks of 1 MiB (more for a longer line).
   explicit RecordCursor(int fd);
 
@@ -24,10 +24,15 @@ class RecordCursor {
   long lineno() const { return lineno_; }  // 1-based number of the last line read
   int error() const { return error_; }     // errno of a failed read, or 0
 
+  // Back to the first line: the text again, or the file read again from its
+  // start. False (with error()) when the file cannot be repositioned.
+  bool rewind();
+
  private:
   bool refill();
 
-  std::string_view rest_;
+  std::string_view text_, rest_;
+  bool at_end_ = false;
   int fd_ = -1;
   int error_ = 0;
   std::unique_ptr<char[]> block_;

@@ -98,7 +98,8 @@ std::string write_moved(const std::string& input, Frame frame, long* unfit = nul
   EXPECT_FALSE(read_text(input, t, err));
   trans(t.natom, t.atcrd.get(), frame.xcen, frame.ycen, frame.zcen);
   if (frame.rotated) rotate(t.natom, t.atcrd.get(), frame.pvec);
-  WriteResult res = write_structure(input, t, frame, out);
+  RecordCursor second(input);
+  WriteResult res = write_structure(second, t, frame, out);
   EXPECT_FALSE(res.fault);
   if (unfit) *unfit = res.unfit;
   return std::string(out.held());
@@ -146,8 +147,35 @@ TEST(WriteStructure, CopiesEveryRecordWhenNoAtomWasAccepted) {
   Sink err(-1, "err"), out(-1, "out");
   read_text(input, t, err);
   const float nan = std::nanf("");
-  write_structure(input, t, {nan, nan, nan, false, nullptr}, out);
+  RecordCursor second(input);
+  write_structure(second, t, {nan, nan, nan, false, nullptr}, out);
   EXPECT_EQ(out.held(), pad80(atom(1, "ZN  ", "1.000", "2.000", "3.000")) + pad80("END"));
+}
+
+// A second pass that meets other atoms than the first stops before it writes
+// coordinates to a record they do not belong to.
+TEST(WriteStructure, StopsWhereTheInputNoLongerHoldsTheAtomsRead) {
+  const std::string first = atom(1, " C  ", "1.000", "0", "0") + atom(2, " O  ", "2.000", "0", "0");
+  struct Case { std::string second; long lineno; std::size_t written; };
+  const Case cases[] = {
+      {atom(1, " C  ", "1.000", "0", "0") + atom(3, " O  ", "2.000", "0", "0"), 2, 1},
+      {atom(1, " C  ", "1.000", "0", "0") + atom(2, " N  ", "2.000", "0", "0"), 2, 1},
+      {"REMARK\n" + atom(5, " N  ", "2.000", "0", "0"), 2, 1},
+      {atom(1, " C  ", "1.000", "0", "0"), 1, 1},
+      {first + atom(3, " O  ", "2.000", "0", "0"), 3, 2},
+  };
+  for (const auto& c : cases) {
+    AtomTable t;
+    Sink err(-1, "err"), out(-1, "out");
+    ASSERT_FALSE(read_text(first, t, err));
+    RecordCursor second(c.second);
+    const WriteResult res = write_structure(second, t, {0, 0, 0, false, nullptr}, out);
+    EXPECT_EQ(res.fault.kind, PassFault::Kind::changed) << c.second;
+    EXPECT_EQ(res.fault.lineno, c.lineno) << c.second;
+    EXPECT_EQ(out.held().size(), 81 * c.written) << c.second;
+  }
+  EXPECT_EQ(pass_fault_text("a.pdb", {PassFault::Kind::changed, 7, 0, 0, {}}),
+            "gyrolabium: a.pdb: line 7: the file changed while it was being read\n");
 }
 
 }  // namespace

@@ -148,6 +148,25 @@ TEST(FixedField, ReportsWhatDidNotFit) {
   EXPECT_FALSE(fixed_field(out, std::nanf(""), 8, 3));
 }
 
+// The quick coordinate writer gives the general writer's text for every value:
+// random bit patterns and values near the places where the text changes.
+TEST(FixedField, CoordinateWriterMatchesTheGeneralOne) {
+  std::mt19937 gen(11);
+  std::vector<float> values = {0.0f, -0.0f, 9998.9995f, 9999.0f, -999.9995f, -999.9994f,
+                               999.9995f, 1000.0f, -1000.0f, 0.0005f, -0.0005f, 123.4565f,
+                               std::numeric_limits<float>::infinity(), std::nanf("")};
+  for (int i = 0; i < 300000; ++i) {
+    values.push_back(std::bit_cast<float>(static_cast<std::uint32_t>(gen())));
+    values.push_back(static_cast<float>(static_cast<int>(gen() % 40000000) - 20000000) / 2000.0f);
+  }
+  for (float v : values) {
+    char quick[8], general[8];
+    const bool q = coordinate_field(quick, v), g = fixed_field(general, v, 8, 3);
+    ASSERT_EQ(std::string(quick, 8), std::string(general, 8)) << v;
+    ASSERT_EQ(q, g) << v;
+  }
+}
+
 TEST(FreeLine, JoinsTextsAndNumbersByTheBlankRules) {
   EXPECT_EQ(FreeLine().str(), "\n");
   EXPECT_EQ(FreeLine().text("Unknown atom type ").text("ZN   ").str(), " Unknown atom type ZN   \n");
