@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -40,7 +41,9 @@ struct FieldFault {
 };
 
 // Records whose first four bytes are "ATOM" or first six are "HETATM".
-bool is_atom_record(const char* line);
+inline bool is_atom_record(const char* line) {
+  return std::memcmp(line, "ATOM", 4) == 0 || std::memcmp(line, "HETATM", 6) == 0;
+}
 
 // Converts the serial number (columns 7-11); false when it does not convert.
 bool atom_serial(const char* line, std::int32_t& serial);
@@ -52,6 +55,22 @@ bool atom_fields(const char* line, AtomFields& f, FieldFault& fault);
 
 // Mass in atomic mass units decided from the first characters of the name;
 // 0 when the name gives none.
-float atom_mass(const std::array<char, 5>& atname);
+inline float atom_mass(const std::array<char, 5>& atname) {
+  constexpr float hydrogen = 1.00797f, carbon = 12.01115f, nitrogen = 14.0067f,
+                  oxygen = 15.9994f, sulphur = 32.06f, phosphorus = 30.974f,
+                  iron = 55.847f;
+  const char c1 = atname[0], c2 = atname[1];
+  const bool blank1 = c1 == ' ';
+  // The first test that holds decides; upper-case letters only.
+  if (c1 == 'H' || c2 == 'H') return hydrogen;
+  if (c1 == 'C' || (blank1 && c2 == 'C')) return carbon;
+  if (c1 == 'N' || (blank1 && c2 == 'N')) return nitrogen;
+  if (c1 == 'O' || (blank1 && c2 == 'O')) return oxygen;
+  if (c1 == 'S' || (blank1 && c2 == 'S')) return sulphur;
+  if (c1 == 'P' || (blank1 && c2 == 'P')) return phosphorus;
+  if ((c1 == 'F' && c2 == 'E') || (blank1 && c2 == 'F' && atname[2] == 'E')) return iron;
+  return 0.0f;
+}
+
 
 }  // namespace gyro

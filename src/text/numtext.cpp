@@ -105,29 +105,6 @@ bool fixed_field(char* out, float v, int width, int decimals) {
   return finite;
 }
 
-bool coordinate_field(char* out, float v) {
-  const float a = std::fabs(v);
-  if (std::endian::native != std::endian::little || !(a < 9999.0f))
-    return fixed_field(out, v, 8, 3);  // also NaN and infinities
-  const auto n = static_cast<std::uint32_t>(scaled_magnitude(v, 3));
-  const std::uint32_t whole = n / 1000, frac = n % 1000;
-  // The 8 bytes are put together in a register, first byte lowest, and stored
-  // once: "dddd.ddd", then leading zeros blanked and the sign put before them.
-  auto byte = [](std::uint32_t c, int at) { return std::uint64_t{c} << (8 * at); };
-  std::uint64_t t = 0x3030302E30303030 | byte(whole / 1000, 0) | byte(whole / 100 % 10, 1) |
-                    byte(whole / 10 % 10, 2) | byte(whole % 10, 3) | byte(frac / 100, 5) |
-                    byte(frac / 10 % 10, 6) | byte(frac % 10, 7);
-  const int first = 3 - (whole >= 10) - (whole >= 100) - (whole >= 1000);
-  const std::uint64_t lead = (std::uint64_t{1} << (8 * first)) - 1;
-  t = (t & ~lead) | (0x2020202020202020 & lead);
-  if (std::signbit(v)) {
-    if (first == 0) return fixed_field(out, v, 8, 3);  // "-1000.000" does not fit
-    t = (t & ~byte(0xFF, first - 1)) | byte('-', first - 1);
-  }
-  std::memcpy(out, &t, 8);
-  return true;
-}
-
 std::string fixed(float v, int width, int decimals) {
   std::string s(static_cast<std::size_t>(width), ' ');
   fixed_field(s.data(), v, width, decimals);

@@ -9,7 +9,7 @@
 namespace gyro {
 namespace {
 
-constexpr std::size_t block = std::size_t{1} << 20;
+constexpr std::size_t block = std::size_t{1} << 17;
 
 // read(2) that retries on interruption; -1 with errno on failure.
 ssize_t read_some(int fd, char* buf, std::size_t n) {
@@ -65,26 +65,17 @@ bool RecordCursor::refill() {
   return true;
 }
 
-const char* RecordCursor::next() {
-  const void* lf = std::memchr(rest_.data(), '\n', rest_.size());
-  while (lf == nullptr && refill())
-    lf = std::memchr(rest_.data(), '\n', rest_.size());
+// A line not wholly in the block: more is read until its line feed or the end
+// of the file comes.
+const char* RecordCursor::last_line() {
+  const void* lf = nullptr;
+  while (lf == nullptr && refill()) lf = std::memchr(rest_.data(), '\n', rest_.size());
   if (error_ != 0 || (lf == nullptr && rest_.empty())) return nullptr;
-  std::size_t end = rest_.size(), skip = end;
-  if (lf != nullptr) {
-    end = static_cast<std::size_t>(static_cast<const char*>(lf) - rest_.data());
-    skip = end + 1;
-    if (end > 0 && rest_[end - 1] == '\r') --end;
-  }
-  const char* line = rest_.data();
-  if (end < reclen) {  // short line: blank-filled copy
-    std::memcpy(line_, line, end);
-    std::memset(line_ + end, ' ', reclen - end);
-    line = line_;
-  }
-  rest_.remove_prefix(skip);
-  ++lineno_;
-  return line;
+  if (lf == nullptr) return take_line(rest_.size(), rest_.size());
+  auto end = static_cast<std::size_t>(static_cast<const char*>(lf) - rest_.data());
+  const std::size_t skip = end + 1;
+  if (end > 0 && rest_[end - 1] == '\r') --end;
+  return take_line(end, skip);
 }
 
 void FileBytes::grow(std::size_t cap) {

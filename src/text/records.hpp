@@ -2,6 +2,7 @@
 // from a file in large blocks, and whole files read for two passes.
 #pragma once
 
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -20,7 +21,14 @@ class RecordCursor {
 
   // The next line as exactly 80 bytes (cut after the 80th, blank-filled), valid
   // until the next call; null at the end of the text or on a read error.
-  const char* next();
+  const char* next() {
+    const void* lf = std::memchr(rest_.data(), '\n', rest_.size());
+    if (lf == nullptr) return last_line();
+    auto end = static_cast<std::size_t>(static_cast<const char*>(lf) - rest_.data());
+    const std::size_t skip = end + 1;
+    if (end > 0 && rest_[end - 1] == '\r') --end;
+    return take_line(end, skip);
+  }
   long lineno() const { return lineno_; }  // 1-based number of the last line read
   int error() const { return error_; }     // errno of a failed read, or 0
 
@@ -30,6 +38,19 @@ class RecordCursor {
 
  private:
   bool refill();
+  const char* last_line();
+  // The line of `end` bytes at the front, then `skip` bytes passed over.
+  const char* take_line(std::size_t end, std::size_t skip) {
+    const char* line = rest_.data();
+    if (end < reclen) {  // short line: blank-filled copy
+      std::memcpy(line_, line, end);
+      std::memset(line_ + end, ' ', reclen - end);
+      line = line_;
+    }
+    rest_.remove_prefix(skip);
+    ++lineno_;
+    return line;
+  }
 
   std::string_view text_, rest_;
   bool at_end_ = false;

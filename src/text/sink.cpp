@@ -10,8 +10,7 @@ namespace {
 constexpr std::size_t block = std::size_t{1} << 18;
 }
 
-char* Sink::claim(std::size_t n) {
-  if (cap_ - used_ >= n) return buf_.get() + used_;
+char* Sink::make_room(std::size_t n) {
   if (fd_ >= 0 && used_ > 0) flush();
   if (cap_ - used_ < n) {
     std::size_t cap = cap_ == 0 ? block : cap_;

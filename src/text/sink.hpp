@@ -17,7 +17,7 @@ class Sink {
 
   void put(std::string_view s);
   // Room for n bytes at the end of the buffer; commit(n) keeps what was written.
-  char* claim(std::size_t n);
+  char* claim(std::size_t n) { return cap_ - used_ >= n ? buf_.get() + used_ : make_room(n); }
   void commit(std::size_t n) { used_ += n; }
   // Writes out everything buffered; false once any write has failed.
   bool flush();
@@ -29,6 +29,8 @@ class Sink {
   std::string_view held() const { return {buf_.get(), used_}; }  // memory sinks
 
  private:
+  char* make_room(std::size_t n);
+
   int fd_;
   std::string name_;
   std::unique_ptr<char[]> buf_;  // uninitialised: pages are touched only when written
