@@ -16,7 +16,8 @@ namespace gyro {
 class RecordCursor {
  public:
   explicit RecordCursor(std::string_view text) : text_(text), rest_(text) {}
-  // Streams the file open on fd in blocks of 1 MiB (more for a longer line).
+  // Streams the file open on fd in blocks of 128 KiB, a size that stays in the
+  // cache while its lines are read (a longer line gets a larger block).
   explicit RecordCursor(int fd);
 
   // The next line as exactly 80 bytes (cut after the 80th, blank-filled), valid

@@ -12,6 +12,7 @@
 #   run.sh       optional, replaces the plain call; $BIN names the binary
 #   stdout stderr status   the goldens
 #   out.pdb      the expected output file; or no-out: no out.pdb may exist
+#   same-as      instead of goldens: the name of a case whose goldens must hold
 # With REGEN=1 the goldens are written from this run instead of compared.
 set -u
 bin=$1 case=$2 repo=$3
@@ -43,7 +44,11 @@ after=$(cd "$run" && for f in $(echo "$before" | awk '{print $1}'); do
   if [ -L "$f" ]; then echo "$f -> $(readlink "$f")";
   elif [ -f "$f" ]; then echo "$f $(sha256sum < "$f")"; else echo "$f missing"; fi; done)
 
+golden=$case
+if [ -f "$case/same-as" ]; then golden="$(dirname "$case")/$(cat "$case/same-as")"; fi
+
 if [ "${REGEN:-0}" = 1 ]; then
+  if [ "$golden" != "$case" ]; then echo "kept $case (same as $(cat "$case/same-as"))"; exit 0; fi
   cp "$got/stdout" "$got/stderr" "$got/status" "$case/"
   if [ -f "$run/out.pdb" ] && [ ! -L "$run/out.pdb" ] && [ ! -f "$case/no-out" ] \
      && ! echo "$before" | grep -q '^\./out\.pdb '; then
@@ -55,15 +60,15 @@ fi
 
 fail=0
 for f in stdout stderr status; do
-  if ! cmp -s "$case/$f" "$got/$f"; then
-    echo "--- $f differs:"; diff <(cat -A "$case/$f") <(cat -A "$got/$f") | head -20; fail=1
+  if ! cmp -s "$golden/$f" "$got/$f"; then
+    echo "--- $f differs:"; diff <(cat -A "$golden/$f") <(cat -A "$got/$f") | head -20; fail=1
   fi
 done
 if [ "$before" != "$after" ]; then
   echo "--- files present before the run changed:"; diff <(echo "$before") <(echo "$after"); fail=1
 fi
-if [ -f "$case/out.pdb" ] && ! cmp -s "$case/out.pdb" "$run/out.pdb"; then
-  echo "--- out.pdb differs:"; diff "$case/out.pdb" "$run/out.pdb" | head -20; fail=1
+if [ -f "$golden/out.pdb" ] && ! cmp -s "$golden/out.pdb" "$run/out.pdb"; then
+  echo "--- out.pdb differs:"; diff "$golden/out.pdb" "$run/out.pdb" | head -20; fail=1
 fi
 if [ -f "$case/no-out" ] && { [ -e "$run/out.pdb" ] || [ -L "$run/out.pdb" ]; }; then
   echo "--- out.pdb exists but must not"; fail=1

@@ -1,0 +1,14 @@
+// One whole run in memory on arbitrary bytes: reading, analysis, report and
+// the writer. Shared by the fuzzer and the replay of the inputs it found.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace gyro {
+
+// Runs the phases on `data` as the input file in mode 0 (report only), 1 (-t)
+// or 2 (-r); returns the exit status.
+int fuzz_run(const std::uint8_t* data, std::size_t size, int mode);
+
+}  // namespace gyro
