@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
       const char* name = zinc ? "ZN  " : water ? (k == 0 ? " O  " : k == 1 ? " H1 " : " H2 ")
                                                : residue[k];
       const char* res = zinc ? " ZN" : water ? "HOH" : "ALA";
-      std::printf("%-6s%5ld %s %s A%4ld    %8.3f%8.3f%8.3f  1.00 20.00          %2s\n",
+      std::printf("%-6s%5ld %s %s A%4ld    %8.3f%8.3f%8.3f  1.00 20.00          %2s  \n",
                   zinc || water ? "HETATM" : "ATOM", ++serial % 100000, name, res, resno % 10000,
                   x, y, z, zinc ? "ZN" : element(name));
     }

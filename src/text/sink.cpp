@@ -7,7 +7,7 @@
 
 namespace gyro {
 namespace {
-constexpr std::size_t block = std::size_t{1} << 18;
+constexpr std::size_t block = std::size_t{1} << 17;
 }
 
 char* Sink::make_room(std::size_t n) {
