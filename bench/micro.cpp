@@ -18,8 +18,9 @@ std::vector<char> sample_records() {
   const char* names[] = {" N  ", " CA ", " C  ", " O  ", "1HB ", "HG21", " OG "};
   for (int i = 0; i < 1024; ++i) {
     char line[128];
-    std::snprintf(line, sizeof line, "ATOM  %5d %s ALA A%4d    %8.3f%8.3f%8.3f  1.00 20.00           C",
-                  i + 1, names[i % 7], i / 7 + 1, (i % 97) * 1.37 - 60.0, (i % 89) * -0.91 + 20.0,
+    std::snprintf(line, sizeof line,
+                  "ATOM  %5d %s ALA A%4d    %8.3f%8.3f%8.3f  1.00 20.00           C", i + 1,
+                  names[i % 7], i / 7 + 1, (i % 97) * 1.37 - 60.0, (i % 89) * -0.91 + 20.0,
                   (i % 83) * 2.03 - 80.0);
     std::memcpy(&recs[static_cast<std::size_t>(i) * gyro::reclen], line, gyro::reclen);
   }

@@ -30,7 +30,8 @@ Sample run(const std::vector<std::string>& args, const char* out_path = "/dev/nu
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = fork();
   if (pid == 0) {
-    int out = open(out_path, O_WRONLY | O_CREAT | O_TRUNC, 0666), null = open("/dev/null", O_WRONLY);
+    int out = open(out_path, O_WRONLY | O_CREAT | O_TRUNC, 0666),
+        null = open("/dev/null", O_WRONLY);
     dup2(out, 1);
     dup2(null, 2);
     execv(argv[0], argv.data());
@@ -69,8 +70,7 @@ int main(int argc, char** argv) {
   const std::string out = dir + "/out.pdb";
   double per_atom[2][3] = {};
   bool met = true;
-  std::printf("%-7s %-24s %10s %8s %10s\n", "atoms", "command", "median ms", "ratio",
-              "peak RSS");
+  std::printf("%-7s %-24s %10s %8s %10s\n", "atoms", "command", "median ms", "ratio", "peak RSS");
   for (int s = 0; s < 3; ++s) {
     const std::string file = dir + "/gen" + std::to_string(sizes[s]) + ".pdb";
     run({gen, std::to_string(sizes[s])}, file.c_str());

@@ -2,8 +2,8 @@
 
 #include <bit>
 #include <charconv>
-#include <cstring>
 #include <cstddef>
+#include <cstring>
 #include <limits>
 #include <optional>
 
@@ -24,8 +24,7 @@ std::size_t squeeze(std::string_view field, char* buf) {
   return n;
 }
 
-constexpr float pow10f[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
-                            1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+constexpr float pow10f[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
 
 // The float nearest to digits·10^e10, digits being a string of decimal digits.
 // Exact through every path: small mantissas and powers of ten are exact floats,
@@ -170,8 +169,10 @@ bool plain_real(std::string_view field, int decimals, float& value) {
   long exp = 0;
   if (i < n) {
     char c = buf[i];
-    if (c == 'E' || c == 'e' || c == 'D' || c == 'd') ++i;
-    else if (c != '+' && c != '-') return std::nullopt;
+    if (c == 'E' || c == 'e' || c == 'D' || c == 'd')
+      ++i;
+    else if (c != '+' && c != '-')
+      return std::nullopt;
     bool eneg = false;
     if (i < n && (buf[i] == '+' || buf[i] == '-')) eneg = buf[i++] == '-';
     if (i == n) return std::nullopt;
@@ -207,7 +208,8 @@ bool pdb_coordinates(const char* line, float xyz[3]) {
     d[k] = static_cast<unsigned>(_mm_movemask_epi8(isdigit));
     const __m128i digits = _mm_and_si128(dv, isdigit);
     values[2 * k] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(digits));
-    if (k == 0) values[1] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_srli_si128(digits, 8)));
+    if (k == 0)
+      values[1] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_srli_si128(digits, 8)));
   }
   xyz[0] = coordinate_value(values[0], (m[0] & 0xFF) != 0);
   xyz[1] = coordinate_value(values[1], (m[0] >> 8) != 0);
@@ -226,7 +228,8 @@ bool pdb_serial(const char* line, std::int32_t& serial) {
   const auto d = static_cast<unsigned>(_mm_movemask_epi8(isdigit));
   const unsigned bh = b & 0x1F, notd = ~d & 0x1F, mh = m & 0x1F;
   const bool shaped = (((bh | mh | d) & 0x1F) == 0x1F) & ((bh & (bh + 1)) == 0) &
-                      ((notd & (notd + 1)) == 0) & ((mh & (mh - 1)) == 0) & ((mh == 0) | ((d & 0x10) != 0));
+                      ((notd & (notd + 1)) == 0) & ((mh & (mh - 1)) == 0) &
+                      ((mh == 0) | ((d & 0x10) != 0));
   // The five digit values become the last five of eight.
   const auto digits = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_and_si128(dv, isdigit)));
   const auto n = static_cast<std::int32_t>(swar::eight_digits((digits & 0xFFFFFFFFFF) << 24));
@@ -247,7 +250,8 @@ bool pdb_coordinates(const char* line, float xyz[3]) {
 bool int_field(std::string_view field, std::int32_t& value) {
   std::uint32_t m = 0;
   bool minus = false;
-  if (field.size() <= 9 && justified_digits(field.data(), static_cast<int>(field.size()), m, minus) &&
+  if (field.size() <= 9 &&
+      justified_digits(field.data(), static_cast<int>(field.size()), m, minus) &&
       (!minus || is_digit(field.back()))) {
     value = minus ? -static_cast<std::int32_t>(m) : static_cast<std::int32_t>(m);
     return true;

@@ -15,7 +15,12 @@ CmdLine parse(std::vector<const char*> args) {
 
 TEST(CommandLine, ChoosesModeAndNames) {
   using S = CmdLine::Stop;
-  struct Case { std::vector<const char*> args; S stop; int rflag, tflag; const char* in; const char* out; };
+  struct Case {
+    std::vector<const char*> args;
+    S stop;
+    int rflag, tflag;
+    const char *in, *out;
+  };
   const Case cases[] = {
       {{}, S::usage, 0, 0, "", ""},
       {{"a.pdb"}, S::none, 0, 0, "a.pdb", ""},
@@ -41,21 +46,6 @@ TEST(CommandLine, ChoosesModeAndNames) {
     EXPECT_EQ(cl.pdbin, c.in);
     EXPECT_EQ(cl.pdbout, c.out);
   }
-}
-
-TEST(CommandLine, RefusesRedirectionNames) {
-  EXPECT_TRUE(parse({"|a.pdb"}).pdbin_refused);
-  EXPECT_TRUE(parse({"-t", "a.pdb", ">b"}).pdbout_refused);
-  EXPECT_FALSE(parse({"-t", "a<.pdb", "b|"}).pdbout_refused);
-}
-
-TEST(CommandLine, LongNamesAreKeptWhole) {
-  const std::string longname(120, 'n');
-  EXPECT_EQ(parse({longname.c_str()}).pdbin, longname);
-  EXPECT_EQ(name_field(longname), longname);
-  EXPECT_EQ(name_field("pdb.out"), "pdb.out" + std::string(73, ' '));
-  EXPECT_EQ(open_failure_text("x"), "\n Error opening file: x" + std::string(79, ' ') + "\n");
-  EXPECT_EQ(usage_text(), " Usage: gyrolabium [-rt] pdb.in [pdb.out]\n");
 }
 
 }  // namespace

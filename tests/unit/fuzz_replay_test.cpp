@@ -19,7 +19,7 @@ TEST(FuzzReplay, KeptInputsRunCleanly) {
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
       if (!entry.is_regular_file()) continue;
       std::ifstream in(entry.path(), std::ios::binary);
-      const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      const std::string bytes((std::istreambuf_iterator<char>(in)), {});
       for (int mode = 0; mode < 3; ++mode) {
         const int status =
             fuzz_run(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), mode);

@@ -78,19 +78,6 @@ TEST(ReadAtoms, StopsAtABadFieldWithItsColumnsAndText) {
             "gyrolabium: a: line 1, columns 7-11: cannot read \" 4x  \" as a number\n");
 }
 
-TEST(ReadAtoms, StopsWhenTheTableIsFull) {
-  std::string input;
-  for (int i = 0; i < maxatom; ++i) input += "ATOM      1  O\n";
-  AtomTable t;
-  Sink err(-1, "err");
-  EXPECT_FALSE(read_text(input, t, err));
-  EXPECT_EQ(t.natom, maxatom);
-  input += "REMARK\nHETATM    2 ZN\n";
-  PassFault f = read_text(input, t, err);
-  EXPECT_EQ(f.kind, PassFault::Kind::full);
-  EXPECT_EQ(pass_fault_text("w.pdb", f), "gyrolabium: w.pdb: line 64002: more than 64000 atoms\n");
-}
-
 // Reads `input`, moves the table by `frame`, writes the second pass.
 std::string write_moved(const std::string& input, Frame frame, long* unfit = nullptr) {
   AtomTable t;
@@ -122,34 +109,15 @@ TEST(WriteStructure, PairsByPositionAndMovesSkippedAtomsToo) {
                      pad80(atom(6, " O  ", "-2.000", "-102.000", "997.000")));
 }
 
-TEST(WriteStructure, RotatesSkippedAtomsWithTheSameMatrix) {
-  const float swap_xy[9] = {0, 1, 0, 1, 0, 0, 0, 0, -1};  // columns
-  const std::string input = atom(1, " C  ", "1.000", "2.000", "3.000") +
-                            atom(2, "MG  ", "4.000", "5.000", "6.000", "HETATM");
-  const std::string got = write_moved(input, {0, 0, 0, true, swap_xy});
-  EXPECT_EQ(got, pad80(atom(1, " C  ", "2.000", "1.000", "-3.000")) +
-                     pad80(atom(2, "MG  ", "5.000", "4.000", "-6.000", "HETATM")));
-}
-
 TEST(WriteStructure, CountsValuesThatDoNotFitAndKeepsOtherBytes) {
   const std::string input = atom(1, " C  ", "9000.000", "0", "0") + "TER\n" +
                             std::string(100, 'R') + "\n\nEND";
   long unfit = 0;
-  const std::string got = write_moved(input, {-2000.0f, 0.0f, std::nanf(""), false, nullptr}, &unfit);
+  const Frame frame{-2000.0f, 0.0f, std::nanf(""), false, nullptr};
+  const std::string got = write_moved(input, frame, &unfit);
   EXPECT_EQ(unfit, 2);
   EXPECT_EQ(got.substr(30, 24), "********   0.000     NaN");
   EXPECT_EQ(got.substr(81), pad80("TER") + std::string(80, 'R') + "\n" + pad80("") + pad80("END"));
-}
-
-TEST(WriteStructure, CopiesEveryRecordWhenNoAtomWasAccepted) {
-  const std::string input = atom(1, "ZN  ", "1.000", "2.000", "3.000") + "END\n";
-  AtomTable t;
-  Sink err(-1, "err"), out(-1, "out");
-  read_text(input, t, err);
-  const float nan = std::nanf("");
-  RecordCursor second(input);
-  write_structure(second, t, {nan, nan, nan, false, nullptr}, out);
-  EXPECT_EQ(out.held(), pad80(atom(1, "ZN  ", "1.000", "2.000", "3.000")) + pad80("END"));
 }
 
 // A second pass that meets other atoms than the first stops before it writes
