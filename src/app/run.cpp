@@ -70,6 +70,16 @@ int write_phase(RunContext& ctx, RecordCursor& records, Sink& err, Sink& pdbout)
   return exit_ok;
 }
 
+int usage_stop(Sink& err) {
+  err.put(usage_text());
+  return exit_usage;
+}
+
+int open_failure(const std::string& name, Sink& out) {
+  out.put(open_failure_text(name));
+  return exit_failure;
+}
+
 }  // namespace
 
 int run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err, Sink* pdbout) {
@@ -93,55 +103,47 @@ int run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err, Sin
   return pdbout ? write_phase(ctx, records, err, *pdbout) : exit_ok;
 }
 
-int run(int argc, const char* const* argv, Sink& out, Sink& err) {
-  const CmdLine cl = parse_command_line(argc, argv);
-  if (cl.stop == CmdLine::Stop::flag_error) err.put(flag_error_text());
-  if (cl.stop != CmdLine::Stop::none || cl.pdbin_refused) {
-    err.put(usage_text());
-    return exit_usage;
-  }
-  const int in = open_input(cl.pdbin);
-  if (in < 0) {
-    out.put(open_failure_text(cl.pdbin));
-    return exit_failure;
-  }
-  std::unique_ptr<Sink> pdbout;
-  if (cl.tflag) {
-    if (cl.pdbout_refused) {
-      ::close(in);
-      err.put(usage_text());
-      return exit_usage;
-    }
-    const int fd = create_output(cl.pdbout);
-    if (fd < 0) {
-      ::close(in);
-      out.put(open_failure_text(cl.pdbout));
-      return exit_failure;
-    }
-    pdbout = std::make_unique<Sink>(fd, cl.pdbout);
-  }
+namespace {
+
+// The run on the open input. A pipe cannot be read twice: when an output file
+// is to be written its bytes are kept from the first pass for the second.
+int run_on(const CmdLine& cl, int in, Sink& out, Sink& err, Sink* pdbout) {
   auto ctx = std::make_unique<RunContext>();
   ctx->rflag = cl.rflag;
   ctx->tflag = cl.tflag;
   ctx->pdbin = cl.pdbin;
   ctx->pdbout = cl.pdbout;
-  int status;
   if (pdbout && !rewindable(in)) {
-    // A pipe cannot be read twice: its bytes are kept from the first pass for
-    // the second.
     FileBytes input;
     if (const int rerr = input.read_all(in); rerr != 0) {
-      ::close(in);
       err.put(file_error_text(cl.pdbin, rerr));
-      pdbout->close();
       return exit_failure;
     }
     RecordCursor records(input.view());
-    status = run_phases(*ctx, records, out, err, pdbout.get());
-  } else {
-    RecordCursor records(in);
-    status = run_phases(*ctx, records, out, err, pdbout.get());
+    return run_phases(*ctx, records, out, err, pdbout);
   }
+  RecordCursor records(in);
+  return run_phases(*ctx, records, out, err, pdbout);
+}
+
+}  // namespace
+
+int run(int argc, const char* const* argv, Sink& out, Sink& err) {
+  const CmdLine cl = parse_command_line(argc, argv);
+  if (cl.stop == CmdLine::Stop::flag_error) err.put(flag_error_text());
+  if (cl.stop != CmdLine::Stop::none || cl.pdbin_refused) return usage_stop(err);
+  const int in = open_input(cl.pdbin);
+  if (in < 0) return open_failure(cl.pdbin, out);
+  std::unique_ptr<Sink> pdbout;
+  if (cl.tflag) {
+    const int fd = cl.pdbout_refused ? -1 : create_output(cl.pdbout);
+    if (fd < 0) {
+      ::close(in);
+      return cl.pdbout_refused ? usage_stop(err) : open_failure(cl.pdbout, out);
+    }
+    pdbout = std::make_unique<Sink>(fd, cl.pdbout);
+  }
+  const int status = run_on(cl, in, out, err, pdbout.get());
   ::close(in);
   if (pdbout) pdbout->close();
   return status;

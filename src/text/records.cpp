@@ -1,6 +1,5 @@
 #include "text/records.hpp"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -46,14 +45,7 @@ bool RecordCursor::rewind() {
 bool RecordCursor::refill() {
   if (fd_ < 0 || at_end_) return false;
   const std::size_t have = rest_.size();
-  if (have == cap_) {  // one line fills the block: make room for more of it
-    auto bigger = std::make_unique_for_overwrite<char[]>(cap_ * 2);
-    std::memcpy(bigger.get(), rest_.data(), have);
-    block_ = std::move(bigger);
-    cap_ *= 2;
-  } else if (have > 0) {
-    std::memmove(block_.get(), rest_.data(), have);
-  }
+  if (have > 0) std::memmove(block_.get(), rest_.data(), have);
   const ssize_t got = read_some(fd_, block_.get() + have, cap_ - have);
   if (got <= 0) {
     if (got < 0) error_ = errno;
@@ -66,16 +58,36 @@ bool RecordCursor::refill() {
 }
 
 // A line not wholly in the block: more is read until its line feed or the end
-// of the file comes.
+// of the file comes. Of a line longer than the block only the first 80 bytes
+// are kept, so that no line, however long, takes more memory.
 const char* RecordCursor::last_line() {
-  const void* lf = nullptr;
-  while (lf == nullptr && refill()) lf = std::memchr(rest_.data(), '\n', rest_.size());
-  if (error_ != 0 || (lf == nullptr && rest_.empty())) return nullptr;
-  if (lf == nullptr) return take_line(rest_.size(), rest_.size());
-  auto end = static_cast<std::size_t>(static_cast<const char*>(lf) - rest_.data());
-  const std::size_t skip = end + 1;
-  if (end > 0 && rest_[end - 1] == '\r') --end;
-  return take_line(end, skip);
+  bool overlong = false;
+  for (;;) {
+    if (const void* lf = std::memchr(rest_.data(), '\n', rest_.size())) {
+      auto end = static_cast<std::size_t>(static_cast<const char*>(lf) - rest_.data());
+      if (overlong) return take_kept_line(end + 1);
+      const std::size_t skip = end + 1;
+      if (end > 0 && rest_[end - 1] == '\r') --end;
+      return take_line(end, skip);
+    }
+    if (block_ && !overlong && rest_.size() == cap_) {
+      std::memcpy(line_, rest_.data(), reclen);
+      overlong = true;
+    }
+    if (overlong) rest_ = {block_.get(), 0};
+    if (!refill()) break;
+  }
+  if (error_ != 0) return nullptr;
+  if (overlong) return take_kept_line(0);
+  if (rest_.empty()) return nullptr;
+  return take_line(rest_.size(), rest_.size());
+}
+
+// The overlong line whose first 80 bytes are kept, ending `skip` bytes on.
+const char* RecordCursor::take_kept_line(std::size_t skip) {
+  rest_.remove_prefix(skip);
+  ++lineno_;
+  return line_;
 }
 
 void FileBytes::grow(std::size_t cap) {
@@ -87,9 +99,6 @@ void FileBytes::grow(std::size_t cap) {
 }
 
 int FileBytes::read_all(int fd) {
-  struct stat st {};
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-    grow(static_cast<std::size_t>(st.st_size) + 1);  // +1: the end shows without a regrow
   for (;;) {
     if (cap_ - size_ == 0) grow(cap_ < block ? block : cap_ * 2);
     const ssize_t got = read_some(fd, data_.get() + size_, cap_ - size_);

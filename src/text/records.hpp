@@ -17,7 +17,7 @@ class RecordCursor {
  public:
   explicit RecordCursor(std::string_view text) : text_(text), rest_(text) {}
   // Streams the file open on fd in blocks of 128 KiB, a size that stays in the
-  // cache while its lines are read (a longer line gets a larger block).
+  // cache while its lines are read.
   explicit RecordCursor(int fd);
 
   // The next line as exactly 80 bytes (cut after the 80th, blank-filled), valid
@@ -40,6 +40,7 @@ class RecordCursor {
  private:
   bool refill();
   const char* last_line();
+  const char* take_kept_line(std::size_t skip);
   // The line of `end` bytes at the front, then `skip` bytes passed over.
   const char* take_line(std::size_t end, std::size_t skip) {
     const char* line = rest_.data();
@@ -63,7 +64,8 @@ class RecordCursor {
   long lineno_ = 0;
 };
 
-// A whole file's bytes, read once in large blocks and kept for both passes.
+// A whole input's bytes (a pipe's, which cannot be read twice), read once in
+// large blocks and kept for both passes.
 class FileBytes {
  public:
   // Reads everything from fd. Returns 0 or an errno.
