@@ -8,7 +8,7 @@
 namespace gyro {
 namespace {
 
-constexpr std::size_t block = std::size_t{1} << 17;
+constexpr std::size_t first_block = std::size_t{1} << 17;
 
 // read(2) that retries on interruption; -1 with errno on failure.
 ssize_t read_some(int fd, char* buf, std::size_t n) {
@@ -20,8 +20,9 @@ ssize_t read_some(int fd, char* buf, std::size_t n) {
 
 }  // namespace
 
-RecordCursor::RecordCursor(int fd)
-    : fd_(fd), block_(std::make_unique_for_overwrite<char[]>(block)), cap_(block) {
+RecordCursor::RecordCursor(int fd, std::size_t block_size)
+    : fd_(fd), cap_(block_size < 2 * reclen ? 2 * reclen : block_size) {
+  block_ = std::make_unique_for_overwrite<char[]>(cap_);
   rest_ = {block_.get(), 0};
 }
 
@@ -100,7 +101,7 @@ void FileBytes::grow(std::size_t cap) {
 
 int FileBytes::read_all(int fd) {
   for (;;) {
-    if (cap_ - size_ == 0) grow(cap_ < block ? block : cap_ * 2);
+    if (cap_ - size_ == 0) grow(cap_ < first_block ? first_block : cap_ * 2);
     const ssize_t got = read_some(fd, data_.get() + size_, cap_ - size_);
     if (got < 0) return errno;
     if (got == 0) return 0;

@@ -1,5 +1,10 @@
 #include "fuzz_run.hpp"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -19,6 +24,26 @@ int fuzz_run(const std::uint8_t* data, std::size_t size, int mode) {
   Sink out(-1, "standard output"), err(-1, "standard error"), pdbout(-1, ctx->pdbout);
   RecordCursor records(text);
   return run_phases(*ctx, records, out, err, ctx->tflag ? &pdbout : nullptr);
+}
+
+void fuzz_streaming(const std::uint8_t* data, std::size_t size, std::size_t block) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const int fd = memfd_create("fuzz", 0);
+  if (fd < 0 || ::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()) ||
+      ::lseek(fd, 0, SEEK_SET) != 0)
+    std::abort();
+  RecordCursor streamed(fd, block), in_memory(text);
+  for (int pass = 0; pass < 2; ++pass) {
+    for (;;) {
+      const char* a = streamed.next();
+      const char* b = in_memory.next();
+      if ((a == nullptr) != (b == nullptr)) std::abort();
+      if (a == nullptr) break;
+      if (std::memcmp(a, b, reclen) != 0 || streamed.lineno() != in_memory.lineno()) std::abort();
+    }
+    if (!streamed.rewind() || !in_memory.rewind()) std::abort();
+  }
+  ::close(fd);
 }
 
 }  // namespace gyro

@@ -11,4 +11,8 @@ namespace gyro {
 // or 2 (-r); returns the exit status.
 int fuzz_run(const std::uint8_t* data, std::size_t size, int mode);
 
+// Reads `data` as a file in blocks of `block` bytes and as text in memory, both
+// twice (with a rewind between): any difference in the records aborts.
+void fuzz_streaming(const std::uint8_t* data, std::size_t size, std::size_t block);
+
 }  // namespace gyro

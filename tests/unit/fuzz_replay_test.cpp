@@ -25,6 +25,8 @@ TEST(FuzzReplay, KeptInputsRunCleanly) {
             fuzz_run(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), mode);
         EXPECT_TRUE(status == 0 || status == 1) << entry.path();
       }
+      for (std::size_t block : {160, 239, 4096})
+        fuzz_streaming(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), block);
       ++replayed;
     }
   }
