@@ -11,13 +11,19 @@ std::string vector_line(const char* label, const float (&v)[3]) {
   std::string s = " ";
   s += label;
   s.resize(21, ' ');
-  for (int k = 0; k < 3; ++k) s += (k ? "  " : "") + fixed(v[k], 15, 4);
+  for (int k = 0; k < 3; ++k) {
+    if (k > 0) s += "  ";
+    s += fixed(v[k], 15, 4);
+  }
   return s + "\n";
 }
 
 std::string matrix_row(const float pvec[9], int i) {
   std::string s(5, ' ');
-  for (int j = 0; j < 3; ++j) s += (j ? "  " : "") + fixed(pvec[3 * j + i], 15, 4);
+  for (int j = 0; j < 3; ++j) {
+    if (j > 0) s += "  ";
+    s += fixed(pvec[3 * j + i], 15, 4);
+  }
   return s + "\n";
 }
 
