@@ -42,7 +42,14 @@ struct FieldFault {
 
 // Records whose first four bytes are "ATOM" or first six are "HETATM".
 inline bool is_atom_record(const char* line) {
-  return std::memcmp(line, "ATOM", 4) == 0 || std::memcmp(line, "HETATM", 6) == 0;
+  // Compared as 4-byte words, not by a library call: this runs for every record.
+  auto word = [](const char* p) {
+    std::uint32_t w;
+    std::memcpy(&w, p, 4);
+    return w;
+  };
+  const std::uint32_t head = word(line);
+  return head == word("ATOM") || (head == word("HETA") && word(line + 2) == word("TATM"));
 }
 
 // Converts the serial number (columns 7-11); false when it does not convert.

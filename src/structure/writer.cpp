@@ -11,6 +11,14 @@ namespace {
 
 enum class Move { done, bad_field, changed };
 
+// Two 5-byte names compared without a library call.
+bool same_name(const std::array<char, 5>& a, const std::array<char, 5>& b) {
+  std::uint32_t wa, wb;
+  std::memcpy(&wa, a.data(), 4);
+  std::memcpy(&wb, b.data(), 4);
+  return wa == wb && a[4] == b[4];
+}
+
 // The new coordinates of one atom record. The k-th record whose name gives a
 // mass is the table's atom k, and must still carry its serial number and name
 // (else the file changed since the first pass); any other atom record is moved
@@ -26,7 +34,8 @@ Move moved_coordinates(const char* line, const AtomTable& t, const Frame& frame,
       return Move::bad_field;
     }
     const auto k = static_cast<std::size_t>(paired);
-    if (paired == t.natom || serial != t.index[k] || name != t.atname[k]) return Move::changed;
+    if (paired == t.natom || serial != t.index[k] || !same_name(name, t.atname[k]))
+      return Move::changed;
     std::memcpy(xyz, &t.atcrd[3 * k], 3 * sizeof(float));
     ++paired;
     return Move::done;
