@@ -58,65 +58,8 @@ std::optional<float> nearest_float(std::string_view digits, long e10) {
   return value;
 }
 
-// Reads n bytes laid out as blanks, an optional minus, then digits, the way
-// PDB files right-justify numbers; a blank or the minus counts as a leading
-// zero. Decided without branching on the text, whose shape varies from field to
-// field. False for any other arrangement (left to the full conversion).
-bool justified_digits(const char* p, int n, std::uint32_t& m, bool& neg) {
-  std::uint32_t v = 0;
-  unsigned prev = 0, ok = 1, minus = 0;
-  for (int i = 0; i < n; ++i) {
-    const auto c = static_cast<unsigned char>(p[i]);
-    const unsigned d = c - unsigned{'0'};
-    const unsigned dig = d <= 9, blank = c == ' ', mi = c == '-';
-    const unsigned cls = dig * 2 + mi;  // blank 0, minus 1, digit 2: never decreasing
-    ok &= (dig | blank | mi) & (cls >= prev) & ~(mi & minus);
-    minus |= mi;
-    prev = cls;
-    v = v * 10 + d * dig;
-  }
-  m = v;
-  neg = minus != 0;
-  return ok != 0;
-}
-
-// The common form in one scan: blanks, an optional sign, at most 8 digits with
-// at most one point, no exponent, a mantissa an exact float. False: any other
-// form, left to the full conversion.
-bool plain_real(std::string_view field, int decimals, float& value) {
-  std::uint32_t m = 0;
-  int ndig = 0, frac = -1;
-  bool neg = false, sign = false;
-  for (char c : field) {
-    if (c == ' ') continue;
-    if (is_digit(c)) {
-      if (ndig == 8) return false;
-      m = m * 10 + static_cast<std::uint32_t>(c - '0');
-      ++ndig;
-      if (frac >= 0) ++frac;
-    } else if (c == '.' && frac < 0) {
-      frac = 0;
-    } else if ((c == '+' || c == '-') && !sign && ndig == 0 && frac < 0) {
-      sign = true;
-      neg = c == '-';
-    } else {
-      return false;
-    }
-  }
-  if (ndig == 0) {
-    if (sign || frac >= 0) return false;
-    value = 0.0f;
-    return true;
-  }
-  const int k = frac >= 0 ? frac : decimals;
-  if (m > (1u << 24) || k > 10) return false;
-  const float v = static_cast<float>(m) / pow10f[k];
-  value = neg ? -v : v;
-  return true;
-}
-
 // Any integer field: blanks anywhere, an optional sign, digits.
-[[gnu::noinline]] std::optional<std::int32_t> general_int(std::string_view field) {
+std::optional<std::int32_t> general_int(std::string_view field) {
   std::int64_t v = 0;
   bool neg = false, sign = false;
   int ndig = 0;
@@ -140,7 +83,7 @@ bool plain_real(std::string_view field, int decimals, float& value) {
 }
 
 // Any real field, exponents included.
-[[gnu::noinline]] std::optional<float> general_real(std::string_view field, int decimals) {
+std::optional<float> general_real(std::string_view field, int decimals) {
   char buf[reclen + 1];
   if (field.size() > reclen) return std::nullopt;
   std::size_t n = squeeze(field, buf);
@@ -245,25 +188,15 @@ bool pdb_coordinates(const char* line, float xyz[3]) {
 }
 #endif
 
-// The fast paths return through a reference, not an optional: the value and the
-// flag then travel in registers.
+// Both return through a reference, not an optional, as the byte-parallel
+// readers do: the value and the flag then travel in registers.
 bool int_field(std::string_view field, std::int32_t& value) {
-  std::uint32_t m = 0;
-  bool minus = false;
-  if (field.size() <= 9 &&
-      justified_digits(field.data(), static_cast<int>(field.size()), m, minus) &&
-      (!minus || is_digit(field.back()))) {
-    value = minus ? -static_cast<std::int32_t>(m) : static_cast<std::int32_t>(m);
-    return true;
-  }
   const auto v = general_int(field);
   if (v) value = *v;
   return v.has_value();
 }
 
 bool real_field(std::string_view field, int decimals, float& value) {
-  if (decimals == 3 && field.size() == 8 && pdb_coordinate(field.data(), value)) return true;
-  if (plain_real(field, decimals, value)) return true;
   const auto v = general_real(field, decimals);
   if (v) value = *v;
   return v.has_value();

@@ -17,7 +17,9 @@ inline std::string_view columns(std::string_view line, int col, int width) {
   return line.substr(static_cast<std::size_t>(col - 1), static_cast<std::size_t>(width));
 }
 
-// Optional sign and digits; false when the field holds anything else.
+// Any integer field: blanks anywhere, optional sign, digits; false when the
+// field holds anything else. (Atom records in the usual layout are read by
+// pdb_serial and pdb_coordinates below; these two read every other form.)
 bool int_field(std::string_view field, std::int32_t& value);
 
 // Optional sign, digits with at most one point, optional exponent ("E", "D",

@@ -13,6 +13,8 @@ CmdLine parse(std::vector<const char*> args) {
   return parse_command_line(static_cast<int>(args.size()), args.data());
 }
 
+// What the end-to-end stop cases do not show: ignored arguments, blanks around
+// flags and names, flags that only look alike.
 TEST(CommandLine, ChoosesModeAndNames) {
   using S = CmdLine::Stop;
   struct Case {
@@ -22,17 +24,11 @@ TEST(CommandLine, ChoosesModeAndNames) {
     const char *in, *out;
   };
   const Case cases[] = {
-      {{}, S::usage, 0, 0, "", ""},
-      {{"a.pdb"}, S::none, 0, 0, "a.pdb", ""},
       {{"a.pdb", "b.pdb", "c"}, S::none, 0, 0, "a.pdb", ""},
-      {{"-t", "a.pdb", "b.pdb"}, S::none, 0, 1, "a.pdb", "b.pdb"},
       {{"-r", "a.pdb", "b.pdb", "extra"}, S::none, 1, 1, "a.pdb", "b.pdb"},
       {{"-rt  ", "a.pdb  ", " b.pdb "}, S::none, 1, 1, "a.pdb", " b.pdb"},
       {{"-tr", "a", "b"}, S::none, 1, 1, "a", "b"},
-      {{"-r", "a.pdb"}, S::usage, 0, 0, "", ""},
       {{"-x", "a.pdb"}, S::usage, 0, 0, "", ""},
-      {{"-x", "a.pdb", "b"}, S::flag_error, 0, 0, "", ""},
-      {{"-R", "a.pdb", "b"}, S::flag_error, 0, 0, "", ""},
       {{"-rr", "a.pdb", "b"}, S::flag_error, 0, 0, "", ""},
       {{" -r", "a.pdb", "b"}, S::none, 0, 0, " -r", ""},
       {{"", "a.pdb"}, S::none, 0, 0, "", ""},
