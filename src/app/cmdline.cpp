@@ -35,19 +35,19 @@ CmdLine parse_command_line(int argc, const char* const* argv) {
       return cl;
     }
     if (first == "-t") {
-      cl.tflag = 1;
+      cl.mode = Mode::centred;
     } else if (first == "-r" || first == "-rt" || first == "-tr") {
-      cl.rflag = cl.tflag = 1;
+      cl.mode = Mode::rotated;
     } else {
       cl.stop = CmdLine::Stop::flag_error;
       return cl;
     }
   }
-  cl.pdbin = less_trailing_blanks(argv[iarg]);
-  cl.pdbin_refused = refused_name(argv[iarg]);
-  if (cl.tflag) {
-    cl.pdbout = less_trailing_blanks(argv[3]);
-    cl.pdbout_refused = refused_name(argv[3]);
+  cl.input_path = less_trailing_blanks(argv[iarg]);
+  cl.input_refused = refused_name(argv[iarg]);
+  if (cl.mode != Mode::report_only) {
+    cl.output_path = less_trailing_blanks(argv[3]);
+    cl.output_refused = refused_name(argv[3]);
   }
   return cl;
 }

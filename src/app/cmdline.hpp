@@ -6,15 +6,18 @@
 
 namespace gyro {
 
+// What a run makes: the report only, or also a copy of the structure moved to
+// its centre of mass, or moved and rotated into its principal frame.
+enum class Mode { report_only, centred, rotated };
+
 struct CmdLine {
   enum class Stop { none, usage, flag_error } stop = Stop::none;
-  int rflag = 0;  // rotate into the principal frame (and write the output file)
-  int tflag = 0;  // write the output file
-  std::string pdbin, pdbout;  // the arguments less their trailing blanks
-  bool pdbin_refused = false, pdbout_refused = false;  // begins with "<", ">" or "|"
+  Mode mode = Mode::report_only;
+  std::string input_path, output_path;  // the arguments less their trailing blanks
+  bool input_refused = false, output_refused = false;  // begins with "<", ">" or "|"
 };
 
-// Modes and names from argv[1..argc-1]; with no flag pdbout stays empty.
+// Modes and names from argv[1..argc-1]; with no flag output_path stays empty.
 CmdLine parse_command_line(int argc, const char* const* argv);
 
 // A name as an 80-column field: blank-filled to 80, a longer name whole.

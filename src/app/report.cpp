@@ -18,11 +18,11 @@ std::string vector_line(const char* label, const float (&v)[3]) {
   return s + "\n";
 }
 
-std::string matrix_row(const float pvec[9], int i) {
+std::string matrix_row(const float axes[9], int i) {
   std::string s(5, ' ');
   for (int j = 0; j < 3; ++j) {
     if (j > 0) s += "  ";
-    s += fixed(pvec[3 * j + i], 15, 4);
+    s += fixed(axes[3 * j + i], 15, 4);
   }
   return s + "\n";
 }
@@ -30,22 +30,22 @@ std::string matrix_row(const float pvec[9], int i) {
 }  // namespace
 
 std::string report_text(const RunContext& ctx) {
-  std::string r = "\nInput pdb file:  " + name_field(ctx.pdbin) + "\n";
-  if (ctx.rflag || ctx.tflag) r += "Output pdb file: " + name_field(ctx.pdbout) + "\n";
+  std::string r = "\nInput pdb file:  " + name_field(ctx.input_path) + "\n";
+  if (ctx.mode != Mode::report_only) r += "Output pdb file: " + name_field(ctx.output_path) + "\n";
   r += FreeLine()
            .text("# atoms read")
-           .num(ctx.atoms.natom)
+           .num(ctx.atoms.count)
            .text("     # atoms skipped")
-           .num(ctx.atoms.iskip)
+           .num(ctx.atoms.skipped)
            .str();
   r += "\n";
-  r += " mass" + std::string(16, ' ') + fixed(ctx.mtot, 15, 4) + "\n";
-  r += vector_line("center of mass", {ctx.xcen, ctx.ycen, ctx.zcen});
-  r += vector_line("principle moments", ctx.pmom);
-  const float p1 = ctx.pmom[0];
-  r += vector_line("relative moments ", {p1 / p1, ctx.pmom[1] / p1, ctx.pmom[2] / p1});
+  r += " mass" + std::string(16, ' ') + fixed(ctx.total_mass, 15, 4) + "\n";
+  r += vector_line("center of mass", {ctx.centre_x, ctx.centre_y, ctx.centre_z});
+  r += vector_line("principle moments", ctx.moments);
+  const float p1 = ctx.moments[0];
+  r += vector_line("relative moments ", {p1 / p1, ctx.moments[1] / p1, ctx.moments[2] / p1});
   r += "\n" + std::string(27, ' ') + "rotation matrix\n";
-  for (int i = 0; i < 3; ++i) r += matrix_row(ctx.pvec, i);
+  for (int i = 0; i < 3; ++i) r += matrix_row(ctx.axes, i);
   return r;
 }
 

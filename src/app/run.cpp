@@ -46,25 +46,25 @@ std::string unfit_text(const std::string& name, long unfit) {
          " not fit the 8-column fields\n";
 }
 
-int write_phase(RunContext& ctx, RecordCursor& records, Sink& err, Sink& pdbout) {
-  const Frame frame{ctx.xcen, ctx.ycen, ctx.zcen, ctx.rflag == 1, ctx.pvec};
+int write_phase(RunContext& ctx, RecordCursor& records, Sink& err, Sink& output) {
+  const Frame frame{ctx.centre_x, ctx.centre_y, ctx.centre_z, ctx.mode == Mode::rotated, ctx.axes};
   if (!records.rewind()) {
-    pdbout.close();
-    err.put(file_error_text(ctx.pdbin, records.error()));
+    output.close();
+    err.put(file_error_text(ctx.input_path, records.error()));
     return exit_failure;
   }
-  const WriteResult res = write_structure(records, ctx.atoms, frame, pdbout);
-  const bool closed = pdbout.close();
+  const WriteResult res = write_structure(records, ctx.atoms, frame, output);
+  const bool closed = output.close();
   if (res.fault) {
-    err.put(pass_fault_text(ctx.pdbin, res.fault));
+    err.put(pass_fault_text(ctx.input_path, res.fault));
     return exit_failure;
   }
   if (!closed) {
-    err.put(file_error_text(ctx.pdbout, pdbout.error()));
+    err.put(file_error_text(ctx.output_path, output.error()));
     return exit_failure;
   }
   if (res.unfit > 0) {
-    err.put(unfit_text(ctx.pdbout, res.unfit));
+    err.put(unfit_text(ctx.output_path, res.unfit));
     return exit_failure;
   }
   return exit_ok;
@@ -82,48 +82,47 @@ int open_failure(const std::string& name, Sink& out) {
 
 }  // namespace
 
-int run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err, Sink* pdbout) {
+int run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err, Sink* output) {
   AtomTable& t = ctx.atoms;
   if (PassFault fault = read_atoms(records, t, err)) {
-    err.put(pass_fault_text(ctx.pdbin, fault));
+    err.put(pass_fault_text(ctx.input_path, fault));
     return exit_failure;
   }
-  cenmas(t.natom, t.atmass.get(), t.atcrd.get(), ctx.xcen, ctx.ycen, ctx.zcen, ctx.mtot);
-  trans(t.natom, t.atcrd.get(), ctx.xcen, ctx.ycen, ctx.zcen);
-  if (int ierr = inertia(t.natom, t.atmass.get(), t.atcrd.get(), ctx.pmom, ctx.pvec)) {
+  centre_of_mass(t.count, t.masses.get(), t.coords.get(), ctx.centre_x, ctx.centre_y, ctx.centre_z, ctx.total_mass);
+  move_to_centre(t.count, t.coords.get(), ctx.centre_x, ctx.centre_y, ctx.centre_z);
+  if (int ierr = principal_frame(t.count, t.masses.get(), t.coords.get(), ctx.moments, ctx.axes)) {
     out.put(FreeLine().text("error ").num(ierr).str());
     return exit_failure;
   }
-  if (ctx.rflag) rotate(t.natom, t.atcrd.get(), ctx.pvec);
+  if (ctx.mode == Mode::rotated) rotate_into_frame(t.count, t.coords.get(), ctx.axes);
   out.put(report_text(ctx));
   if (!out.flush()) {
     err.put(file_error_text(out.name(), out.error()));
     return exit_failure;
   }
-  return pdbout ? write_phase(ctx, records, err, *pdbout) : exit_ok;
+  return output ? write_phase(ctx, records, err, *output) : exit_ok;
 }
 
 namespace {
 
 // The run on the open input. A pipe cannot be read twice: when an output file
 // is to be written its bytes are kept from the first pass for the second.
-int run_on(const CmdLine& cl, int in, Sink& out, Sink& err, Sink* pdbout) {
+int run_on(const CmdLine& cl, int in, Sink& out, Sink& err, Sink* output) {
   auto ctx = std::make_unique<RunContext>();
-  ctx->rflag = cl.rflag;
-  ctx->tflag = cl.tflag;
-  ctx->pdbin = cl.pdbin;
-  ctx->pdbout = cl.pdbout;
-  if (pdbout && !rewindable(in)) {
+  ctx->mode = cl.mode;
+  ctx->input_path = cl.input_path;
+  ctx->output_path = cl.output_path;
+  if (output && !rewindable(in)) {
     FileBytes input;
     if (const int rerr = input.read_all(in); rerr != 0) {
-      err.put(file_error_text(cl.pdbin, rerr));
+      err.put(file_error_text(cl.input_path, rerr));
       return exit_failure;
     }
     RecordCursor records(input.view());
-    return run_phases(*ctx, records, out, err, pdbout);
+    return run_phases(*ctx, records, out, err, output);
   }
   RecordCursor records(in);
-  return run_phases(*ctx, records, out, err, pdbout);
+  return run_phases(*ctx, records, out, err, output);
 }
 
 }  // namespace
@@ -131,21 +130,21 @@ int run_on(const CmdLine& cl, int in, Sink& out, Sink& err, Sink* pdbout) {
 int run(int argc, const char* const* argv, Sink& out, Sink& err) {
   const CmdLine cl = parse_command_line(argc, argv);
   if (cl.stop == CmdLine::Stop::flag_error) err.put(flag_error_text());
-  if (cl.stop != CmdLine::Stop::none || cl.pdbin_refused) return usage_stop(err);
-  const int in = open_input(cl.pdbin);
-  if (in < 0) return open_failure(cl.pdbin, out);
-  std::unique_ptr<Sink> pdbout;
-  if (cl.tflag) {
-    const int fd = cl.pdbout_refused ? -1 : create_output(cl.pdbout);
+  if (cl.stop != CmdLine::Stop::none || cl.input_refused) return usage_stop(err);
+  const int in = open_input(cl.input_path);
+  if (in < 0) return open_failure(cl.input_path, out);
+  std::unique_ptr<Sink> output;
+  if (cl.mode != Mode::report_only) {
+    const int fd = cl.output_refused ? -1 : create_output(cl.output_path);
     if (fd < 0) {
       ::close(in);
-      return cl.pdbout_refused ? usage_stop(err) : open_failure(cl.pdbout, out);
+      return cl.output_refused ? usage_stop(err) : open_failure(cl.output_path, out);
     }
-    pdbout = std::make_unique<Sink>(fd, cl.pdbout);
+    output = std::make_unique<Sink>(fd, cl.output_path);
   }
-  const int status = run_on(cl, in, out, err, pdbout.get());
+  const int status = run_on(cl, in, out, err, output.get());
   ::close(in);
-  if (pdbout) pdbout->close();
+  if (output) output->close();
   return status;
 }
 

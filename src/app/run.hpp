@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/cmdline.hpp"
 #include "structure/atoms.hpp"
 #include "text/records.hpp"
 #include "text/sink.hpp"
@@ -18,12 +19,12 @@ inline constexpr int exit_usage = 2;    // usage text and unknown flag
 
 // All state of one run, alive until it ends.
 struct RunContext {
-  int rflag = 0, tflag = 0;
-  std::string pdbin, pdbout;
+  Mode mode = Mode::report_only;
+  std::string input_path, output_path;
   AtomTable atoms;
-  float mtot = 0, xcen = 0, ycen = 0, zcen = 0;  // centre in the input frame
-  float pmom[3] = {0, 0, 0};                     // principal moments, largest first
-  float pvec[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};   // rows: principal axes; column-major
+  float total_mass = 0, centre_x = 0, centre_y = 0, centre_z = 0;  // centre in the input frame
+  float moments[3] = {0, 0, 0};                     // principal moments, largest first
+  float axes[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};   // rows: principal axes; column-major
 };
 
 // A whole run for the command line argv; returns the exit status.
@@ -31,7 +32,7 @@ int run(int argc, const char* const* argv, Sink& out, Sink& err);
 
 // The phases after the files are open: the first pass reads `records`; with an
 // output file (flags only, closed here) the second pass rewinds them and copies
-// them into it. Without a flag pdbout is null.
-int run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err, Sink* pdbout);
+// them into it. Without a flag `output` is null.
+int run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err, Sink* output);
 
 }  // namespace gyro

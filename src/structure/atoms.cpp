@@ -7,10 +7,10 @@
 namespace gyro {
 
 AtomTable::AtomTable()
-    : index(std::make_unique_for_overwrite<std::int32_t[]>(maxatom)),
-      atname(std::make_unique_for_overwrite<std::array<char, 5>[]>(maxatom)),
-      atcrd(std::make_unique_for_overwrite<float[]>(3 * std::size_t{maxatom})),
-      atmass(std::make_unique_for_overwrite<float[]>(maxatom)) {}
+    : serials(std::make_unique_for_overwrite<std::int32_t[]>(max_atoms)),
+      names(std::make_unique_for_overwrite<std::array<char, 5>[]>(max_atoms)),
+      coords(std::make_unique_for_overwrite<float[]>(3 * std::size_t{max_atoms})),
+      masses(std::make_unique_for_overwrite<float[]>(max_atoms)) {}
 
 bool atom_serial(const char* line, std::int32_t& serial) {
   return pdb_serial(line, serial) || int_field(std::string_view(line + 6, 5), serial);

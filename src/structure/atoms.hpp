@@ -13,19 +13,19 @@
 
 namespace gyro {
 
-inline constexpr int maxatom = 64000;
+inline constexpr int max_atoms = 64000;
 
-// Atom i (1-based) is slot i-1 of each column; its coordinates are
-// atcrd[3(i-1)], atcrd[3(i-1)+1], atcrd[3(i-1)+2]. Allocated once for the run,
-// uninitialised: only slots 1..natom hold values.
+// The accepted atoms in file order, one column per quantity: atom k (from 0)
+// has coordinates coords[3k], coords[3k+1], coords[3k+2]. Allocated once for
+// the run, uninitialised: only the first `count` slots hold values.
 struct AtomTable {
   AtomTable();
-  int natom = 0;  // accepted atoms
-  int iskip = 0;  // atom records left out: their name gives no mass
-  std::unique_ptr<std::int32_t[]> index;
-  std::unique_ptr<std::array<char, 5>[]> atname;
-  std::unique_ptr<float[]> atcrd;
-  std::unique_ptr<float[]> atmass;
+  int count = 0;             // accepted atoms
+  int skipped = 0;           // atom records left out: their name gives no mass
+  std::unique_ptr<std::int32_t[]> serials;
+  std::unique_ptr<std::array<char, 5>[]> names;
+  std::unique_ptr<float[]> coords;
+  std::unique_ptr<float[]> masses;
 };
 
 // Fields of one atom record as converted from its columns.
@@ -62,11 +62,11 @@ bool atom_fields(const char* line, AtomFields& f, FieldFault& fault);
 
 // Mass in atomic mass units decided from the first characters of the name;
 // 0 when the name gives none.
-inline float atom_mass(const std::array<char, 5>& atname) {
+inline float atom_mass(const std::array<char, 5>& names) {
   constexpr float hydrogen = 1.00797f, carbon = 12.01115f, nitrogen = 14.0067f,
                   oxygen = 15.9994f, sulphur = 32.06f, phosphorus = 30.974f,
                   iron = 55.847f;
-  const char c1 = atname[0], c2 = atname[1];
+  const char c1 = names[0], c2 = names[1];
   const bool blank1 = c1 == ' ';
   // The first test that holds decides; upper-case letters only.
   if (c1 == 'H' || c2 == 'H') return hydrogen;
@@ -75,7 +75,7 @@ inline float atom_mass(const std::array<char, 5>& atname) {
   if (c1 == 'O' || (blank1 && c2 == 'O')) return oxygen;
   if (c1 == 'S' || (blank1 && c2 == 'S')) return sulphur;
   if (c1 == 'P' || (blank1 && c2 == 'P')) return phosphorus;
-  if ((c1 == 'F' && c2 == 'E') || (blank1 && c2 == 'F' && atname[2] == 'E')) return iron;
+  if ((c1 == 'F' && c2 == 'E') || (blank1 && c2 == 'F' && names[2] == 'E')) return iron;
   return 0.0f;
 }
 

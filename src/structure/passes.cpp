@@ -10,13 +10,13 @@ PassFault field_fault(const char* line, long lineno, int col, int width) {
           std::string(line + col - 1, static_cast<std::size_t>(width))};
 }
 
-std::string pass_fault_text(const std::string& pdbin, const PassFault& f) {
-  if (f.kind == PassFault::Kind::read_error) return file_error_text(pdbin, f.err);
-  std::string at = "gyrolabium: " + pdbin + ": line " + std::to_string(f.lineno);
+std::string pass_fault_text(const std::string& input_path, const PassFault& f) {
+  if (f.kind == PassFault::Kind::read_error) return file_error_text(input_path, f.err);
+  std::string at = "gyrolabium: " + input_path + ": line " + std::to_string(f.lineno);
   if (f.kind == PassFault::Kind::changed)
     return at + ": the file changed while it was being read\n";
   if (f.kind == PassFault::Kind::full)
-    return at + ": more than " + std::to_string(maxatom) + " atoms\n";
+    return at + ": more than " + std::to_string(max_atoms) + " atoms\n";
   return at + ", columns " + std::to_string(f.col) + "-" + std::to_string(f.col + f.width - 1) +
          ": cannot read \"" + f.text + "\" as a number\n";
 }

@@ -19,6 +19,6 @@ struct PassFault {
 PassFault field_fault(const char* line, long lineno, int col, int width);
 
 // The diagnostic for a fault, naming the input file, with its line feed.
-std::string pass_fault_text(const std::string& pdbin, const PassFault& f);
+std::string pass_fault_text(const std::string& input_path, const PassFault& f);
 
 }  // namespace gyro

@@ -9,7 +9,7 @@
 namespace gyro {
 
 // Fills the table from the ATOM/HETATM records of the input; an atom whose
-// name gives no mass is counted in iskip and warned about on `err`. Stops at a
+// name gives no mass is counted in skipped and warned about on `err`. Stops at a
 // field that does not convert, at an atom record that finds the table full, or
 // at a read error.
 PassFault read_atoms(RecordCursor& input, AtomTable& t, Sink& err);

@@ -34,17 +34,17 @@ Move moved_coordinates(const char* line, const AtomTable& t, const Frame& frame,
       return Move::bad_field;
     }
     const auto k = static_cast<std::size_t>(paired);
-    if (paired == t.natom || serial != t.index[k] || !same_name(name, t.atname[k]))
+    if (paired == t.count || serial != t.serials[k] || !same_name(name, t.names[k]))
       return Move::changed;
-    std::memcpy(xyz, &t.atcrd[3 * k], 3 * sizeof(float));
+    std::memcpy(xyz, &t.coords[3 * k], 3 * sizeof(float));
     ++paired;
     return Move::done;
   }
   AtomFields f;
   if (!atom_fields(line, f, fault)) return Move::bad_field;
   std::memcpy(xyz, f.xyz, sizeof f.xyz);
-  translate_point(xyz, frame.xcen, frame.ycen, frame.zcen);
-  if (frame.rotated) rotate_point(xyz, frame.pvec);
+  translate_point(xyz, frame.centre_x, frame.centre_y, frame.centre_z);
+  if (frame.rotated) rotate_point(xyz, frame.axes);
   return Move::done;
 }
 
@@ -57,7 +57,7 @@ WriteResult write_structure(RecordCursor& cur, const AtomTable& t, const Frame& 
     char* rec = out.claim(reclen + 1);
     std::memcpy(rec, line, reclen);
     rec[reclen] = '\n';
-    if (t.natom > 0 && is_atom_record(line)) {
+    if (t.count > 0 && is_atom_record(line)) {
       float xyz[3];
       FieldFault bad;
       const Move move = moved_coordinates(line, t, frame, paired, xyz, bad);
@@ -76,7 +76,7 @@ WriteResult write_structure(RecordCursor& cur, const AtomTable& t, const Frame& 
   }
   if (cur.error() != 0)
     res.fault = {PassFault::Kind::read_error, cur.lineno(), 0, 0, {}, cur.error()};
-  else if (paired != t.natom)
+  else if (paired != t.count)
     res.fault = {PassFault::Kind::changed, cur.lineno(), 0, 0, {}};
   return res;
 }

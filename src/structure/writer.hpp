@@ -11,12 +11,12 @@
 
 namespace gyro {
 
-// The frame the atoms were moved into: the centre subtracted, then pvec applied
+// The frame the atoms were moved into: the centre subtracted, then axes applied
 // when rotated.
 struct Frame {
-  float xcen = 0, ycen = 0, zcen = 0;
+  float centre_x = 0, centre_y = 0, centre_z = 0;
   bool rotated = false;
-  const float* pvec = nullptr;
+  const float* axes = nullptr;
 };
 
 struct WriteResult {

@@ -17,13 +17,12 @@ int fuzz_run(const std::uint8_t* data, std::size_t size, int mode) {
   // One run context for all runs, as one process makes one run: the table is
   // allocated once, and every run starts by emptying it.
   static const auto ctx = std::make_unique<RunContext>();
-  ctx->rflag = mode == 2;
-  ctx->tflag = mode >= 1;
-  ctx->pdbin = "fuzz.pdb";
-  ctx->pdbout = "fuzz.out";
-  Sink out(-1, "standard output"), err(-1, "standard error"), pdbout(-1, ctx->pdbout);
+  ctx->mode = mode == 2 ? Mode::rotated : mode == 1 ? Mode::centred : Mode::report_only;
+  ctx->input_path = "fuzz.pdb";
+  ctx->output_path = "fuzz.out";
+  Sink out(-1, "standard output"), err(-1, "standard error"), output(-1, ctx->output_path);
   RecordCursor records(text);
-  return run_phases(*ctx, records, out, err, ctx->tflag ? &pdbout : nullptr);
+  return run_phases(*ctx, records, out, err, mode >= 1 ? &output : nullptr);
 }
 
 void fuzz_streaming(const std::uint8_t* data, std::size_t size, std::size_t block) {

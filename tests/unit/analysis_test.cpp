@@ -13,24 +13,24 @@ namespace gyro {
 namespace {
 
 std::uint32_t bits(float f) { return std::bit_cast<std::uint32_t>(f); }
-float row(const float pvec[9], int i, int j) { return pvec[(j - 1) * 3 + (i - 1)]; }
+float row(const float axes[9], int i, int j) { return axes[(j - 1) * 3 + (i - 1)]; }
 
 struct Molecule {
   std::vector<float> mass, crd;
-  int natom() const { return static_cast<int>(mass.size()); }
+  int atom_count() const { return static_cast<int>(mass.size()); }
 };
 
 struct Result {
-  float xcen, ycen, zcen, mtot, pmom[3], pvec[9];
+  float centre_x, centre_y, centre_z, total_mass, moments[3], axes[9];
   int ierr;
 };
 
 Result analyse(Molecule& m, bool rotated) {
   Result r{};
-  cenmas(m.natom(), m.mass.data(), m.crd.data(), r.xcen, r.ycen, r.zcen, r.mtot);
-  trans(m.natom(), m.crd.data(), r.xcen, r.ycen, r.zcen);
-  r.ierr = inertia(m.natom(), m.mass.data(), m.crd.data(), r.pmom, r.pvec);
-  if (rotated) rotate(m.natom(), m.crd.data(), r.pvec);
+  centre_of_mass(m.atom_count(), m.mass.data(), m.crd.data(), r.centre_x, r.centre_y, r.centre_z, r.total_mass);
+  move_to_centre(m.atom_count(), m.crd.data(), r.centre_x, r.centre_y, r.centre_z);
+  r.ierr = principal_frame(m.atom_count(), m.mass.data(), m.crd.data(), r.moments, r.axes);
+  if (rotated) rotate_into_frame(m.atom_count(), m.crd.data(), r.axes);
   return r;
 }
 
@@ -44,7 +44,7 @@ TEST(Inertia, WorkedExampleOfTwoCarbonsAndTwoNitrogens) {
   const float want[3][3] = {{-0.0f, -0.0f, -1.0f}, {-0.0f, 1.0f, 0.0f}, {1.0f, 0.0f, 0.0f}};
   for (int i = 1; i <= 3; ++i)
     for (int j = 1; j <= 3; ++j)
-      EXPECT_EQ(bits(row(r.pvec, i, j)), bits(want[i - 1][j - 1])) << i << "," << j;
+      EXPECT_EQ(bits(row(r.axes, i, j)), bits(want[i - 1][j - 1])) << i << "," << j;
   const std::vector<float> moved = {0, 0, 2, 0, 0, -2, 0, 1, 0, 0, -1, 0};
   for (std::size_t k = 0; k < moved.size(); ++k) EXPECT_EQ(m.crd[k], moved[k]) << k;
 }
@@ -53,8 +53,8 @@ TEST(Inertia, AtomsOnALineLieAlongZAfterRotation) {
   Molecule m{{12.01115f, 15.9994f, 14.0067f}, {1, 1, 1, 2, 2, 2, 4, 4, 4}};
   Result r = analyse(m, true);
   ASSERT_EQ(r.ierr, 0);
-  EXPECT_NEAR(r.pmom[2], 0.0f, 1e-4f);
-  EXPECT_NEAR(std::fabs(row(r.pvec, 3, 1)), 1.0f / std::sqrt(3.0f), 1e-6f);
+  EXPECT_NEAR(r.moments[2], 0.0f, 1e-4f);
+  EXPECT_NEAR(std::fabs(row(r.axes, 3, 1)), 1.0f / std::sqrt(3.0f), 1e-6f);
   for (int i = 0; i < 3; ++i) {
     EXPECT_NEAR(m.crd[3 * i], 0.0f, 1e-5f);
     EXPECT_NEAR(m.crd[3 * i + 1], 0.0f, 1e-5f);
@@ -74,16 +74,16 @@ TEST(Inertia, PrincipalFrameInvariantsOnRandomMolecules) {
   const float masses[] = {1.00797f, 12.01115f, 14.0067f, 15.9994f, 32.06f};
   for (int trial = 0; trial < 50; ++trial) {
     Molecule m;
-    const int natom = 3 + trial * 7;
-    for (int i = 0; i < natom; ++i) {
+    const int atom_count = 3 + trial * 7;
+    for (int i = 0; i < atom_count; ++i) {
       m.mass.push_back(masses[gen() % 5]);
       for (int k = 0; k < 3; ++k) m.crd.push_back(coord(gen));
     }
     Result r = analyse(m, true);
     ASSERT_EQ(r.ierr, 0);
-    EXPECT_GE(r.pmom[0], r.pmom[1]);
-    EXPECT_GE(r.pmom[1], r.pmom[2]);
-    auto a = [&](int i, int j) { return double(row(r.pvec, i, j)); };
+    EXPECT_GE(r.moments[0], r.moments[1]);
+    EXPECT_GE(r.moments[1], r.moments[2]);
+    auto a = [&](int i, int j) { return double(row(r.axes, i, j)); };
     for (int i = 1; i <= 3; ++i)
       EXPECT_NEAR(a(i, 1) * a(i, 1) + a(i, 2) * a(i, 2) + a(i, 3) * a(i, 3), 1.0, 1e-5);
     EXPECT_NEAR(a(1, 1) * (a(2, 2) * a(3, 3) - a(3, 2) * a(2, 3)) -
@@ -91,8 +91,8 @@ TEST(Inertia, PrincipalFrameInvariantsOnRandomMolecules) {
                     a(1, 3) * (a(2, 1) * a(3, 2) - a(3, 1) * a(2, 2)),
                 1.0, 1e-5);
     float again[3], tensor[9];
-    ASSERT_EQ(inertia(m.natom(), m.mass.data(), m.crd.data(), again, tensor), 0);
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(again[k], r.pmom[k], 1e-4f * r.pmom[0]);
+    ASSERT_EQ(principal_frame(m.atom_count(), m.mass.data(), m.crd.data(), again, tensor), 0);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(again[k], r.moments[k], 1e-4f * r.moments[0]);
     for (int i = 1; i <= 3; ++i) EXPECT_NEAR(std::fabs(row(tensor, i, i)), 1.0, 1e-3);
   }
 }

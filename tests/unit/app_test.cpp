@@ -20,27 +20,26 @@ TEST(CommandLine, ChoosesModeAndNames) {
   struct Case {
     std::vector<const char*> args;
     S stop;
-    int rflag, tflag;
+    Mode mode;
     const char *in, *out;
   };
   const Case cases[] = {
-      {{"a.pdb", "b.pdb", "c"}, S::none, 0, 0, "a.pdb", ""},
-      {{"-r", "a.pdb", "b.pdb", "extra"}, S::none, 1, 1, "a.pdb", "b.pdb"},
-      {{"-rt  ", "a.pdb  ", " b.pdb "}, S::none, 1, 1, "a.pdb", " b.pdb"},
-      {{"-tr", "a", "b"}, S::none, 1, 1, "a", "b"},
-      {{"-x", "a.pdb"}, S::usage, 0, 0, "", ""},
-      {{"-rr", "a.pdb", "b"}, S::flag_error, 0, 0, "", ""},
-      {{" -r", "a.pdb", "b"}, S::none, 0, 0, " -r", ""},
-      {{"", "a.pdb"}, S::none, 0, 0, "", ""},
+      {{"a.pdb", "b.pdb", "c"}, S::none, Mode::report_only, "a.pdb", ""},
+      {{"-r", "a.pdb", "b.pdb", "extra"}, S::none, Mode::rotated, "a.pdb", "b.pdb"},
+      {{"-rt  ", "a.pdb  ", " b.pdb "}, S::none, Mode::rotated, "a.pdb", " b.pdb"},
+      {{"-tr", "a", "b"}, S::none, Mode::rotated, "a", "b"},
+      {{"-x", "a.pdb"}, S::usage, Mode::report_only, "", ""},
+      {{"-rr", "a.pdb", "b"}, S::flag_error, Mode::report_only, "", ""},
+      {{" -r", "a.pdb", "b"}, S::none, Mode::report_only, " -r", ""},
+      {{"", "a.pdb"}, S::none, Mode::report_only, "", ""},
   };
   for (const auto& c : cases) {
     CmdLine cl = parse(c.args);
     EXPECT_EQ(cl.stop, c.stop) << c.args.size();
     if (c.stop != S::none) continue;
-    EXPECT_EQ(cl.rflag, c.rflag);
-    EXPECT_EQ(cl.tflag, c.tflag);
-    EXPECT_EQ(cl.pdbin, c.in);
-    EXPECT_EQ(cl.pdbout, c.out);
+    EXPECT_EQ(cl.mode, c.mode);
+    EXPECT_EQ(cl.input_path, c.in);
+    EXPECT_EQ(cl.output_path, c.out);
   }
 }
 

@@ -54,14 +54,14 @@ TEST(ReadAtoms, SelectsAtomRecordsAndSkipsUnknownNames) {
   AtomTable t;
   Sink err(-1, "err");
   EXPECT_FALSE(read_text(input, t, err));
-  EXPECT_EQ(t.natom, 2);
-  EXPECT_EQ(t.iskip, 2);
+  EXPECT_EQ(t.count, 2);
+  EXPECT_EQ(t.skipped, 2);
   EXPECT_EQ(err.held(), " Unknown atom type ZN   \n Unknown atom type MG   \n");
-  EXPECT_EQ(t.index[0], 1);
-  EXPECT_EQ(t.index[1], 7);
-  EXPECT_EQ(t.atcrd[2], 3.0f);
-  EXPECT_EQ(t.atmass[0], 14.0067f);
-  EXPECT_EQ(t.atcrd[3], 0.0f);  // "ATOMS" record: blank columns read as zero
+  EXPECT_EQ(t.serials[0], 1);
+  EXPECT_EQ(t.serials[1], 7);
+  EXPECT_EQ(t.coords[2], 3.0f);
+  EXPECT_EQ(t.masses[0], 14.0067f);
+  EXPECT_EQ(t.coords[3], 0.0f);  // "ATOMS" record: blank columns read as zero
 }
 
 TEST(ReadAtoms, StopsAtABadFieldWithItsColumnsAndText) {
@@ -83,8 +83,8 @@ std::string write_moved(const std::string& input, Frame frame, long* unfit = nul
   AtomTable t;
   Sink err(-1, "err"), out(-1, "out");
   EXPECT_FALSE(read_text(input, t, err));
-  trans(t.natom, t.atcrd.get(), frame.xcen, frame.ycen, frame.zcen);
-  if (frame.rotated) rotate(t.natom, t.atcrd.get(), frame.pvec);
+  move_to_centre(t.count, t.coords.get(), frame.centre_x, frame.centre_y, frame.centre_z);
+  if (frame.rotated) rotate_into_frame(t.count, t.coords.get(), frame.axes);
   RecordCursor second(input);
   WriteResult res = write_structure(second, t, frame, out);
   EXPECT_FALSE(res.fault);
