@@ -18,11 +18,11 @@ std::string vector_line(const char* label, const float (&v)[3]) {
   return s + "\n";
 }
 
-std::string matrix_row(const float axes[9], int i) {
+std::string matrix_row(const Mat3& axes, int i) {
   std::string s(5, ' ');
   for (int j = 0; j < 3; ++j) {
     if (j > 0) s += "  ";
-    s += fixed(axes[3 * j + i], 15, 4);
+    s += fixed(axes(i, j), 15, 4);
   }
   return s + "\n";
 }
@@ -40,7 +40,7 @@ std::string report_text(const RunContext& ctx) {
            .str();
   r += "\n";
   r += " mass" + std::string(16, ' ') + fixed(ctx.total_mass, 15, 4) + "\n";
-  r += vector_line("center of mass", {ctx.centre_x, ctx.centre_y, ctx.centre_z});
+  r += vector_line("center of mass", {ctx.centre.x, ctx.centre.y, ctx.centre.z});
   r += vector_line("principle moments", ctx.moments);
   const float p1 = ctx.moments[0];
   r += vector_line("relative moments ", {p1 / p1, ctx.moments[1] / p1, ctx.moments[2] / p1});

@@ -47,7 +47,7 @@ std::string unfit_text(const std::string& name, long unfit) {
 }
 
 int write_phase(RunContext& ctx, RecordCursor& records, Sink& err, Sink& output) {
-  const Frame frame{ctx.centre_x, ctx.centre_y, ctx.centre_z, ctx.mode == Mode::rotated, ctx.axes};
+  const Frame frame{ctx.centre, ctx.mode == Mode::rotated, ctx.axes};
   if (!records.rewind()) {
     output.close();
     err.put(file_error_text(ctx.input_path, records.error()));
@@ -88,10 +88,10 @@ int run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err, Sin
     err.put(pass_fault_text(ctx.input_path, fault));
     return exit_failure;
   }
-  centre_of_mass(t.count, t.masses.get(), t.coords.get(), ctx.centre_x, ctx.centre_y, ctx.centre_z, ctx.total_mass);
-  move_to_centre(t.count, t.coords.get(), ctx.centre_x, ctx.centre_y, ctx.centre_z);
-  if (int ierr = principal_frame(t.count, t.masses.get(), t.coords.get(), ctx.moments, ctx.axes)) {
-    out.put(FreeLine().text("error ").num(ierr).str());
+  ctx.centre = centre_of_mass(t.count, t.masses.get(), t.coords.get(), ctx.total_mass);
+  move_to_centre(t.count, t.coords.get(), ctx.centre);
+  if (int status = principal_frame(t.count, t.masses.get(), t.coords.get(), ctx.moments, ctx.axes)) {
+    out.put(FreeLine().text("error ").num(status).str());
     return exit_failure;
   }
   if (ctx.mode == Mode::rotated) rotate_into_frame(t.count, t.coords.get(), ctx.axes);

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "analysis/rigid.hpp"
 #include "app/cmdline.hpp"
 #include "structure/atoms.hpp"
 #include "text/records.hpp"
@@ -22,9 +23,10 @@ struct RunContext {
   Mode mode = Mode::report_only;
   std::string input_path, output_path;
   AtomTable atoms;
-  float total_mass = 0, centre_x = 0, centre_y = 0, centre_z = 0;  // centre in the input frame
+  float total_mass = 0;
+  Vec3 centre;  // in the input frame
   float moments[3] = {0, 0, 0};                     // principal moments, largest first
-  float axes[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};   // rows: principal axes; column-major
+  Mat3 axes;                                     // rows: the principal axes
 };
 
 // A whole run for the command line argv; returns the exit status.

@@ -43,7 +43,7 @@ Move moved_coordinates(const char* line, const AtomTable& t, const Frame& frame,
   AtomFields f;
   if (!atom_fields(line, f, fault)) return Move::bad_field;
   std::memcpy(xyz, f.xyz, sizeof f.xyz);
-  translate_point(xyz, frame.centre_x, frame.centre_y, frame.centre_z);
+  translate_point(xyz, frame.centre);
   if (frame.rotated) rotate_point(xyz, frame.axes);
   return Move::done;
 }

@@ -4,6 +4,7 @@
 // 3 decimals); every other byte is the input's.
 #pragma once
 
+#include "analysis/rigid.hpp"
 #include "structure/atoms.hpp"
 #include "structure/passes.hpp"
 #include "text/records.hpp"
@@ -11,12 +12,12 @@
 
 namespace gyro {
 
-// The frame the atoms were moved into: the centre subtracted, then axes applied
-// when rotated.
+// The frame the atoms were moved into: the centre subtracted, then the axes
+// applied// when rotated.
 struct Frame {
-  float centre_x = 0, centre_y = 0, centre_z = 0;
+  Vec3 centre;
   bool rotated = false;
-  const float* axes = nullptr;
+  Mat3 axes;
 };
 
 struct WriteResult {
