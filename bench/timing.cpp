@@ -1,6 +1,8 @@
-// Times gyrolabium against the floor program on generated files of several
-// sizes, interleaving the four commands run by run so that drifts of the
-// machine touch all alike, and prints medians, ratios and peak memory.
+// Times gyrolabium against the static floor program on generated files, the
+// commands of one file interleaved run by run so that drifts of the machine
+// touch all alike, and counts instructions with callgrind (numbers that do not
+// move with the machine's noise). Prints medians, ratios, peak memory,
+// instructions per atom and whether each target is met.
 // Usage: timing GYROLABIUM FLOOR GEN WORKDIR [RUNS]
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -11,30 +13,35 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
+
+using Args = std::vector<std::string>;
 
 struct Sample {
   double ms;
   long rss_kib;
 };
 
-// Runs argv with standard output to `out_path` (or /dev/null) and standard error
-// discarded; returns wall time and the child's peak resident set.
-Sample run(const std::vector<std::string>& args, const char* out_path = "/dev/null") {
+// Runs args with standard output to `out_path` and standard error to
+// `err_path`; returns wall time and the child's peak resident set.
+Sample run(const Args& args, const char* out_path = "/dev/null",
+           const char* err_path = "/dev/null") {
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = fork();
   if (pid == 0) {
-    int out = open(out_path, O_WRONLY | O_CREAT | O_TRUNC, 0666),
-        null = open("/dev/null", O_WRONLY);
+    const int out = open(out_path, O_WRONLY | O_CREAT | O_TRUNC, 0666),
+              err = open(err_path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
     dup2(out, 1);
-    dup2(null, 2);
-    execv(argv[0], argv.data());
+    dup2(err, 2);
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   int status = 0;
@@ -55,6 +62,35 @@ double median(std::vector<double> v) {
   return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
+// Instructions the whole process executes, from callgrind; -1 without valgrind.
+long instructions(const Args& args, const std::string& dir) {
+  static const bool have = std::system("valgrind --version >/dev/null 2>&1") == 0;
+  if (!have) return -1;
+  Args vg = {"valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null"};
+  vg.insert(vg.end(), args.begin(), args.end());
+  const std::string log = dir + "/callgrind.log";
+  run(vg, "/dev/null", log.c_str());
+  std::ifstream in(log);
+  std::string line;
+  while (std::getline(in, line))
+    if (auto at = line.find("Collected : "); at != std::string::npos)
+      return std::atol(line.c_str() + at + 12);
+  return -1;
+}
+
+// A copy of `from` whose lines are cut after column `width`.
+void cut_lines(const std::string& from, const std::string& to, std::size_t width) {
+  std::ifstream in(from);
+  std::ofstream out(to);
+  std::string line;
+  while (std::getline(in, line)) out << line.substr(0, std::min(width, line.size())) << '\n';
+}
+
+struct Target {
+  std::string what;
+  bool met;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -64,54 +100,100 @@ int main(int argc, char** argv) {
   }
   const std::string gyro = argv[1], floor_prog = argv[2], gen = argv[3], dir = argv[4];
   const int runs = argc > 5 ? std::atoi(argv[5]) : 15;
-  const long sizes[] = {1000, 10000, 64000};
+  const std::string out = dir + "/out.pdb";
+  struct File {
+    long atoms;
+    std::string label, path;
+  };
+  std::vector<File> files;
+  for (long n : {1L, 1000L, 10000L, 64000L}) {
+    const std::string path = dir + "/gen" + std::to_string(n) + ".pdb";
+    run({gen, std::to_string(n)}, path.c_str());
+    files.push_back({n, std::to_string(n), path});
+  }
+  files.push_back({64000, "64000/66", dir + "/gen64000-cut66.pdb"});
+  cut_lines(files[3].path, files.back().path, 66);
+
   const char* names[] = {"gyrolabium FILE", "floor FILE", "gyrolabium -r FILE OUT",
                          "floor FILE OUT"};
-  const std::string out = dir + "/out.pdb";
-  double per_atom[2][3] = {};
-  bool met = true;
-  std::printf("%-7s %-24s %10s %8s %10s\n", "atoms", "command", "median ms", "ratio", "peak RSS");
-  for (int s = 0; s < 3; ++s) {
-    const std::string file = dir + "/gen" + std::to_string(sizes[s]) + ".pdb";
-    run({gen, std::to_string(sizes[s])}, file.c_str());
-    const std::vector<std::string> cmds[4] = {
-        {gyro, file}, {floor_prog, file}, {gyro, "-r", file, out}, {floor_prog, file, out}};
+  std::printf("%-9s %-24s %10s %7s %9s %13s %9s\n", "atoms", "command", "median ms", "ratio",
+              "peak RSS", "instructions", "per atom");
+  // Per file: median ms, peak RSS and instructions of the four commands.
+  std::vector<std::vector<double>> med(files.size(), std::vector<double>(4));
+  std::vector<std::vector<long>> rss(files.size(), std::vector<long>(4)),
+      ins(files.size(), std::vector<long>(4));
+  for (std::size_t f = 0; f < files.size(); ++f) {
+    const std::string& file = files[f].path;
+    const Args cmds[4] = {{gyro, file}, {floor_prog, file}, {gyro, "-r", file, out},
+                          {floor_prog, file, out}};
     std::vector<double> ms[4];
-    long rss[4] = {};
     for (int r = -1; r < runs; ++r) {  // round -1 is the warm-up
       for (int c = 0; c < 4; ++c) {
         std::remove(out.c_str());
         const Sample x = run(cmds[c]);
         if (r < 0) continue;
         ms[c].push_back(x.ms);
-        rss[c] = std::max(rss[c], x.rss_kib);
+        rss[f][c] = std::max(rss[f][c], x.rss_kib);
       }
     }
-    double med[4];
-    for (int c = 0; c < 4; ++c) med[c] = median(ms[c]);
     for (int c = 0; c < 4; ++c) {
-      const double ratio = c % 2 == 0 ? med[c] / med[c + 1] : 1.0;
-      std::printf("%-7ld %-24s %10.3f %8.2f %7.1f MiB\n", sizes[s], names[c], med[c], ratio,
-                  static_cast<double>(rss[c]) / 1024.0);
+      std::remove(out.c_str());
+      med[f][c] = median(ms[c]);
+      ins[f][c] = c % 2 == 0 ? instructions(cmds[c], dir) : -1;
     }
-    per_atom[0][s] = med[0] / static_cast<double>(sizes[s]);
-    per_atom[1][s] = med[2] / static_cast<double>(sizes[s]);
-    if (sizes[s] == 64000) {
-      const bool report_ok = med[0] <= 2.0 * med[1], write_ok = med[2] <= 2.0 * med[3];
-      const bool rss_ok = std::max(rss[0], rss[2]) <= 16 * 1024;
-      std::printf("target: report-only <= 2.0x floor: %s\n", report_ok ? "met" : "MISSED");
-      std::printf("target: -r <= 2.0x floor with output: %s\n", write_ok ? "met" : "MISSED");
-      std::printf("target: peak RSS <= 16 MiB: %s\n", rss_ok ? "met" : "MISSED");
-      met = met && report_ok && write_ok && rss_ok;
+    for (int c = 0; c < 4; ++c) {
+      const double ratio = c % 2 == 0 ? med[f][c] / med[f][c + 1] : 1.0;
+      std::string per_atom = "";
+      if (ins[f][c] >= 0 && f > 0) {
+        const double n = static_cast<double>(ins[f][c] - ins[0][c]) /
+                         static_cast<double>(files[f].atoms);
+        per_atom = std::to_string(static_cast<long>(n + 0.5));
+      }
+      std::printf("%-9s %-24s %10.3f %7.2f %5.1f MiB %13s %9s\n", files[f].label.c_str(),
+                  names[c], med[f][c], ratio, static_cast<double>(rss[f][c]) / 1024.0,
+                  ins[f][c] >= 0 ? std::to_string(ins[f][c]).c_str() : "", per_atom.c_str());
     }
-  }
-  for (int k = 0; k < 2; ++k) {
-    const double growth = per_atom[k][2] / per_atom[k][1];
-    std::printf("target: time per atom at 64000 / at 10000 (%s) = %.2f <= 1.3: %s\n",
-                k == 0 ? "report-only" : "-r", growth, growth <= 1.3 ? "met" : "MISSED");
-    met = met && growth <= 1.3;
   }
   std::remove(out.c_str());
-  std::printf("all targets %s\n", met ? "met" : "NOT met");
+
+  // Instructions per atom beyond those of the one-atom run.
+  auto per_atom = [&](std::size_t f, int c) {
+    return static_cast<double>(ins[f][c] - ins[0][c]) / static_cast<double>(files[f].atoms);
+  };
+  std::vector<Target> targets;
+  char buf[200];
+  auto add = [&](bool met, const char* fmt, double a, double b = 0) {
+    std::snprintf(buf, sizeof buf, fmt, a, b);
+    targets.push_back({buf, met});
+  };
+  add(med[0][0] <= 1.6 * med[0][1], "start-up: one-atom report / floor = %.2f <= 1.6",
+      med[0][0] / med[0][1]);
+  add(med[3][0] <= 2.0 * med[3][1], "64000 atoms: report / floor = %.2f <= 2.0",
+      med[3][0] / med[3][1]);
+  add(med[3][2] <= 2.5 * med[3][3], "64000 atoms: -r / floor = %.2f <= 2.5",
+      med[3][2] / med[3][3]);
+  long peak = 0;
+  for (std::size_t f = 0; f < files.size(); ++f) peak = std::max({peak, rss[f][0], rss[f][2]});
+  add(peak <= 16 * 1024, "peak RSS %.1f MiB <= 16 MiB", static_cast<double>(peak) / 1024.0);
+  if (ins[0][0] >= 0) {
+    add(ins[0][0] <= 300000, "start-up: one-atom report %.0f instructions <= 300000",
+        static_cast<double>(ins[0][0]));
+    add(per_atom(3, 0) <= 150, "report: %.0f instructions per atom <= 150", per_atom(3, 0));
+    add(per_atom(3, 2) <= 300, "-r: %.0f instructions per atom <= 300", per_atom(3, 2));
+    for (int c : {0, 2})
+      add(per_atom(3, c) <= 1.1 * per_atom(2, c),
+          c == 0 ? "report: per atom at 64000 / at 10000 = %.2f <= 1.1"
+                 : "-r: per atom at 64000 / at 10000 = %.2f <= 1.1",
+          per_atom(3, c) / per_atom(2, c));
+    add(per_atom(4, 2) <= 1.2 * per_atom(3, 2),
+        "-r: per atom on lines cut after column 66 / on 80-column lines = %.2f <= 1.2",
+        per_atom(4, 2) / per_atom(3, 2));
+  }
+  bool all = true;
+  for (const auto& t : targets) {
+    std::printf("target: %s: %s\n", t.what.c_str(), t.met ? "met" : "MISSED");
+    all = all && t.met;
+  }
+  std::printf("all targets %s\n", all ? "met" : "NOT met");
   return 0;  // a missed target is a finding to read, not a failed command
 }
