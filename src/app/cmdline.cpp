@@ -4,6 +4,10 @@
 
 #include "text/numtext.hpp"
 
+#ifndef GYRO_VERSION
+#define GYRO_VERSION "0.0.0"
+#endif
+
 namespace gyro {
 namespace {
 
@@ -28,6 +32,10 @@ CmdLine parse_command_line(int argc, const char* const* argv) {
   }
   int iarg = 1;
   const std::string first = less_trailing_blanks(argv[1]);
+  if (first == "--help" || first == "--version") {
+    cl.stop = first == "--help" ? CmdLine::Stop::help : CmdLine::Stop::version;
+    return cl;
+  }
   if (argv[1][0] == '-') {
     iarg = 2;
     if (n < 3) {  // the count is tested before the flag text
@@ -45,10 +53,13 @@ CmdLine parse_command_line(int argc, const char* const* argv) {
   }
   cl.input_path = less_trailing_blanks(argv[iarg]);
   cl.input_refused = refused_name(argv[iarg]);
+  int last = iarg;
   if (cl.mode != Mode::report_only) {
     cl.output_path = less_trailing_blanks(argv[3]);
     cl.output_refused = refused_name(argv[3]);
+    last = 3;
   }
+  for (int k = last + 1; k <= n; ++k) cl.ignored.emplace_back(argv[k]);
   return cl;
 }
 
@@ -67,5 +78,22 @@ std::string flag_error_text() { return FreeLine().text("Error: unknown input fla
 std::string open_failure_text(const std::string& name) {
   return "\n Error opening file: " + name_field(name) + "\n";
 }
+
+std::string help_text() {
+  return "Usage: gyrolabium [-rt] pdb.in [pdb.out]\n"
+         "Mass, centre of mass, principal moments and principal axes of a PDB structure.\n"
+         "\n"
+         "  (no flag)  only the report, on standard output\n"
+         "  -t         also write pdb.out, moved so that the centre of mass is the origin\n"
+         "  -r         also write pdb.out, moved and rotated into the principal frame\n"
+         "  -rt, -tr   the same as -r\n"
+         "  --help     this text\n"
+         "  --version  the version\n"
+         "\n"
+         "pdb.in may be gzip-compressed; pdb.out is written gzip-compressed when its\n"
+         "name ends in .gz. See the manual page: man gyrolabium\n";
+}
+
+std::string version_text() { return "gyrolabium " GYRO_VERSION "\n"; }
 
 }  // namespace gyro

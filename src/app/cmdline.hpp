@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace gyro {
 
@@ -11,10 +12,11 @@ namespace gyro {
 enum class Mode { report_only, centred, rotated };
 
 struct CmdLine {
-  enum class Stop { none, usage, flag_error } stop = Stop::none;
+  enum class Stop { none, usage, flag_error, help, version } stop = Stop::none;
   Mode mode = Mode::report_only;
   std::string input_path, output_path;  // the arguments less their trailing blanks
   bool input_refused = false, output_refused = false;  // begins with "<", ">" or "|"
+  std::vector<std::string> ignored;  // arguments after the input (no flag) or the output
 };
 
 // Modes and names from argv[1..argc-1]; with no flag output_path stays empty.
@@ -29,5 +31,8 @@ std::string usage_text();
 std::string flag_error_text();
 // The open failure for standard output: an empty line, then the name field.
 std::string open_failure_text(const std::string& name);
+// --help and --version, for standard output.
+std::string help_text();
+std::string version_text();
 
 }  // namespace gyro

@@ -4,70 +4,110 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <memory>
+#include <new>
 
-#include "analysis/rigid.hpp"
 #include "app/cmdline.hpp"
+#include "app/notes.hpp"
 #include "app/report.hpp"
 #include "structure/reader.hpp"
 #include "structure/writer.hpp"
 #include "text/numtext.hpp"
 #include "text/records.hpp"
+#include "text/source.hpp"
 
 namespace gyro {
 namespace {
 
-// An existing file that can be read as text: a directory is refused here.
+// An existing file that can be read: a directory is refused here (EISDIR).
+// -1 with errno on failure.
 int open_input(const std::string& name) {
-  int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   struct stat st {};
   if (fd >= 0 && (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
     ::close(fd);
-    fd = -1;
+    errno = EISDIR;
+    return -1;
   }
   return fd;
 }
 
-// A regular file can be read again from its start for the second pass.
-bool rewindable(int fd) {
-  struct stat st {};
-  return fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::lseek(fd, 0, SEEK_CUR) == 0;
-}
+// The output file: created new (an existing file or link of that name is never
+// opened, followed or truncated), and removed again when the run fails after
+// creating it, so that no half-written file is taken for a result.
+class OutputFile {
+ public:
+  explicit OutputFile(std::string name) : name_(std::move(name)) {}
+  // False with errno when the file exists or cannot be created.
+  bool create() {
+    const int fd = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          0666);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) return false;
+    dev_ = st.st_dev;
+    ino_ = st.st_ino;
+    sink_ = std::make_unique<Sink>(fd, name_);
+    const std::string_view n = name_;
+    if (n.size() > 3 && n.substr(n.size() - 3) == ".gz" && !sink_->compress()) {
+      remove();
+      errno = ENOMEM;
+      return false;
+    }
+    return true;
+  }
+  Sink& sink() { return *sink_; }
+  // Closes and unlinks the file, but only while the name still leads to the
+  // file this run created.
+  void remove() {
+    sink_->close();
+    struct stat st {};
+    if (::lstat(name_.c_str(), &st) == 0 && st.st_dev == dev_ && st.st_ino == ino_)
+      ::unlink(name_.c_str());
+  }
+  void close() { sink_->close(); }
 
-// A new file: an existing file or link of that name is never opened, followed
-// or truncated.
-int create_output(const std::string& name) {
-  return ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-}
+ private:
+  std::string name_;
+  dev_t dev_ = 0;
+  ino_t ino_ = 0;
+  std::unique_ptr<Sink> sink_;
+};
 
-std::string unfit_text(const std::string& name, long unfit) {
+std::string unfit_text(const std::string& name, std::int64_t unfit) {
   return "gyrolabium: " + name + ": " + std::to_string(unfit) +
          (unfit == 1 ? " coordinate value does" : " coordinate values do") +
          " not fit the 8-column fields\n";
 }
 
-int write_phase(RunContext& ctx, RecordCursor& records, Sink& err, Sink& output) {
+Outcome failed() { return {exit_failure, false}; }
+
+// The second pass: the copy with moved coordinates, from a text that must be
+// the one the first pass read (`first`).
+Outcome write_phase(RunContext& ctx, RecordCursor& records, const Checksum& first, Sink& err,
+                    Sink& output) {
   const Frame frame{ctx.centre, ctx.mode == Mode::rotated, ctx.axes};
   if (!records.rewind()) {
-    output.close();
-    err.put(file_error_text(ctx.input_path, records.error()));
-    return exit_failure;
+    err.put("gyrolabium: " + ctx.input_path + ": " + records.failure() + "\n");
+    return failed();
   }
-  const WriteResult res = write_structure(records, ctx.atoms, frame, output);
-  const bool closed = output.close();
+  WriteResult res = write_structure(records, ctx.atoms, frame, output);
+  if (!res.fault && !(records.checksum() == first))
+    res.fault = {PassFault::Kind::changed, records.lineno(), 0, 0, {}};
   if (res.fault) {
     err.put(pass_fault_text(ctx.input_path, res.fault));
-    return exit_failure;
+    return failed();
   }
-  if (!closed) {
+  if (!output.close()) {
     err.put(file_error_text(ctx.output_path, output.error()));
-    return exit_failure;
+    return failed();
   }
   if (res.unfit > 0) {
     err.put(unfit_text(ctx.output_path, res.unfit));
-    return exit_failure;
+    return {exit_failure, true};
   }
-  return exit_ok;
+  return {exit_ok, true};
 }
 
 int usage_stop(Sink& err) {
@@ -75,53 +115,54 @@ int usage_stop(Sink& err) {
   return exit_usage;
 }
 
-int open_failure(const std::string& name, Sink& out) {
+int open_failure(const std::string& name, bool output, Sink& out, Sink& err) {
+  const int reason = errno;
   out.put(open_failure_text(name));
+  err.put(open_failure_note(name, output, reason));
   return exit_failure;
 }
 
 }  // namespace
 
-int run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err, Sink* output) {
+Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err, Sink* output) {
   AtomTable& t = ctx.atoms;
-  if (PassFault fault = read_atoms(records, t, err)) {
+  ReadNotes notes;
+  if (PassFault fault = read_atoms(records, t, notes, err)) {
     err.put(pass_fault_text(ctx.input_path, fault));
-    return exit_failure;
+    return failed();
   }
+  const Checksum first = records.checksum();
+  err.put(first_pass_notes(ctx.input_path, t, notes));
   ctx.centre = centre_of_mass(t.count, t.masses.get(), t.coords.get(), ctx.total_mass);
   move_to_centre(t.count, t.coords.get(), ctx.centre);
   if (int status = principal_frame(t.count, t.masses.get(), t.coords.get(), ctx.moments, ctx.axes)) {
     out.put(FreeLine().text("error ").num(status).str());
-    return exit_failure;
+    err.put(solver_failure_note(ctx.input_path, status));
+    return failed();
   }
   if (ctx.mode == Mode::rotated) rotate_into_frame(t.count, t.coords.get(), ctx.axes);
   out.put(report_text(ctx));
   if (!out.flush()) {
     err.put(file_error_text(out.name(), out.error()));
-    return exit_failure;
+    return failed();
   }
-  return output ? write_phase(ctx, records, err, *output) : exit_ok;
+  return output ? write_phase(ctx, records, first, err, *output) : Outcome{exit_ok, false};
 }
 
 namespace {
 
-// The run on the open input. A pipe cannot be read twice: when an output file
-// is to be written its bytes are kept from the first pass for the second.
-int run_on(const CmdLine& cl, int in, Sink& out, Sink& err, Sink* output) {
+// The run on the open input (closed here).
+Outcome run_on(const CmdLine& cl, int in, Sink& out, Sink& err, Sink* output) {
   auto ctx = std::make_unique<RunContext>();
   ctx->mode = cl.mode;
   ctx->input_path = cl.input_path;
   ctx->output_path = cl.output_path;
-  if (output && !rewindable(in)) {
-    FileBytes input;
-    if (const int rerr = input.read_all(in); rerr != 0) {
-      err.put(file_error_text(cl.input_path, rerr));
-      return exit_failure;
-    }
-    RecordCursor records(input.view());
-    return run_phases(*ctx, records, out, err, output);
+  TextSource source(in, output != nullptr);
+  if (!source.start()) {
+    err.put("gyrolabium: " + cl.input_path + ": " + source.failure() + "\n");
+    return failed();
   }
-  RecordCursor records(in);
+  RecordCursor records(source);
   return run_phases(*ctx, records, out, err, output);
 }
 
@@ -129,23 +170,47 @@ int run_on(const CmdLine& cl, int in, Sink& out, Sink& err, Sink* output) {
 
 int run(int argc, const char* const* argv, Sink& out, Sink& err) {
   const CmdLine cl = parse_command_line(argc, argv);
+  if (cl.stop == CmdLine::Stop::help || cl.stop == CmdLine::Stop::version) {
+    out.put(cl.stop == CmdLine::Stop::help ? help_text() : version_text());
+    return exit_ok;
+  }
   if (cl.stop == CmdLine::Stop::flag_error) err.put(flag_error_text());
   if (cl.stop != CmdLine::Stop::none || cl.input_refused) return usage_stop(err);
+  if (!cl.ignored.empty()) err.put(ignored_note(cl));
   const int in = open_input(cl.input_path);
-  if (in < 0) return open_failure(cl.input_path, out);
-  std::unique_ptr<Sink> output;
+  if (in < 0) return open_failure(cl.input_path, false, out, err);
+  std::unique_ptr<OutputFile> output;
   if (cl.mode != Mode::report_only) {
-    const int fd = cl.output_refused ? -1 : create_output(cl.output_path);
-    if (fd < 0) {
+    if (cl.output_refused) {
       ::close(in);
-      return cl.output_refused ? usage_stop(err) : open_failure(cl.output_path, out);
+      return usage_stop(err);
     }
-    output = std::make_unique<Sink>(fd, cl.output_path);
+    output = std::make_unique<OutputFile>(cl.output_path);
+    if (!output->create()) {
+      ::close(in);
+      return open_failure(cl.output_path, true, out, err);
+    }
+    // A reader of standard output that goes away is a write failure like any
+    // other (the output file is removed), not a signal that ends the run.
+    std::signal(SIGPIPE, SIG_IGN);
   }
-  const int status = run_on(cl, in, out, err, output.get());
-  ::close(in);
-  if (output) output->close();
-  return status;
+  Outcome outcome;
+  bool out_of_memory = false;
+  try {
+    outcome = run_on(cl, in, out, err, output ? &output->sink() : nullptr);
+  } catch (const std::bad_alloc&) {
+    out_of_memory = true;
+    outcome = failed();
+  }
+  if (output) {
+    if (outcome.output_complete)
+      output->close();
+    else
+      output->remove();
+  }
+  // Said after the output file is gone: saying it may need memory too.
+  if (out_of_memory) err.put("gyrolabium: " + cl.input_path + ": out of memory\n");
+  return outcome.status;
 }
 
 }  // namespace gyro

@@ -24,9 +24,17 @@ struct RunContext {
   std::string input_path, output_path;
   AtomTable atoms;
   float total_mass = 0;
-  Vec3 centre;  // in the input frame
-  float moments[3] = {0, 0, 0};                     // principal moments, largest first
-  Mat3 axes;                                     // rows: the principal axes
+  Vec3 centre;       // in the input frame
+  float moments[3] = {0, 0, 0};  // principal moments, largest first
+  Mat3 axes;         // rows: the principal axes
+};
+
+// How the phases ended: the exit status, and whether the output file was
+// written whole (it is kept then, even with a failure status for coordinates
+// that did not fit their fields).
+struct Outcome {
+  int status = exit_ok;
+  bool output_complete = false;
 };
 
 // A whole run for the command line argv; returns the exit status.
@@ -34,7 +42,7 @@ int run(int argc, const char* const* argv, Sink& out, Sink& err);
 
 // The phases after the files are open: the first pass reads `records`; with an
 // output file (flags only, closed here) the second pass rewinds them and copies
-// them into it. Without a flag `output` is null.
-int run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err, Sink* output);
+// them into it, and must meet the same text. Without a flag `output` is null.
+Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err, Sink* output);
 
 }  // namespace gyro

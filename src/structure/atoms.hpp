@@ -21,7 +21,7 @@ inline constexpr int max_atoms = 64000;
 struct AtomTable {
   AtomTable();
   int count = 0;             // accepted atoms
-  int skipped = 0;           // atom records left out: their name gives no mass
+  std::int64_t skipped = 0;  // atom records left out: their name gives no mass
   std::unique_ptr<std::int32_t[]> serials;
   std::unique_ptr<std::array<char, 5>[]> names;
   std::unique_ptr<float[]> coords;

@@ -1,7 +1,7 @@
 #include "structure/passes.hpp"
 
 #include "structure/atoms.hpp"
-#include "text/sink.hpp"
+#include "text/numtext.hpp"
 
 namespace gyro {
 
@@ -11,14 +11,14 @@ PassFault field_fault(const char* line, long lineno, int col, int width) {
 }
 
 std::string pass_fault_text(const std::string& input_path, const PassFault& f) {
-  if (f.kind == PassFault::Kind::read_error) return file_error_text(input_path, f.err);
-  std::string at = "gyrolabium: " + input_path + ": line " + std::to_string(f.lineno);
-  if (f.kind == PassFault::Kind::changed)
-    return at + ": the file changed while it was being read\n";
+  const std::string file = "gyrolabium: " + input_path + ": ";
+  if (f.kind == PassFault::Kind::read_error) return file + f.text + "\n";
+  if (f.kind == PassFault::Kind::changed) return file + "the file changed while it was read\n";
+  const std::string at = file + "line " + std::to_string(f.lineno);
   if (f.kind == PassFault::Kind::full)
     return at + ": more than " + std::to_string(max_atoms) + " atoms\n";
   return at + ", columns " + std::to_string(f.col) + "-" + std::to_string(f.col + f.width - 1) +
-         ": cannot read \"" + f.text + "\" as a number\n";
+         ": cannot read \"" + printable(f.text) + "\" as a number\n";
 }
 
 }  // namespace gyro

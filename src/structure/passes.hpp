@@ -6,12 +6,11 @@
 namespace gyro {
 
 struct PassFault {
-  // changed: the second pass met an atom record other than the first pass did.
+  // changed: the second reading of the file did not give the text of the first.
   enum class Kind { none, bad_field, full, read_error, changed } kind = Kind::none;
-  long lineno = 0;      // 1-based line of the record
+  long lineno = 0;         // 1-based line of the record
   int col = 0, width = 0;  // bad_field: the field's columns
-  std::string text;     // bad_field: the field's text as read
-  int err = 0;          // read_error: the errno
+  std::string text;        // bad_field: the field's text as read; read_error: why
   explicit operator bool() const { return kind != Kind::none; }
 };
 

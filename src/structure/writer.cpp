@@ -9,39 +9,26 @@
 namespace gyro {
 namespace {
 
-enum class Move { done, bad_field, changed };
-
-// Two 5-byte names compared without a library call.
-bool same_name(const std::array<char, 5>& a, const std::array<char, 5>& b) {
-  std::uint32_t wa, wb;
-  std::memcpy(&wa, a.data(), 4);
-  std::memcpy(&wb, b.data(), 4);
-  return wa == wb && a[4] == b[4];
-}
+enum class Move { done, changed };
 
 // The new coordinates of one atom record. The k-th record whose name gives a
-// mass is the table's atom k, and must still carry its serial number and name
-// (else the file changed since the first pass); any other atom record is moved
-// by the frame from its own coordinates.
+// mass is the table's atom k; any other atom record is moved by the frame from
+// its own coordinates. Both passes read the same text (checked by the caller),
+// so only a file that changed in between can give more accepted atoms than the
+// table holds, or a field that does not convert.
 Move moved_coordinates(const char* line, const AtomTable& t, const Frame& frame, int& paired,
-                       float xyz[3], FieldFault& fault) {
+                       float xyz[3]) {
   std::array<char, 5> name;
   std::memcpy(name.data(), line + 12, 5);  // columns 13-17
   if (atom_mass(name) != 0.0f) {
-    std::int32_t serial = 0;
-    if (!atom_serial(line, serial)) {
-      fault = {7, 5};
-      return Move::bad_field;
-    }
-    const auto k = static_cast<std::size_t>(paired);
-    if (paired == t.count || serial != t.serials[k] || !same_name(name, t.names[k]))
-      return Move::changed;
-    std::memcpy(xyz, &t.coords[3 * k], 3 * sizeof(float));
+    if (paired == t.count) return Move::changed;
+    std::memcpy(xyz, &t.coords[3 * static_cast<std::size_t>(paired)], 3 * sizeof(float));
     ++paired;
     return Move::done;
   }
   AtomFields f;
-  if (!atom_fields(line, f, fault)) return Move::bad_field;
+  FieldFault bad;
+  if (!atom_fields(line, f, bad)) return Move::changed;
   std::memcpy(xyz, f.xyz, sizeof f.xyz);
   translate_point(xyz, frame.centre);
   if (frame.rotated) rotate_point(xyz, frame.axes);
@@ -59,13 +46,7 @@ WriteResult write_structure(RecordCursor& cur, const AtomTable& t, const Frame& 
     rec[reclen] = '\n';
     if (t.count > 0 && is_atom_record(line)) {
       float xyz[3];
-      FieldFault bad;
-      const Move move = moved_coordinates(line, t, frame, paired, xyz, bad);
-      if (move == Move::bad_field) {
-        res.fault = field_fault(line, cur.lineno(), bad.col, bad.width);
-        return res;
-      }
-      if (move == Move::changed) {
+      if (moved_coordinates(line, t, frame, paired, xyz) == Move::changed) {
         res.fault = {PassFault::Kind::changed, cur.lineno(), 0, 0, {}};
         return res;
       }
@@ -74,8 +55,8 @@ WriteResult write_structure(RecordCursor& cur, const AtomTable& t, const Frame& 
     }
     out.commit(reclen + 1);
   }
-  if (cur.error() != 0)
-    res.fault = {PassFault::Kind::read_error, cur.lineno(), 0, 0, {}, cur.error()};
+  if (cur.failed())
+    res.fault = {PassFault::Kind::read_error, cur.lineno(), 0, 0, cur.failure()};
   else if (paired != t.count)
     res.fault = {PassFault::Kind::changed, cur.lineno(), 0, 0, {}};
   return res;

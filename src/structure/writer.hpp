@@ -22,15 +22,15 @@ struct Frame {
 
 struct WriteResult {
   PassFault fault;
-  long unfit = 0;  // coordinate values written as asterisks, NaN or Inf
+  std::int64_t unfit = 0;  // coordinate values written as asterisks, NaN or Inf
 };
 
 // Copies the records of `input` from its first line on. The k-th atom record
 // whose name gives a mass takes the table's atom k; an atom record whose name
 // gives none is moved by the same frame. With no accepted atoms there is no
-// frame and every record is copied as read. Stops where a field does not
-// convert, at a read error, or where the input no longer holds the atoms the
-// first pass read.
+// frame and every record is copied as read. Stops when reading fails, or where
+// the text cannot be the one the first pass read (a field that does not
+// convert, another number of accepted atoms).
 WriteResult write_structure(RecordCursor& input, const AtomTable& t, const Frame& frame, Sink& out);
 
 }  // namespace gyro

@@ -52,6 +52,13 @@ std::string fixed(float v, int width, int decimals) {
   return s;
 }
 
+std::string printable(std::string_view bytes) {
+  std::string s(bytes);
+  for (char& c : s)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  return s;
+}
+
 FreeLine& FreeLine::text(std::string_view t) {
   if (!any_ || !last_text_) line_ += ' ';  // the line's leading blank, or after a number
   line_ += t;

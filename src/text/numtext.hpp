@@ -58,6 +58,10 @@ inline bool coordinate_field(char* out, float v) {
   return true;
 }
 
+// Bytes of a file or argument as they may be shown on a terminal: each control
+// byte (0x00-0x1f, 0x7f) becomes "?", so that no escape sequence reaches it.
+std::string printable(std::string_view bytes);
+
 // A line built from text items and whole numbers: it starts with one blank, a
 // number takes 11 columns, and one blank stands before every item except the
 // first and except a text that follows a text. No items: an empty line.

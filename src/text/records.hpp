@@ -1,5 +1,5 @@
 // Input text as a sequence of 80-byte records, read from memory or streamed
-// from a file in large blocks, and whole files read for two passes.
+// from the input's text source in large blocks.
 #pragma once
 
 #include <cstring>
@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "text/fields.hpp"
+#include "text/source.hpp"
 
 namespace gyro {
 
@@ -16,12 +17,13 @@ namespace gyro {
 class RecordCursor {
  public:
   explicit RecordCursor(std::string_view text) : text_(text), rest_(text) {}
-  // Streams the file open on fd in blocks of 128 KiB, a size that stays in the
-  // cache while its lines are read (any size from 160 bytes on works alike).
-  explicit RecordCursor(int fd, std::size_t block_size = std::size_t{1} << 17);
+  // Streams the source in blocks of 128 KiB, a size that stays in the cache
+  // while its lines are read (any size from 160 bytes on works alike). A
+  // source that holds its whole text in memory is read from there.
+  explicit RecordCursor(TextSource& source, std::size_t block_size = std::size_t{1} << 17);
 
   // The next line as exactly 80 bytes (cut after the 80th, blank-filled), valid
-  // until the next call; null at the end of the text or on a read error.
+  // until the next call; null at the end of the text or when reading failed.
   const char* next() {
     const void* lf = std::memchr(rest_.data(), '\n', rest_.size());
     if (lf == nullptr) return last_line();
@@ -30,11 +32,16 @@ class RecordCursor {
     if (end > 0 && rest_[end - 1] == '\r') --end;
     return take_line(end, skip);
   }
-  long lineno() const { return lineno_; }  // 1-based number of the last line read
-  int error() const { return error_; }     // errno of a failed read, or 0
+  long lineno() const { return lineno_; }        // 1-based number of the last line read
+  std::size_t length() const { return length_; }  // of the last line, before blank-filling
+  bool failed() const { return failed_; }         // reading failed
+  // Why reading failed, in words.
+  std::string failure() const { return source_ ? source_->failure() : std::string(); }
+  // What the source has read since its start or last rewind.
+  Checksum checksum() const { return source_ ? source_->checksum() : Checksum{}; }
 
-  // Back to the first line: the text again, or the file read again from its
-  // start. False (with error()) when the file cannot be repositioned.
+  // Back to the first line: the text again, or the source read again from its
+  // start. False when the source cannot be rewound.
   bool rewind();
 
  private:
@@ -44,6 +51,7 @@ class RecordCursor {
   // The line of `end` bytes at the front, then `skip` bytes passed over.
   const char* take_line(std::size_t end, std::size_t skip) {
     const char* line = rest_.data();
+    length_ = end;
     if (end < reclen) {  // short line: blank-filled copy
       std::memcpy(line_, line, end);
       std::memset(line_ + end, ' ', reclen - end);
@@ -55,27 +63,13 @@ class RecordCursor {
   }
 
   std::string_view text_, rest_;
-  bool at_end_ = false;
-  int fd_ = -1;
-  int error_ = 0;
+  bool at_end_ = false, failed_ = false;
+  TextSource* source_ = nullptr;
   std::unique_ptr<char[]> block_;
   std::size_t cap_ = 0;
   char line_[reclen];
   long lineno_ = 0;
-};
-
-// A whole input's bytes (a pipe's, which cannot be read twice), read once in
-// large blocks and kept for both passes.
-class FileBytes {
- public:
-  // Reads everything from fd. Returns 0 or an errno.
-  int read_all(int fd);
-  std::string_view view() const { return {data_.get(), size_}; }
-
- private:
-  void grow(std::size_t cap);
-  std::unique_ptr<char[]> data_;
-  std::size_t size_ = 0, cap_ = 0;
+  std::size_t length_ = 0;
 };
 
 }  // namespace gyro

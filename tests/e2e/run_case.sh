@@ -9,13 +9,19 @@
 #   in.pdb       the input, copied into the run folder; or
 #   input        a path below the repository whose file is copied as in.pdb
 #   setup.sh     optional, run in the run folder first (links, FIFOs, big inputs)
-#   run.sh       optional, replaces the plain call; $BIN names the binary
+#   run.sh       optional, replaces the plain call; $BIN names the binary, $REPO
+#                the repository
 #   stdout stderr status   the goldens
 #   out.pdb      the expected output file; or no-out: no out.pdb may exist
 #   same-as      instead of goldens: the name of a case whose goldens must hold
+#   unsanitized  the case limits the address space (ulimit -v), which the
+#                sanitizers' shadow memory cannot live with: skipped there
 # With REGEN=1 the goldens are written from this run instead of compared.
 set -u
 bin=$1 case=$2 repo=$3
+if [ -f "$case/unsanitized" ] && [ "${GYRO_SANITIZED:-0}" = 1 ]; then
+  echo "skipped in the sanitizer build"; exit 77
+fi
 work=$(mktemp -d) || exit 1
 trap 'rm -rf "$work"' EXIT
 run="$work/run" got="$work/got"
@@ -34,7 +40,7 @@ before=$(cd "$run" && find . -type f -o -type l | sort | while read -r f; do
 args=()
 if [ -f "$case/args" ]; then mapfile -t args < "$case/args"; fi
 if [ -f "$case/run.sh" ]; then
-  (cd "$run" && BIN=$bin timeout 120 bash "$case/run.sh" >"$got/stdout" 2>"$got/stderr" </dev/null)
+  (cd "$run" && BIN=$bin REPO=$repo timeout 120 bash "$case/run.sh" >"$got/stdout" 2>"$got/stderr" </dev/null)
 else
   (cd "$run" && timeout 120 "$bin" "${args[@]}" >"$got/stdout" 2>"$got/stderr" </dev/null)
 fi

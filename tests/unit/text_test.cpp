@@ -1,6 +1,9 @@
 // Field conversion, fixed-point fields, free-form lines and record splitting.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -15,7 +18,9 @@
 
 #include "text/fields.hpp"
 #include "text/numtext.hpp"
+#include "text/checksum.hpp"
 #include "text/records.hpp"
+#include "text/source.hpp"
 
 namespace gyro {
 namespace {
@@ -211,11 +216,35 @@ TEST(RecordCursor, StreamsAFileLikeTheSameTextInMemory) {
   ASSERT_EQ(std::fwrite(text.data(), 1, text.size(), f), text.size());
   std::fflush(f);
   std::rewind(f);
-  RecordCursor streamed(fileno(f)), in_memory(text);
+  TextSource source(::dup(fileno(f)), true);
+  ASSERT_TRUE(source.start());
+  RecordCursor streamed(source), in_memory(text);
   EXPECT_EQ(records_of(streamed), records_of(in_memory));
   EXPECT_EQ(streamed.lineno(), 70003);
-  EXPECT_EQ(streamed.error(), 0);
+  EXPECT_FALSE(streamed.failed());
   std::fclose(f);
+}
+
+// The checksum does not depend on how the bytes are cut into blocks, and any
+// change of a byte, or of the length, shows.
+TEST(Checksum, SameBytesInAnyBlocksAndNoOther) {
+  std::string text(10007, ' ');
+  std::mt19937 gen(7);
+  for (char& c : text) c = static_cast<char>(' ' + gen() % 90);
+  auto sum = [](std::string_view t, std::size_t step) {
+    Checksum c;
+    for (std::size_t i = 0; i < t.size(); i += step) c.update(t.data() + i, std::min(step, t.size() - i));
+    return c;
+  };
+  const Checksum whole = sum(text, text.size());
+  for (std::size_t step : {1, 7, 31, 32, 33, 4096}) EXPECT_TRUE(sum(text, step) == whole) << step;
+  for (std::size_t at : {0, 5, 31, 32, 5000, 10006}) {
+    std::string changed = text;
+    changed[at] = static_cast<char>(changed[at] ^ 0x10);
+    EXPECT_FALSE(sum(changed, 64) == whole) << at;
+  }
+  EXPECT_FALSE(sum(text.substr(0, 10006), 64) == whole);
+  EXPECT_FALSE(sum(text + '\0', 64) == whole);
 }
 
 }  // namespace

@@ -1,0 +1,71 @@
+#include "app/notes.hpp"
+
+#include <cstring>
+
+#include "text/numtext.hpp"
+
+namespace gyro {
+namespace {
+
+// "1 atom record" or "N atom records".
+std::string atom_records(std::int64_t n) {
+  return std::to_string(n) + (n == 1 ? " atom record" : " atom records");
+}
+
+}  // namespace
+
+std::string ignored_note(const CmdLine& cl) {
+  std::string note = "gyrolabium: ignored:";
+  bool looks_like_flag = false;
+  for (const std::string& arg : cl.ignored) {
+    note += " " + printable(arg);
+    looks_like_flag = looks_like_flag || (!arg.empty() && arg[0] == '-');
+  }
+  if (cl.mode == Mode::report_only)
+    note += looks_like_flag ? " (a flag must come first)"
+                            : " (without a flag only the report is made)";
+  return note + "\n";
+}
+
+std::string open_failure_note(const std::string& name, bool output, int err) {
+  return std::string("gyrolabium: cannot ") +
+         (output ? "create the output file " : "open the input file ") + name + ": " +
+         std::strerror(err) + "\n";
+}
+
+std::string first_pass_notes(const std::string& input, const AtomTable& t, const ReadNotes& n) {
+  const std::string file = "gyrolabium: " + input + ": ";
+  std::string notes;
+  if (t.skipped > 0)
+    notes += file + atom_records(t.skipped) + " skipped: " +
+             (t.skipped == 1 ? "its atom name gives" : "their atom names give") + " no mass\n";
+  if (t.count == 0)
+    notes += file +
+             "no atom has a known mass, so there is no centre of mass and no principal frame: "
+             "the numbers of the report are not a result\n";
+  if (n.models > 1)
+    notes += file + std::to_string(n.models) +
+             " MODEL records: all models were read together as one structure\n";
+  if (n.alternate_locations > 0)
+    notes += file + atom_records(n.alternate_locations) +
+             " with an alternate location (column 17): all were counted\n";
+  if (n.short_records > 0)
+    notes += file + atom_records(n.short_records) +
+             (n.short_records == 1 ? " ends before column 54: its missing coordinates were"
+                                   : " end before column 54: their missing coordinates were") +
+             " read as 0\n";
+  return notes;
+}
+
+std::string solver_failure_note(const std::string& input, int status) {
+  const std::string file = "gyrolabium: " + input + ": ";
+  if (status == -4)
+    return file +
+           "the coordinates are too large for single precision: the inertia tensor "
+           "overflowed\n";
+  if (status > 0)
+    return file + "the eigensolver did not converge on the inertia tensor\n";
+  return file + "the eigensolver refused its argument " + std::to_string(-status) + "\n";
+}
+
+}  // namespace gyro

@@ -1,0 +1,1 @@
+exec "$BIN" -r in.pdb out.pdb >/dev/full
