@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Runs the built binary under valgrind's memcheck on a real structure in every
-# mode, and through a pipe; any error or leak fails.
-# Usage: tests/valgrind.sh [BINARY]
+# mode, through a pipe, and gzip-compressed in and out; any error or leak fails.
+# Usage: tests/valgrind.sh [BINARY], a dynamically linked build (GYRO_STATIC=OFF)
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
-bin=${1:-$repo/build/default/gyrolabium}
+bin=$(realpath "${1:-$repo/build/memcheck/gyrolabium}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -19,5 +19,10 @@ check -r in.pdb r.pdb
 mkfifo pipe
 cat in.pdb > pipe &
 check -tr pipe p.pdb
+wait
+gzip -c in.pdb > in.pdb.gz
+check -r in.pdb.gz gz.pdb.gz
+cat in.pdb.gz > pipe &
+check -t pipe p2.pdb
 wait
 echo "memcheck: clean in every mode"
