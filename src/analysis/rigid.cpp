@@ -1,6 +1,7 @@
 #include "analysis/rigid.hpp"
 
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 #include "analysis/lapack.hpp"
@@ -57,45 +58,63 @@ bool upper_triangle_is_finite(const Mat3& a) {
 // The solver's status for an illegal value in its 4th argument, the matrix.
 constexpr int illegal_matrix = -4;
 
-// The inertia tensor about the origin: diagonal sum m(r² - xj²), above it
-// -sum m·xj·xk; the lower triangle stays 0, the solver reads only the upper.
-Mat3 inertia_tensor(int atom_count, const float* masses, const float* coords) {
-  Mat3 t;
-  for (int i = 0; i < atom_count; ++i) {
-    const float m = masses[i];
-    const float* x = coords + 3 * i;
-    const float r2 = (x[0] * x[0] + x[1] * x[1]) + x[2] * x[2];
-    for (int j = 0; j < 3; ++j) {
-      t(j, j) = m * (r2 - x[j] * x[j]) + t(j, j);
-      for (int k = j + 1; k < 3; ++k) t(j, k) = t(j, k) - (m * x[j]) * x[k];
-    }
-  }
-  return t;
+// Four floats in one vector register. Each operation on it is the single-
+// precision operation of each lane on its own, so a vector holding several
+// sums adds to each exactly as scalar code would, in atom order.
+using Lanes = float __attribute__((vector_size(16)));
+using Pick = int __attribute__((vector_size(16)));
+
+Lanes load(const Atom& a) {
+  Lanes v;
+  std::memcpy(&v, &a, sizeof v);
+  return v;
 }
+
+void store(Atom& a, Lanes v) { std::memcpy(&a, &v, sizeof v); }
+
+Lanes broadcast(Lanes v, int lane) { return __builtin_shuffle(v, Pick{lane, lane, lane, lane}); }
 
 }  // namespace
 
-Vec3 centre_of_mass(int atom_count, const float* masses, const float* coords, float& total_mass) {
-  float m = 0.0f, xm = 0.0f, ym = 0.0f, zm = 0.0f;
-  for (int i = 0; i < atom_count; ++i) {
-    const float mi = masses[i];
-    const float* c = coords + 3 * i;
-    m = m + mi;
-    xm = xm + c[0] * mi;
-    ym = ym + c[1] * mi;
-    zm = zm + mi * c[2];
+Vec3 centre_of_mass(std::span<const Atom> atoms, float& total_mass) {
+  // Lanes: the total mass, then the x, y and z moments. An atom adds
+  // (m, x, y, z)·(1, m, m, m): m·1 is m, and x·m equals m·x exactly.
+  Lanes sums = {0, 0, 0, 0};
+  for (const Atom& atom : atoms) {
+    const Lanes v = load(atom);
+    Lanes weights = broadcast(v, 0);
+    weights[0] = 1.0f;
+    sums = sums + v * weights;
   }
-  total_mass = m;
-  return {xm / m, ym / m, zm / m};
+  total_mass = sums[0];
+  return {sums[1] / sums[0], sums[2] / sums[0], sums[3] / sums[0]};
 }
 
-void move_to_centre(int atom_count, float* coords, Vec3 centre) {
-  for (int i = 0; i < atom_count; ++i) translate_point(coords + 3 * i, centre);
+void move_to_centre(std::span<Atom> atoms, Vec3 centre) {
+  const Lanes shift = {0.0f, centre.x, centre.y, centre.z};
+  for (Atom& atom : atoms) store(atom, load(atom) - shift);
 }
 
-int principal_frame(int atom_count, const float* masses, const float* coords, float moments[3],
-                    Mat3& axes) {
-  axes = inertia_tensor(atom_count, masses, coords);
+// Lanes 1-3 of two vectors hold the diagonal (0,0) (1,1) (2,2) and the upper
+// elements (0,1) (0,2) (1,2); an atom's vector is (m, x, y, z).
+Mat3 inertia_tensor(std::span<const Atom> atoms) {
+  Lanes diagonal = {0, 0, 0, 0}, upper = {0, 0, 0, 0};
+  for (const Atom& atom : atoms) {
+    const Lanes v = load(atom);
+    const Lanes m = broadcast(v, 0);
+    const Lanes squares = v * v;
+    const float r2 = (squares[1] + squares[2]) + squares[3];
+    diagonal = m * (r2 - squares) + diagonal;
+    upper = upper - (m * __builtin_shuffle(v, Pick{0, 1, 1, 2})) * __builtin_shuffle(v, Pick{0, 2, 3, 3});
+  }
+  Mat3 t;
+  t(0, 0) = diagonal[1], t(1, 1) = diagonal[2], t(2, 2) = diagonal[3];
+  t(0, 1) = upper[1], t(0, 2) = upper[2], t(1, 2) = upper[3];
+  return t;
+}
+
+int principal_frame(std::span<const Atom> atoms, float moments[3], Mat3& axes) {
+  axes = inertia_tensor(atoms);
   if (!upper_triangle_is_finite(axes)) return illegal_matrix;
   const int n = 3, lda = 3, lwork = 27;
   float work[27];
@@ -109,8 +128,18 @@ int principal_frame(int atom_count, const float* masses, const float* coords, fl
   return 0;
 }
 
-void rotate_into_frame(int atom_count, float* coords, const Mat3& axes) {
-  for (int i = 0; i < atom_count; ++i) rotate_point(coords + 3 * i, axes);
+void rotate_into_frame(std::span<Atom> atoms, const Mat3& axes) {
+  // Lanes 1-3: the new x, y, z, each ((0 + a(i,0)·x) + a(i,1)·y) + a(i,2)·z.
+  const Lanes columns[3] = {{0, axes(0, 0), axes(1, 0), axes(2, 0)},
+                            {0, axes(0, 1), axes(1, 1), axes(2, 1)},
+                            {0, axes(0, 2), axes(1, 2), axes(2, 2)}};
+  for (Atom& atom : atoms) {
+    const Lanes v = load(atom);
+    Lanes moved = ((0.0f + columns[0] * broadcast(v, 1)) + columns[1] * broadcast(v, 2)) +
+                  columns[2] * broadcast(v, 3);
+    moved[0] = v[0];
+    store(atom, moved);
+  }
 }
 
 }  // namespace gyro

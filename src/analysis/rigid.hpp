@@ -1,8 +1,10 @@
 // Rigid-body analysis of the accepted atoms: total mass and centre of mass,
 // translation to the centre, inertia tensor and principal frame, rotation.
-// Every operation is a single-precision one, in the order written here.
-// Coordinates are stored atom after atom: x, y, z of the first atom, then the next.
+// Every operation is a single-precision one, in the order written here; where
+// several sums travel in the lanes of one vector, each lane is its own sum.
 #pragma once
+
+#include <span>
 
 namespace gyro {
 
@@ -19,36 +21,31 @@ struct Mat3 {
   float operator()(int row, int col) const { return a[col * 3 + row]; }
 };
 
-// Mass-weighted centre of the first atom_count atoms, and their total mass
-// through `total_mass` (a NaN centre when there are none).
-Vec3 centre_of_mass(int atom_count, const float* masses, const float* coords, float& total_mass);
+// One accepted atom: its mass (atomic mass units) and coordinates, in one
+// 16-byte record that the analysis loads as one vector.
+struct alignas(16) Atom {
+  float mass, x, y, z;
+};
 
-// Moves the first atom_count atoms so that `centre` is the origin (in place).
-void move_to_centre(int atom_count, float* coords, Vec3 centre);
+// Mass-weighted centre of the atoms, and their total mass through
+// `total_mass` (a NaN centre when there are none).
+Vec3 centre_of_mass(std::span<const Atom> atoms, float& total_mass);
+
+// Moves the atoms so that `centre` is the origin (in place).
+void move_to_centre(std::span<Atom> atoms, Vec3 centre);
+
+// The inertia tensor about the origin: diagonal sum m(r² - xj²), above it
+// -sum m·xj·xk; the lower triangle stays 0 (the solver reads only the upper).
+Mat3 inertia_tensor(std::span<const Atom> atoms);
 
 // Principal moments (largest first) and the proper rotation whose rows are the
 // principal axes, from coordinates about the centre of mass. Returns the
 // solver's status: 0 on success; -4 (the solver's code for an illegal matrix)
 // when the tensor's sums overflowed; otherwise moments and axes hold whatever
 // the solver left.
-int principal_frame(int atom_count, const float* masses, const float* coords, float moments[3],
-                    Mat3& axes);
+int principal_frame(std::span<const Atom> atoms, float moments[3], Mat3& axes);
 
-// Replaces the first atom_count atoms by their images axes·(x, y, z) (in place).
-void rotate_into_frame(int atom_count, float* coords, const Mat3& axes);
-
-// One point moved to the centre, as move_to_centre moves an atom.
-inline void translate_point(float xyz[3], Vec3 centre) {
-  xyz[0] = xyz[0] - centre.x;
-  xyz[1] = xyz[1] - centre.y;
-  xyz[2] = xyz[2] - centre.z;
-}
-
-// One point rotated, as rotate_into_frame moves an atom.
-inline void rotate_point(float xyz[3], const Mat3& axes) {
-  const float x = xyz[0], y = xyz[1], z = xyz[2];
-  for (int i = 0; i < 3; ++i)
-    xyz[i] = ((0.0f + axes(i, 0) * x) + axes(i, 1) * y) + axes(i, 2) * z;
-}
+// Replaces the atoms' coordinates by their images axes·(x, y, z) (in place).
+void rotate_into_frame(std::span<Atom> atoms, const Mat3& axes);
 
 }  // namespace gyro

@@ -133,14 +133,14 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
   }
   const Checksum first = records.checksum();
   err.put(first_pass_notes(ctx.input_path, t, notes));
-  ctx.centre = centre_of_mass(t.count, t.masses.get(), t.coords.get(), ctx.total_mass);
-  move_to_centre(t.count, t.coords.get(), ctx.centre);
-  if (int status = principal_frame(t.count, t.masses.get(), t.coords.get(), ctx.moments, ctx.axes)) {
+  ctx.centre = centre_of_mass(t.accepted(), ctx.total_mass);
+  move_to_centre(t.accepted(), ctx.centre);
+  if (int status = principal_frame(t.accepted(), ctx.moments, ctx.axes)) {
     out.put(FreeLine().text("error ").num(status).str());
     err.put(solver_failure_note(ctx.input_path, status));
     return failed();
   }
-  if (ctx.mode == Mode::rotated) rotate_into_frame(t.count, t.coords.get(), ctx.axes);
+  if (ctx.mode == Mode::rotated) rotate_into_frame(t.accepted(), ctx.axes);
   out.put(report_text(ctx));
   if (!out.flush()) {
     err.put(file_error_text(out.name(), out.error()));

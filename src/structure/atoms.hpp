@@ -5,34 +5,28 @@
 //   (real, 8 columns, 3 implied decimals).
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <string_view>
+#include <span>
+
+#include "analysis/rigid.hpp"
+#include "text/fields.hpp"
 
 namespace gyro {
 
 inline constexpr int max_atoms = 64000;
 
-// The accepted atoms in file order, one column per quantity: atom k (from 0)
-// has coordinates coords[3k], coords[3k+1], coords[3k+2]. Allocated once for
-// the run, uninitialised: only the first `count` slots hold values.
+// The accepted atoms in file order, each its mass and coordinates. Allocated
+// once for the run: only the first `count` hold values. (The serial numbers and
+// names are checked and used while reading, not kept: the second pass pairs
+// records with atoms by their order.)
 struct AtomTable {
   AtomTable();
   int count = 0;             // accepted atoms
   std::int64_t skipped = 0;  // atom records left out: their name gives no mass
-  std::unique_ptr<std::int32_t[]> serials;
-  std::unique_ptr<std::array<char, 5>[]> names;
-  std::unique_ptr<float[]> coords;
-  std::unique_ptr<float[]> masses;
-};
-
-// Fields of one atom record as converted from its columns.
-struct AtomFields {
-  std::int32_t serial = 0;
-  std::array<char, 5> name{};
-  float xyz[3] = {0, 0, 0};
+  std::unique_ptr<Atom[]> atoms;
+  std::span<Atom> accepted() { return {atoms.get(), static_cast<std::size_t>(count)}; }
 };
 
 // Where a field of a record failed to convert: 1-based columns.
@@ -52,21 +46,23 @@ inline bool is_atom_record(const char* line) {
   return head == word("ATOM") || (head == word("HETA") && word(line + 2) == word("TATM"));
 }
 
-// Converts the serial number (columns 7-11); false when it does not convert.
-bool atom_serial(const char* line, std::int32_t& serial);
+// Converts the serial number (columns 7-11, checked only) and x, y, z into
+// xyz[0..2] (xyz[3] is overwritten); false with the columns of the first field
+// that fails to convert. The usual layout is read byte-parallel here, any
+// other by the general conversion.
+bool any_atom_fields(const char* line, float xyz[4], FieldFault& fault);
+inline bool atom_fields(const char* line, float xyz[4], FieldFault& fault) {
+  return usual_atom_fields(line, xyz) || any_atom_fields(line, xyz, fault);
+}
 
-// Converts serial, name, x, y, z in that order; false with the columns of the
-// first field that fails to convert. (Plain results, not optionals: they come
-// back in registers on the hot path.)
-bool atom_fields(const char* line, AtomFields& f, FieldFault& fault);
-
-// Mass in atomic mass units decided from the first characters of the name;
-// 0 when the name gives none.
-inline float atom_mass(const std::array<char, 5>& names) {
+// Mass in atomic mass units decided from the first characters of the atom
+// name (record columns 13-15, `name` pointing at column 13); 0 when the name
+// gives none.
+inline float atom_mass(const char* name) {
   constexpr float hydrogen = 1.00797f, carbon = 12.01115f, nitrogen = 14.0067f,
                   oxygen = 15.9994f, sulphur = 32.06f, phosphorus = 30.974f,
                   iron = 55.847f;
-  const char c1 = names[0], c2 = names[1];
+  const char c1 = name[0], c2 = name[1];
   const bool blank1 = c1 == ' ';
   // The first test that holds decides; upper-case letters only.
   if (c1 == 'H' || c2 == 'H') return hydrogen;
@@ -75,9 +71,8 @@ inline float atom_mass(const std::array<char, 5>& names) {
   if (c1 == 'O' || (blank1 && c2 == 'O')) return oxygen;
   if (c1 == 'S' || (blank1 && c2 == 'S')) return sulphur;
   if (c1 == 'P' || (blank1 && c2 == 'P')) return phosphorus;
-  if ((c1 == 'F' && c2 == 'E') || (blank1 && c2 == 'F' && names[2] == 'E')) return iron;
+  if ((c1 == 'F' && c2 == 'E') || (blank1 && c2 == 'F' && name[2] == 'E')) return iron;
   return 0.0f;
 }
-
 
 }  // namespace gyro

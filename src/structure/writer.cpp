@@ -17,21 +17,20 @@ enum class Move { done, changed };
 // so only a file that changed in between can give more accepted atoms than the
 // table holds, or a field that does not convert.
 Move moved_coordinates(const char* line, const AtomTable& t, const Frame& frame, int& paired,
-                       float xyz[3]) {
-  std::array<char, 5> name;
-  std::memcpy(name.data(), line + 12, 5);  // columns 13-17
-  if (atom_mass(name) != 0.0f) {
+                       float xyz[4]) {
+  if (atom_mass(line + 12) != 0.0f) {  // name in columns 13-16
     if (paired == t.count) return Move::changed;
-    std::memcpy(xyz, &t.coords[3 * static_cast<std::size_t>(paired)], 3 * sizeof(float));
-    ++paired;
+    const Atom& a = t.atoms[static_cast<std::size_t>(paired++)];
+    xyz[0] = a.x, xyz[1] = a.y, xyz[2] = a.z;
     return Move::done;
   }
-  AtomFields f;
   FieldFault bad;
-  if (!atom_fields(line, f, bad)) return Move::changed;
-  std::memcpy(xyz, f.xyz, sizeof f.xyz);
-  translate_point(xyz, frame.centre);
-  if (frame.rotated) rotate_point(xyz, frame.axes);
+  if (!atom_fields(line, xyz, bad)) return Move::changed;
+  // Moved by the same operations as the accepted atoms.
+  Atom a{0.0f, xyz[0], xyz[1], xyz[2]};
+  move_to_centre({&a, 1}, frame.centre);
+  if (frame.rotated) rotate_into_frame({&a, 1}, frame.axes);
+  xyz[0] = a.x, xyz[1] = a.y, xyz[2] = a.z;
   return Move::done;
 }
 
@@ -45,7 +44,7 @@ WriteResult write_structure(RecordCursor& cur, const AtomTable& t, const Frame& 
     std::memcpy(rec, line, reclen);
     rec[reclen] = '\n';
     if (t.count > 0 && is_atom_record(line)) {
-      float xyz[3];
+      float xyz[4];
       if (moved_coordinates(line, t, frame, paired, xyz) == Move::changed) {
         res.fault = {PassFault::Kind::changed, cur.lineno(), 0, 0, {}};
         return res;

@@ -7,9 +7,6 @@
 #include <limits>
 #include <optional>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace gyro {
 namespace {
@@ -132,61 +129,6 @@ std::optional<float> general_real(std::string_view field, int decimals) {
 }
 
 }  // namespace
-
-#if defined(__SSE2__)
-// Sixteen bytes are classified at once: x and y in one vector, z in another.
-bool pdb_coordinates(const char* line, float xyz[3]) {
-  const __m128i xy = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 30));
-  const __m128i z = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + 46));
-  unsigned b[2], m[2], p[2], d[2];
-  std::uint64_t values[3];
-  const __m128i vecs[2] = {xy, z};
-  for (int k = 0; k < 2; ++k) {
-    const __m128i v = vecs[k];
-    const __m128i dv = _mm_sub_epi8(v, _mm_set1_epi8('0'));
-    const __m128i isdigit = _mm_cmpeq_epi8(_mm_min_epu8(dv, _mm_set1_epi8(9)), dv);
-    b[k] = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(' '))));
-    m[k] = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('-'))));
-    p[k] = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('.'))));
-    d[k] = static_cast<unsigned>(_mm_movemask_epi8(isdigit));
-    const __m128i digits = _mm_and_si128(dv, isdigit);
-    values[2 * k] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(digits));
-    if (k == 0)
-      values[1] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_srli_si128(digits, 8)));
-  }
-  xyz[0] = coordinate_value(values[0], (m[0] & 0xFF) != 0);
-  xyz[1] = coordinate_value(values[1], (m[0] >> 8) != 0);
-  xyz[2] = coordinate_value(values[2], (m[1] & 0xFF) != 0);
-  return coordinate_shape(b[0] & 0xFF, m[0] & 0xFF, p[0] & 0xFF, d[0] & 0xFF) &
-         coordinate_shape(b[0] >> 8, m[0] >> 8, p[0] >> 8, d[0] >> 8) &
-         coordinate_shape(b[1] & 0xFF, m[1] & 0xFF, p[1] & 0xFF, d[1] & 0xFF);
-}
-
-bool pdb_serial(const char* line, std::int32_t& serial) {
-  const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + 6));
-  const __m128i dv = _mm_sub_epi8(v, _mm_set1_epi8('0'));
-  const __m128i isdigit = _mm_cmpeq_epi8(_mm_min_epu8(dv, _mm_set1_epi8(9)), dv);
-  const auto b = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(' '))));
-  const auto m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('-'))));
-  const auto d = static_cast<unsigned>(_mm_movemask_epi8(isdigit));
-  const unsigned bh = b & 0x1F, notd = ~d & 0x1F, mh = m & 0x1F;
-  const bool shaped = (((bh | mh | d) & 0x1F) == 0x1F) & ((bh & (bh + 1)) == 0) &
-                      ((notd & (notd + 1)) == 0) & ((mh & (mh - 1)) == 0) &
-                      ((mh == 0) | ((d & 0x10) != 0));
-  // The five digit values become the last five of eight.
-  const auto digits = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_and_si128(dv, isdigit)));
-  const auto n = static_cast<std::int32_t>(swar::eight_digits((digits & 0xFFFFFFFFFF) << 24));
-  serial = mh != 0 ? -n : n;
-  return shaped;
-}
-#else
-bool pdb_serial(const char*, std::int32_t&) { return false; }
-
-bool pdb_coordinates(const char* line, float xyz[3]) {
-  return pdb_coordinate(line + 30, xyz[0]) & pdb_coordinate(line + 38, xyz[1]) &
-         pdb_coordinate(line + 46, xyz[2]);
-}
-#endif
 
 // Both return through a reference, not an optional, as the byte-parallel
 // readers do: the value and the flag then travel in registers.

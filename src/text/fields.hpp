@@ -8,6 +8,10 @@
 #include <cstring>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace gyro {
 
 inline constexpr int reclen = 80;  // every record is handled as exactly 80 bytes
@@ -19,7 +23,7 @@ inline std::string_view columns(std::string_view line, int col, int width) {
 
 // Any integer field: blanks anywhere, optional sign, digits; false when the
 // field holds anything else. (Atom records in the usual layout are read by
-// pdb_serial and pdb_coordinates below; these two read every other form.)
+// usual_atom_fields below; these two read every other form.)
 bool int_field(std::string_view field, std::int32_t& value);
 
 // Optional sign, digits with at most one point, optional exponent ("E", "D",
@@ -94,12 +98,93 @@ inline bool pdb_coordinate(const char* f, float& value) {
   return coordinate_shape(b, m, p, d);
 }
 
-// The serial number of an atom record (columns 7-11 of `line`) when it is
-// right-justified digits with at most a minus before them; false otherwise.
-bool pdb_serial(const char* line, std::int32_t& serial);
+// Whether columns 7-11 of `line` (an atom record's serial number) hold only
+// blanks and digits: always a valid integer field, whose value nothing needs.
+inline bool plain_serial(const char* line) {
+  using namespace swar;
+  std::uint64_t w;
+  std::memcpy(&w, line + 6, 8);
+  return (flag_bits(digit_bytes(w) | bytes_equal(w, ' ')) & 0x1F) == 0x1F;
+}
 
-// The three coordinates of an atom record (columns 31-54 of `line`) when all
-// three have the usual layout; false otherwise.
-bool pdb_coordinates(const char* line, float xyz[3]);
+// The atom record `line` in the layout nearly every file has: a serial number
+// (columns 7-11) of blanks and digits, and three coordinates (31-38, 39-46,
+// 47-54) each in the layout of pdb_coordinate. Then x, y, z are in xyz[0..2]
+// (xyz[3] is overwritten too) and the result is true; otherwise false, and the
+// general conversion must read the record.
+#if defined(__SSE2__)
+inline bool usual_atom_fields(const char* line, float xyz[4]) {
+  // Two vectors: x and y (columns 31-46); z (47-54) and the bytes of columns
+  // 7-14, the serial number and what follows it.
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i xy = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 30));
+  const __m128i zs =
+      _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + 46)),
+                         _mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + 6)));
+  struct Classes {
+    __m128i digit, blank, minus, point, values;
+  };
+  auto classify = [](__m128i v) {
+    const __m128i d = _mm_sub_epi8(v, _mm_set1_epi8('0'));
+    const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(9)), d);
+    return Classes{digit, _mm_cmpeq_epi8(v, _mm_set1_epi8(' ')),
+                   _mm_cmpeq_epi8(v, _mm_set1_epi8('-')), _mm_cmpeq_epi8(v, _mm_set1_epi8('.')),
+                   _mm_and_si128(d, digit)};
+  };
+  // All ones in the bytes of a field that hold what its layout wants there: in
+  // the first four a blank, minus or digit, and a digit wherever anything but a
+  // blank stands before it; then the point; then three digits. (Blanks, at
+  // most one minus, digits, as pdb_coordinate has it.)
+  auto layout = [](const Classes& c, __m128i first, __m128i lead, __m128i point, __m128i decimals) {
+    const __m128i after_blank = _mm_or_si128(_mm_slli_si128(c.blank, 1), first);
+    const __m128i leading = _mm_and_si128(_mm_or_si128(_mm_or_si128(c.blank, c.minus), c.digit),
+                                          _mm_or_si128(c.digit, after_blank));
+    return _mm_or_si128(_mm_and_si128(leading, lead),
+                        _mm_or_si128(_mm_and_si128(c.point, point),
+                                     _mm_and_si128(c.digit, decimals)));
+  };
+  auto bytes = [](std::uint64_t low, std::uint64_t high) {
+    return _mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low));
+  };
+  constexpr std::uint64_t first = 0xFF, lead = 0xFFFFFFFF, point = 0xFF00000000,
+                          decimals = 0xFFFFFF0000000000;
+  const Classes a = classify(xy), b = classify(zs);
+  const __m128i ok_xy = layout(a, bytes(first, first), bytes(lead, lead), bytes(point, point),
+                               bytes(decimals, decimals));
+  const __m128i serial =
+      _mm_or_si128(_mm_and_si128(_mm_or_si128(b.blank, b.digit), bytes(0, 0xFFFFFFFFFF)),
+                   bytes(0, 0xFFFFFF0000000000));
+  const __m128i ok_zs =
+      _mm_or_si128(layout(b, bytes(first, 0), bytes(lead, 0), bytes(point, 0), bytes(decimals, 0)),
+                   serial);
+  const bool usual = _mm_movemask_epi8(_mm_and_si128(ok_xy, ok_zs)) == 0xFFFF;
+  // The digits "abcd.efg" of each field combined by multiply-adds of 16-bit
+  // lanes: (10a+b, 10c+d, e, 10f+g), then (abcd, efg), then abcd*1000 + efg,
+  // the mantissa below 10^7; an exact conversion and one correctly rounded
+  // division by 1000 give the float nearest to the field's value.
+  const __m128i pairs = _mm_setr_epi16(10, 1, 10, 1, 0, 1, 10, 1);
+  const __m128i x4 = _mm_madd_epi16(_mm_unpacklo_epi8(a.values, zero), pairs);
+  const __m128i y4 = _mm_madd_epi16(_mm_unpackhi_epi8(a.values, zero), pairs);
+  const __m128i z4 = _mm_madd_epi16(_mm_unpacklo_epi8(b.values, zero), pairs);
+  const __m128i hundreds = _mm_setr_epi16(100, 1, 100, 1, 100, 1, 100, 1);
+  const __m128i xy2 = _mm_madd_epi16(_mm_packs_epi32(x4, y4), hundreds);
+  const __m128i z2 = _mm_madd_epi16(_mm_packs_epi32(z4, z4), hundreds);
+  const __m128i thousands = _mm_setr_epi16(1000, 1, 1000, 1, 1000, 1, 1000, 1);
+  const __m128i mantissas = _mm_madd_epi16(_mm_packs_epi32(xy2, z2), thousands);
+  const __m128 values = _mm_div_ps(_mm_cvtepi32_ps(mantissas), _mm_set1_ps(1000.0f));
+  // A field with a minus among its bytes is negative: its sign bit is set.
+  const __m128 minus_counts =
+      _mm_shuffle_ps(_mm_castsi128_ps(_mm_sad_epu8(a.minus, zero)),
+                     _mm_castsi128_ps(_mm_sad_epu8(b.minus, zero)), _MM_SHUFFLE(2, 0, 2, 0));
+  const __m128i negative = _mm_cmpgt_epi32(_mm_castps_si128(minus_counts), zero);
+  _mm_storeu_ps(xyz, _mm_xor_ps(values, _mm_castsi128_ps(_mm_slli_epi32(negative, 31))));
+  return usual;
+}
+#else
+inline bool usual_atom_fields(const char* line, float xyz[4]) {
+  return plain_serial(line) & pdb_coordinate(line + 30, xyz[0]) &
+         pdb_coordinate(line + 38, xyz[1]) & pdb_coordinate(line + 46, xyz[2]);
+}
+#endif
 
 }  // namespace gyro

@@ -6,22 +6,25 @@ namespace gyro {
 
 RecordCursor::RecordCursor(TextSource& source, std::size_t block_size) {
   if (source.in_memory()) {
-    text_ = rest_ = source.text();
+    text_ = source.text();
+    pos_ = text_.data();
+    end_ = pos_ + text_.size();
     return;
   }
   source_ = &source;
   cap_ = block_size < 2 * reclen ? 2 * reclen : block_size;
   block_ = std::make_unique_for_overwrite<char[]>(cap_);
-  rest_ = {block_.get(), 0};
+  pos_ = end_ = block_.get();
 }
 
 bool RecordCursor::rewind() {
   lineno_ = 0;
   if (!block_) {
-    rest_ = text_;
+    pos_ = text_.data();
+    end_ = pos_ + text_.size();
     return true;
   }
-  rest_ = {block_.get(), 0};
+  pos_ = end_ = block_.get();
   at_end_ = false;
   if (!source_->rewind()) {
     failed_ = true;
@@ -34,16 +37,17 @@ bool RecordCursor::rewind() {
 // false at the end of the text or when reading failed.
 bool RecordCursor::refill() {
   if (!source_ || at_end_) return false;
-  const std::size_t have = rest_.size();
-  if (have > 0) std::memmove(block_.get(), rest_.data(), have);
+  const std::size_t have = unread();
+  if (have > 0) std::memmove(block_.get(), pos_, have);
+  pos_ = block_.get();
+  end_ = pos_ + have;
   const long got = source_->read(block_.get() + have, cap_ - have);
   if (got <= 0) {
     failed_ = got < 0;
-    rest_ = {block_.get(), have};
     at_end_ = true;
     return false;
   }
-  rest_ = {block_.get(), have + static_cast<std::size_t>(got)};
+  end_ += got;
   return true;
 }
 
@@ -53,29 +57,29 @@ bool RecordCursor::refill() {
 const char* RecordCursor::last_line() {
   bool overlong = false;
   for (;;) {
-    if (const void* lf = std::memchr(rest_.data(), '\n', rest_.size())) {
-      auto end = static_cast<std::size_t>(static_cast<const char*>(lf) - rest_.data());
+    if (const void* lf = unread() == 0 ? nullptr : std::memchr(pos_, '\n', unread())) {
+      auto end = static_cast<std::size_t>(static_cast<const char*>(lf) - pos_);
       if (overlong) return take_kept_line(end + 1);
       const std::size_t skip = end + 1;
-      if (end > 0 && rest_[end - 1] == '\r') --end;
+      if (end > 0 && pos_[end - 1] == '\r') --end;
       return take_line(end, skip);
     }
-    if (block_ && !overlong && rest_.size() == cap_) {
-      std::memcpy(line_, rest_.data(), reclen);
+    if (block_ && !overlong && unread() == cap_) {
+      std::memcpy(line_, pos_, reclen);
       overlong = true;
     }
-    if (overlong) rest_ = {block_.get(), 0};
+    if (overlong) pos_ = end_ = block_.get();
     if (!refill()) break;
   }
   if (failed_) return nullptr;
   if (overlong) return take_kept_line(0);
-  if (rest_.empty()) return nullptr;
-  return take_line(rest_.size(), rest_.size());
+  if (unread() == 0) return nullptr;
+  return take_line(unread(), unread());
 }
 
 // The overlong line whose first 80 bytes are kept, ending `skip` bytes on.
 const char* RecordCursor::take_kept_line(std::size_t skip) {
-  rest_.remove_prefix(skip);
+  pos_ += skip;
   ++lineno_;
   length_ = reclen;  // at least
   return line_;

@@ -9,14 +9,35 @@
 #include "text/fields.hpp"
 #include "text/source.hpp"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace gyro {
+
+// Whether the 80 bytes at p hold no line feed.
+inline bool no_line_feed_in_record(const char* p) {
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi8('\n');
+  auto feeds = [&](int at) {
+    return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at)), lf);
+  };
+  const __m128i any = _mm_or_si128(_mm_or_si128(_mm_or_si128(feeds(0), feeds(16)),
+                                                _mm_or_si128(feeds(32), feeds(48))),
+                                   feeds(64));
+  return _mm_movemask_epi8(any) == 0;
+#else
+  return std::memchr(p, '\n', reclen) == nullptr;
+#endif
+}
 
 // Walks the lines of a text. A line ends at a line feed; a carriage return just
 // before it belongs to the line end. A last line without a line feed is still a
 // line; an empty text has none.
 class RecordCursor {
  public:
-  explicit RecordCursor(std::string_view text) : text_(text), rest_(text) {}
+  explicit RecordCursor(std::string_view text)
+      : text_(text), pos_(text.data()), end_(text.data() + text.size()) {}
   // Streams the source in blocks of 128 KiB, a size that stays in the cache
   // while its lines are read (any size from 160 bytes on works alike). A
   // source that holds its whole text in memory is read from there.
@@ -25,11 +46,20 @@ class RecordCursor {
   // The next line as exactly 80 bytes (cut after the 80th, blank-filled), valid
   // until the next call; null at the end of the text or when reading failed.
   const char* next() {
-    const void* lf = std::memchr(rest_.data(), '\n', rest_.size());
+    const char* line = pos_;
+    // The usual record: 80 bytes and a line feed, taken where it stands.
+    if (end_ - line > reclen && line[reclen] == '\n' && line[reclen - 1] != '\r' &&
+        no_line_feed_in_record(line)) {
+      pos_ = line + reclen + 1;
+      ++lineno_;
+      length_ = reclen;
+      return line;
+    }
+    const void* lf = line == end_ ? nullptr : std::memchr(line, '\n', unread());
     if (lf == nullptr) return last_line();
-    auto end = static_cast<std::size_t>(static_cast<const char*>(lf) - rest_.data());
+    auto end = static_cast<std::size_t>(static_cast<const char*>(lf) - line);
     const std::size_t skip = end + 1;
-    if (end > 0 && rest_[end - 1] == '\r') --end;
+    if (end > 0 && line[end - 1] == '\r') --end;
     return take_line(end, skip);
   }
   long lineno() const { return lineno_; }        // 1-based number of the last line read
@@ -50,19 +80,22 @@ class RecordCursor {
   const char* take_kept_line(std::size_t skip);
   // The line of `end` bytes at the front, then `skip` bytes passed over.
   const char* take_line(std::size_t end, std::size_t skip) {
-    const char* line = rest_.data();
+    const char* line = pos_;
     length_ = end;
     if (end < reclen) {  // short line: blank-filled copy
       std::memcpy(line_, line, end);
       std::memset(line_ + end, ' ', reclen - end);
       line = line_;
     }
-    rest_.remove_prefix(skip);
+    pos_ += skip;
     ++lineno_;
     return line;
   }
+  std::size_t unread() const { return static_cast<std::size_t>(end_ - pos_); }
 
-  std::string_view text_, rest_;
+  std::string_view text_;
+  const char* pos_ = nullptr;  // the unread bytes: pos_ up to end_
+  const char* end_ = nullptr;
   bool at_end_ = false, failed_ = false;
   TextSource* source_ = nullptr;
   std::unique_ptr<char[]> block_;

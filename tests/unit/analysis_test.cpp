@@ -14,9 +14,19 @@ namespace {
 
 std::uint32_t bits(float f) { return std::bit_cast<std::uint32_t>(f); }
 
+// Atoms from their masses and their coordinates listed x, y, z atom after atom.
 struct Molecule {
-  std::vector<float> mass, crd;
-  int atom_count() const { return static_cast<int>(mass.size()); }
+  Molecule() = default;
+  Molecule(const std::vector<float>& mass, const std::vector<float>& crd) {
+    for (std::size_t i = 0; i < mass.size(); ++i)
+      atoms.push_back({mass[i], crd[3 * i], crd[3 * i + 1], crd[3 * i + 2]});
+  }
+  std::vector<Atom> atoms;
+  // Coordinate k of the list: x, y, z of the first atom, then the next.
+  float crd(std::size_t k) const {
+    const Atom& a = atoms[k / 3];
+    return k % 3 == 0 ? a.x : k % 3 == 1 ? a.y : a.z;
+  }
 };
 
 struct Result {
@@ -28,10 +38,10 @@ struct Result {
 
 Result analyse(Molecule& m, bool rotated) {
   Result r{};
-  r.centre = centre_of_mass(m.atom_count(), m.mass.data(), m.crd.data(), r.total_mass);
-  move_to_centre(m.atom_count(), m.crd.data(), r.centre);
-  r.status = principal_frame(m.atom_count(), m.mass.data(), m.crd.data(), r.moments, r.axes);
-  if (rotated) rotate_into_frame(m.atom_count(), m.crd.data(), r.axes);
+  r.centre = centre_of_mass(m.atoms, r.total_mass);
+  move_to_centre(m.atoms, r.centre);
+  r.status = principal_frame(m.atoms, r.moments, r.axes);
+  if (rotated) rotate_into_frame(m.atoms, r.axes);
   return r;
 }
 
@@ -47,7 +57,7 @@ TEST(Inertia, WorkedExampleOfTwoCarbonsAndTwoNitrogens) {
     for (int j = 1; j <= 3; ++j)
       EXPECT_EQ(bits(r.axes(i - 1, j - 1)), bits(want[i - 1][j - 1])) << i << "," << j;
   const std::vector<float> moved = {0, 0, 2, 0, 0, -2, 0, 1, 0, 0, -1, 0};
-  for (std::size_t k = 0; k < moved.size(); ++k) EXPECT_EQ(m.crd[k], moved[k]) << k;
+  for (std::size_t k = 0; k < moved.size(); ++k) EXPECT_EQ(m.crd(k), moved[k]) << k;
 }
 
 TEST(Inertia, AtomsOnALineLieAlongZAfterRotation) {
@@ -57,8 +67,8 @@ TEST(Inertia, AtomsOnALineLieAlongZAfterRotation) {
   EXPECT_NEAR(r.moments[2], 0.0f, 1e-4f);
   EXPECT_NEAR(std::fabs(r.axes(2, 0)), 1.0f / std::sqrt(3.0f), 1e-6f);
   for (int i = 0; i < 3; ++i) {
-    EXPECT_NEAR(m.crd[3 * i], 0.0f, 1e-5f);
-    EXPECT_NEAR(m.crd[3 * i + 1], 0.0f, 1e-5f);
+    EXPECT_NEAR(m.crd(3 * i), 0.0f, 1e-5f);
+    EXPECT_NEAR(m.crd(3 * i + 1), 0.0f, 1e-5f);
   }
 }
 
@@ -76,10 +86,8 @@ TEST(Inertia, PrincipalFrameInvariantsOnRandomMolecules) {
   for (int trial = 0; trial < 50; ++trial) {
     Molecule m;
     const int atom_count = 3 + trial * 7;
-    for (int i = 0; i < atom_count; ++i) {
-      m.mass.push_back(masses[gen() % 5]);
-      for (int k = 0; k < 3; ++k) m.crd.push_back(coord(gen));
-    }
+    for (int i = 0; i < atom_count; ++i)
+      m.atoms.push_back({masses[gen() % 5], coord(gen), coord(gen), coord(gen)});
     Result r = analyse(m, true);
     ASSERT_EQ(r.status, 0);
     EXPECT_GE(r.moments[0], r.moments[1]);
@@ -93,9 +101,56 @@ TEST(Inertia, PrincipalFrameInvariantsOnRandomMolecules) {
                 1.0, 1e-5);
     float again[3];
     Mat3 tensor;
-    ASSERT_EQ(principal_frame(m.atom_count(), m.mass.data(), m.crd.data(), again, tensor), 0);
+    ASSERT_EQ(principal_frame(m.atoms, again, tensor), 0);
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(again[k], r.moments[k], 1e-4f * r.moments[0]);
     for (int i = 1; i <= 3; ++i) EXPECT_NEAR(std::fabs(tensor(i - 1, i - 1)), 1.0, 1e-3);
+  }
+}
+
+// The sums run in vector lanes; each lane must be the plain running sum of
+// single-precision operations, in atom order and with the grouping below, bit
+// for bit: centre, translation, tensor and rotation against scalar code.
+TEST(Inertia, LanesAreThePlainSingleprecisionSums) {
+  std::mt19937 gen(99);
+  std::uniform_real_distribution<float> coord(-80.0f, 80.0f);
+  Molecule m;
+  for (int i = 0; i < 5000; ++i)
+    m.atoms.push_back({i % 3 == 0 ? 1.00797f : 12.01115f, coord(gen), coord(gen), coord(gen)});
+  std::vector<Atom> plain = m.atoms;
+  float mt = 0, xm = 0, ym = 0, zm = 0;
+  for (const Atom& a : plain) {
+    mt = mt + a.mass;
+    xm = xm + a.x * a.mass;
+    ym = ym + a.y * a.mass;
+    zm = zm + a.mass * a.z;
+  }
+  const float cx = xm / mt, cy = ym / mt, cz = zm / mt;
+  float t[3][3] = {};
+  for (Atom& a : plain) {
+    a.x = a.x - cx, a.y = a.y - cy, a.z = a.z - cz;
+    const float x[3] = {a.x, a.y, a.z}, r2 = (x[0] * x[0] + x[1] * x[1]) + x[2] * x[2];
+    for (int j = 0; j < 3; ++j) {
+      t[j][j] = a.mass * (r2 - x[j] * x[j]) + t[j][j];
+      for (int k = j + 1; k < 3; ++k) t[j][k] = t[j][k] - (a.mass * x[j]) * x[k];
+    }
+  }
+  Result r = analyse(m, true);
+  EXPECT_EQ(bits(r.total_mass), bits(mt));
+  EXPECT_EQ(bits(r.centre.x), bits(cx));
+  EXPECT_EQ(bits(r.centre.y), bits(cy));
+  EXPECT_EQ(bits(r.centre.z), bits(cz));
+  const Mat3 tensor = inertia_tensor(plain);
+  for (int j = 0; j < 3; ++j)
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(bits(tensor(j, k)), bits(k >= j ? t[j][k] : 0.0f));
+  for (std::size_t i = 0; i < plain.size(); ++i) {
+    const Atom& a = plain[i];
+    float rotated[3];
+    for (int row = 0; row < 3; ++row)
+      rotated[row] = ((0.0f + r.axes(row, 0) * a.x) + r.axes(row, 1) * a.y) + r.axes(row, 2) * a.z;
+    ASSERT_EQ(bits(m.atoms[i].x), bits(rotated[0])) << i;
+    ASSERT_EQ(bits(m.atoms[i].y), bits(rotated[1])) << i;
+    ASSERT_EQ(bits(m.atoms[i].z), bits(rotated[2])) << i;
+    ASSERT_EQ(bits(m.atoms[i].mass), bits(a.mass)) << i;
   }
 }
 

@@ -38,12 +38,7 @@ TEST(AtomMass, FirstMatchingRuleDecides) {
       {" P  ", 30.974f}, {"FE  ", 55.847f}, {" FE ", 55.847f}, {"ZN  ", 0}, {"MG  ", 0},
       {"ca  ", 0}, {"  FE", 0}, {"   C", 0}, {"  OW", 0}, {"1C  ", 0}, {"F   ", 0}, {" F E", 0},
   };
-  for (const auto& c : cases) {
-    std::array<char, 5> name;
-    std::memcpy(name.data(), c.name, 4);
-    name[4] = ' ';
-    EXPECT_EQ(atom_mass(name), c.want) << c.name;
-  }
+  for (const auto& c : cases) EXPECT_EQ(atom_mass(c.name), c.want) << c.name;
 }
 
 TEST(ReadAtoms, SelectsAtomRecordsAndSkipsUnknownNames) {
@@ -63,12 +58,10 @@ TEST(ReadAtoms, SelectsAtomRecordsAndSkipsUnknownNames) {
   EXPECT_EQ(t.count, 2);
   EXPECT_EQ(t.skipped, 2);
   EXPECT_EQ(err.held(), " Unknown atom type ZN   \n Unknown atom type MG   \n");
-  EXPECT_EQ(t.serials[0], 1);
-  EXPECT_EQ(t.serials[1], 7);
-  EXPECT_EQ(t.coords[2], 3.0f);
-  EXPECT_EQ(t.masses[0], 14.0067f);
-  EXPECT_EQ(t.coords[3], 0.0f);  // "ATOMS" record: blank columns read as zero
-  EXPECT_EQ(t.names[1][4], 'A');
+  EXPECT_EQ(t.atoms[0].x, 1.0f);
+  EXPECT_EQ(t.atoms[0].z, 3.0f);
+  EXPECT_EQ(t.atoms[0].mass, 14.0067f);
+  EXPECT_EQ(t.atoms[1].x, 0.0f);  // "ATOMS" record: blank columns read as zero
 }
 
 TEST(ReadAtoms, StopsAtABadFieldWithItsColumnsAndText) {
@@ -90,8 +83,8 @@ std::string write_moved(const std::string& input, Frame frame, long* unfit = nul
   AtomTable t;
   Sink err(-1, "err"), out(-1, "out");
   EXPECT_FALSE(read_text(input, t, err));
-  move_to_centre(t.count, t.coords.get(), frame.centre);
-  if (frame.rotated) rotate_into_frame(t.count, t.coords.get(), frame.axes);
+  move_to_centre(t.accepted(), frame.centre);
+  if (frame.rotated) rotate_into_frame(t.accepted(), frame.axes);
   RecordCursor second(input);
   WriteResult res = write_structure(second, t, frame, out);
   EXPECT_FALSE(res.fault);

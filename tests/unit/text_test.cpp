@@ -78,19 +78,22 @@ TEST(RealField, RefusesOtherForms) {
     EXPECT_FALSE(real_field(text, 3)) << '"' << text << '"';
 }
 
-// The byte-parallel readers of the usual layouts must accept only text that the
-// full conversion reads, and give the same value: random fields over the
-// characters that matter, checked against the C library's correctly rounded
-// conversion of the same digits.
+// The readers of the usual layout (one field in a word, a whole record in
+// vectors) must accept only text that the full conversion reads, and give the
+// same values: random fields over the characters that matter, checked against
+// the C library's correctly rounded conversion of the same digits.
 TEST(UsualLayouts, AgreeWithTheFullConversion) {
   std::mt19937 gen(7);
   const char alphabet[] = "      ---..0123456789+E";
-  long accepted = 0;
+  long accepted = 0, usual = 0;
   for (int trial = 0; trial < 200000; ++trial) {
     char line[80];
     std::memset(line, ' ', sizeof line);
     for (int i = 6; i < 54; ++i) line[i] = alphabet[gen() % (sizeof alphabet - 1)];
     if (trial % 2 == 0) {  // half of them in the usual shape, a few bytes disturbed
+      char serial[8];
+      std::snprintf(serial, sizeof serial, "%5u", static_cast<unsigned>(gen() % 100000));
+      std::memcpy(line + 6, serial, 5);
       for (int k = 0; k < 3; ++k) {
         char buf[16];
         const int milli = static_cast<int>(gen() % 2000001) - 1000000;
@@ -99,7 +102,7 @@ TEST(UsualLayouts, AgreeWithTheFullConversion) {
         if (gen() % 4 == 0) line[30 + 8 * k + gen() % 8] = alphabet[gen() % (sizeof alphabet - 1)];
       }
     }
-    float xyz[3], one[3];
+    float xyz[4], one[3];
     bool each = true;
     for (int k = 0; k < 3; ++k) {
       const std::string_view field(line + 30 + 8 * k, 8);
@@ -112,15 +115,16 @@ TEST(UsualLayouts, AgreeWithTheFullConversion) {
       std::erase(squeezed, ' ');
       EXPECT_EQ(bits(one[k]), bits(std::strtof(squeezed.c_str(), nullptr))) << field;
     }
-    ASSERT_EQ(pdb_coordinates(line, xyz), each) << std::string_view(line + 30, 24);
-    for (int k = 0; each && k < 3; ++k) EXPECT_EQ(bits(xyz[k]), bits(one[k]));
-    std::int32_t serial = 0;
-    if (pdb_serial(line, serial)) {
-      const std::string_view field(line + 6, 5);
-      EXPECT_EQ(int_field(field), serial) << field;
+    const bool serial = plain_serial(line);
+    if (serial) {
+      EXPECT_TRUE(int_field(std::string_view(line + 6, 5)));
     }
+    ASSERT_EQ(usual_atom_fields(line, xyz), serial && each) << std::string_view(line, 54);
+    usual += serial && each;
+    for (int k = 0; serial && each && k < 3; ++k) EXPECT_EQ(bits(xyz[k]), bits(one[k]));
   }
   EXPECT_GT(accepted, 100000);
+  EXPECT_GT(usual, 40000);
 }
 
 TEST(FixedField, RoundsTheExactValueTiesToEven) {
