@@ -77,39 +77,39 @@ Lanes broadcast(Lanes v, int lane) { return __builtin_shuffle(v, Pick{lane, lane
 }  // namespace
 
 Vec3 centre_of_mass(std::span<const Atom> atoms, float& total_mass) {
-  // Lanes: the total mass, then the x, y and z moments. An atom adds
-  // (m, x, y, z)·(1, m, m, m): m·1 is m, and x·m equals m·x exactly.
+  // Lanes: the x, y and z moments, then the total mass. An atom adds
+  // (x, y, z, m)·(m, m, m, 1): x·m equals m·x exactly, and m·1 is m.
   Lanes sums = {0, 0, 0, 0};
   for (const Atom& atom : atoms) {
     const Lanes v = load(atom);
-    Lanes weights = broadcast(v, 0);
-    weights[0] = 1.0f;
+    Lanes weights = broadcast(v, 3);
+    weights[3] = 1.0f;
     sums = sums + v * weights;
   }
-  total_mass = sums[0];
-  return {sums[1] / sums[0], sums[2] / sums[0], sums[3] / sums[0]};
+  total_mass = sums[3];
+  return {sums[0] / sums[3], sums[1] / sums[3], sums[2] / sums[3]};
 }
 
 void move_to_centre(std::span<Atom> atoms, Vec3 centre) {
-  const Lanes shift = {0.0f, centre.x, centre.y, centre.z};
+  const Lanes shift = {centre.x, centre.y, centre.z, 0.0f};
   for (Atom& atom : atoms) store(atom, load(atom) - shift);
 }
 
-// Lanes 1-3 of two vectors hold the diagonal (0,0) (1,1) (2,2) and the upper
-// elements (0,1) (0,2) (1,2); an atom's vector is (m, x, y, z).
+// Lanes 0-2 of two vectors hold the diagonal (0,0) (1,1) (2,2) and the upper
+// elements (0,1) (0,2) (1,2); an atom's vector is (x, y, z, m).
 Mat3 inertia_tensor(std::span<const Atom> atoms) {
   Lanes diagonal = {0, 0, 0, 0}, upper = {0, 0, 0, 0};
   for (const Atom& atom : atoms) {
     const Lanes v = load(atom);
-    const Lanes m = broadcast(v, 0);
+    const Lanes m = broadcast(v, 3);
     const Lanes squares = v * v;
-    const float r2 = (squares[1] + squares[2]) + squares[3];
+    const Lanes r2 = (broadcast(squares, 0) + broadcast(squares, 1)) + broadcast(squares, 2);
     diagonal = m * (r2 - squares) + diagonal;
-    upper = upper - (m * __builtin_shuffle(v, Pick{0, 1, 1, 2})) * __builtin_shuffle(v, Pick{0, 2, 3, 3});
+    upper = upper - (m * __builtin_shuffle(v, Pick{0, 0, 1, 3})) * __builtin_shuffle(v, Pick{1, 2, 2, 3});
   }
   Mat3 t;
-  t(0, 0) = diagonal[1], t(1, 1) = diagonal[2], t(2, 2) = diagonal[3];
-  t(0, 1) = upper[1], t(0, 2) = upper[2], t(1, 2) = upper[3];
+  t(0, 0) = diagonal[0], t(1, 1) = diagonal[1], t(2, 2) = diagonal[2];
+  t(0, 1) = upper[0], t(0, 2) = upper[1], t(1, 2) = upper[2];
   return t;
 }
 
@@ -129,15 +129,15 @@ int principal_frame(std::span<const Atom> atoms, float moments[3], Mat3& axes) {
 }
 
 void rotate_into_frame(std::span<Atom> atoms, const Mat3& axes) {
-  // Lanes 1-3: the new x, y, z, each ((0 + a(i,0)·x) + a(i,1)·y) + a(i,2)·z.
-  const Lanes columns[3] = {{0, axes(0, 0), axes(1, 0), axes(2, 0)},
-                            {0, axes(0, 1), axes(1, 1), axes(2, 1)},
-                            {0, axes(0, 2), axes(1, 2), axes(2, 2)}};
+  // Lanes 0-2: the new x, y, z, each ((0 + a(i,0)·x) + a(i,1)·y) + a(i,2)·z.
+  const Lanes columns[3] = {{axes(0, 0), axes(1, 0), axes(2, 0), 0},
+                            {axes(0, 1), axes(1, 1), axes(2, 1), 0},
+                            {axes(0, 2), axes(1, 2), axes(2, 2), 0}};
   for (Atom& atom : atoms) {
     const Lanes v = load(atom);
-    Lanes moved = ((0.0f + columns[0] * broadcast(v, 1)) + columns[1] * broadcast(v, 2)) +
-                  columns[2] * broadcast(v, 3);
-    moved[0] = v[0];
+    Lanes moved = ((0.0f + columns[0] * broadcast(v, 0)) + columns[1] * broadcast(v, 1)) +
+                  columns[2] * broadcast(v, 2);
+    moved[3] = v[3];
     store(atom, moved);
   }
 }

@@ -21,10 +21,10 @@ struct Mat3 {
   float operator()(int row, int col) const { return a[col * 3 + row]; }
 };
 
-// One accepted atom: its mass (atomic mass units) and coordinates, in one
+// One accepted atom: its coordinates and mass (atomic mass units), in one
 // 16-byte record that the analysis loads as one vector.
 struct alignas(16) Atom {
-  float mass, x, y, z;
+  float x, y, z, mass;
 };
 
 // Mass-weighted centre of the atoms, and their total mass through

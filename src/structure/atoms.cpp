@@ -7,7 +7,7 @@
 namespace gyro {
 
 AtomTable::AtomTable()
-    : atoms(std::make_unique_for_overwrite<Atom[]>(max_atoms)) {}
+    : atoms(std::make_unique_for_overwrite<Atom[]>(max_atoms + 1)) {}
 
 bool any_atom_fields(const char* line, float xyz[4], FieldFault& fault) {
   const std::string_view rec(line, reclen);

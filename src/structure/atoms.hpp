@@ -50,7 +50,7 @@ inline bool is_atom_record(const char* line) {
 // xyz[0..2] (xyz[3] is overwritten); false with the columns of the first field
 // that fails to convert. The usual layout is read byte-parallel here, any
 // other by the general conversion.
-bool any_atom_fields(const char* line, float xyz[4], FieldFault& fault);
+[[gnu::noinline]] bool any_atom_fields(const char* line, float xyz[4], FieldFault& fault);
 inline bool atom_fields(const char* line, float xyz[4], FieldFault& fault) {
   return usual_atom_fields(line, xyz) || any_atom_fields(line, xyz, fault);
 }

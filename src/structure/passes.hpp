@@ -15,7 +15,7 @@ struct PassFault {
 };
 
 // A field of `line` (1-based columns) that did not convert.
-PassFault field_fault(const char* line, long lineno, int col, int width);
+[[gnu::noinline]] PassFault field_fault(const char* line, long lineno, int col, int width);
 
 // The diagnostic for a fault, naming the input file, with its line feed.
 std::string pass_fault_text(const std::string& input_path, const PassFault& f);

@@ -27,7 +27,7 @@ Move moved_coordinates(const char* line, const AtomTable& t, const Frame& frame,
   FieldFault bad;
   if (!atom_fields(line, xyz, bad)) return Move::changed;
   // Moved by the same operations as the accepted atoms.
-  Atom a{0.0f, xyz[0], xyz[1], xyz[2]};
+  Atom a{xyz[0], xyz[1], xyz[2], 0.0f};
   move_to_centre({&a, 1}, frame.centre);
   if (frame.rotated) rotate_into_frame({&a, 1}, frame.axes);
   xyz[0] = a.x, xyz[1] = a.y, xyz[2] = a.z;

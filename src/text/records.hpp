@@ -5,12 +5,13 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <type_traits>
 
 #include "text/fields.hpp"
 #include "text/source.hpp"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 namespace gyro {
@@ -31,6 +32,20 @@ inline bool no_line_feed_in_record(const char* p) {
 #endif
 }
 
+#if defined(__x86_64__)
+// The same with 256-bit vectors, for processors that have them.
+[[gnu::target("avx2")]] inline bool no_line_feed_in_record_wide(const char* p) {
+  const __m256i lf = _mm256_set1_epi8('\n');
+  const __m256i* v = reinterpret_cast<const __m256i*>(p);
+  // Bytes 0-31, 32-63 and 48-79.
+  const __m256i feeds = _mm256_or_si256(
+      _mm256_or_si256(_mm256_cmpeq_epi8(_mm256_loadu_si256(v), lf),
+                      _mm256_cmpeq_epi8(_mm256_loadu_si256(v + 1), lf)),
+      _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 48)), lf));
+  return _mm256_movemask_epi8(feeds) == 0;
+}
+#endif
+
 // Walks the lines of a text. A line ends at a line feed; a carriage return just
 // before it belongs to the line end. A last line without a line feed is still a
 // line; an empty text has none.
@@ -45,11 +60,13 @@ class RecordCursor {
 
   // The next line as exactly 80 bytes (cut after the 80th, blank-filled), valid
   // until the next call; null at the end of the text or when reading failed.
+  // `Wide`: the caller runs on a processor with 256-bit vectors.
+  template <bool Wide = false>
   const char* next() {
     const char* line = pos_;
     // The usual record: 80 bytes and a line feed, taken where it stands.
     if (end_ - line > reclen && line[reclen] == '\n' && line[reclen - 1] != '\r' &&
-        no_line_feed_in_record(line)) {
+        no_line_feed(line, std::bool_constant<Wide>{})) {
       pos_ = line + reclen + 1;
       ++lineno_;
       length_ = reclen;
@@ -75,8 +92,14 @@ class RecordCursor {
   bool rewind();
 
  private:
-  bool refill();
-  const char* last_line();
+  static bool no_line_feed(const char* p, std::false_type) { return no_line_feed_in_record(p); }
+#if defined(__x86_64__)
+  [[gnu::target("avx2")]] static bool no_line_feed(const char* p, std::true_type) {
+    return no_line_feed_in_record_wide(p);
+  }
+#endif
+  [[gnu::noinline]] bool refill();
+  [[gnu::noinline]] const char* last_line();
   const char* take_kept_line(std::size_t skip);
   // The line of `end` bytes at the front, then `skip` bytes passed over.
   const char* take_line(std::size_t end, std::size_t skip) {

@@ -19,7 +19,7 @@ struct Molecule {
   Molecule() = default;
   Molecule(const std::vector<float>& mass, const std::vector<float>& crd) {
     for (std::size_t i = 0; i < mass.size(); ++i)
-      atoms.push_back({mass[i], crd[3 * i], crd[3 * i + 1], crd[3 * i + 2]});
+      atoms.push_back({crd[3 * i], crd[3 * i + 1], crd[3 * i + 2], mass[i]});
   }
   std::vector<Atom> atoms;
   // Coordinate k of the list: x, y, z of the first atom, then the next.
@@ -87,7 +87,10 @@ TEST(Inertia, PrincipalFrameInvariantsOnRandomMolecules) {
     Molecule m;
     const int atom_count = 3 + trial * 7;
     for (int i = 0; i < atom_count; ++i)
-      m.atoms.push_back({masses[gen() % 5], coord(gen), coord(gen), coord(gen)});
+    {
+      const float mass = masses[gen() % 5], x = coord(gen), y = coord(gen), z = coord(gen);
+      m.atoms.push_back({x, y, z, mass});
+    }
     Result r = analyse(m, true);
     ASSERT_EQ(r.status, 0);
     EXPECT_GE(r.moments[0], r.moments[1]);
@@ -115,7 +118,7 @@ TEST(Inertia, LanesAreThePlainSingleprecisionSums) {
   std::uniform_real_distribution<float> coord(-80.0f, 80.0f);
   Molecule m;
   for (int i = 0; i < 5000; ++i)
-    m.atoms.push_back({i % 3 == 0 ? 1.00797f : 12.01115f, coord(gen), coord(gen), coord(gen)});
+    m.atoms.push_back({coord(gen), coord(gen), coord(gen), i % 3 == 0 ? 1.00797f : 12.01115f});
   std::vector<Atom> plain = m.atoms;
   float mt = 0, xm = 0, ym = 0, zm = 0;
   for (const Atom& a : plain) {

@@ -121,6 +121,13 @@ TEST(UsualLayouts, AgreeWithTheFullConversion) {
     }
     ASSERT_EQ(usual_atom_fields(line, xyz), serial && each) << std::string_view(line, 54);
     usual += serial && each;
+#if defined(__x86_64__)
+    if (__builtin_cpu_supports("avx2")) {
+      float wide[4];
+      ASSERT_EQ(usual_atom_fields_wide(line, wide), serial && each) << std::string_view(line, 54);
+      for (int k = 0; serial && each && k < 3; ++k) EXPECT_EQ(bits(wide[k]), bits(one[k]));
+    }
+#endif
     for (int k = 0; serial && each && k < 3; ++k) EXPECT_EQ(bits(xyz[k]), bits(one[k]));
   }
   EXPECT_GT(accepted, 100000);
@@ -188,9 +195,10 @@ TEST(FreeLine, JoinsTextsAndNumbersByTheBlankRules) {
   EXPECT_EQ(FreeLine().num(5).num(-6).str(), "           5          -6\n");
 }
 
+template <bool Wide = false>
 std::vector<std::string> records_of(RecordCursor& cur) {
   std::vector<std::string> got;
-  while (const char* line = cur.next()) got.emplace_back(line, reclen);
+  while (const char* line = cur.next<Wide>()) got.emplace_back(line, reclen);
   return got;
 }
 
@@ -223,9 +231,18 @@ TEST(RecordCursor, StreamsAFileLikeTheSameTextInMemory) {
   TextSource source(::dup(fileno(f)), true);
   ASSERT_TRUE(source.start());
   RecordCursor streamed(source), in_memory(text);
-  EXPECT_EQ(records_of(streamed), records_of(in_memory));
+  const std::vector<std::string> want = records_of(in_memory);
+  EXPECT_EQ(records_of(streamed), want);
   EXPECT_EQ(streamed.lineno(), 70003);
   EXPECT_FALSE(streamed.failed());
+#if defined(__x86_64__)
+  if (__builtin_cpu_supports("avx2")) {  // the record test with 256-bit vectors
+    ASSERT_TRUE(streamed.rewind());
+    EXPECT_EQ(records_of<true>(streamed), want);
+    in_memory.rewind();
+    EXPECT_EQ(records_of<true>(in_memory), want);
+  }
+#endif
   std::fclose(f);
 }
 
