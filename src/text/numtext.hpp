@@ -19,16 +19,42 @@ bool fixed_field(char* out, float v, int width, int decimals);
 // The same field as a string.
 std::string fixed(float v, int width, int decimals);
 
-// The 8 decimal digits of n < 10^8, one value a byte, the first (most
-// significant) in the lowest byte: two halves of 4 digits, then 4 pairs, then
-// 8 digits, each split by a multiplication with a scaled reciprocal.
-inline std::uint64_t eight_digit_values(std::uint32_t n) {
-  std::uint64_t x = (n / 10000) | (std::uint64_t{n % 10000} << 32);
-  std::uint64_t q = ((x * 10486) >> 20) & 0x0000007F0000007F;
-  x = q | ((x - q * 100) << 16);
-  q = ((x * 103) >> 10) & 0x000F000F000F000F;
-  return q | ((x - q * 10) << 8);
+// Text pieces of 8-column coordinate fields, made at compile time: the
+// blank-filled whole part of every value from 0 to 9999 ("   0" to "9999") and
+// from -0 to -999 ("  -0" to "-999"), 4 bytes each, and the 3 decimals of
+// every 0 to 999.
+struct CoordinateText {
+  std::uint32_t whole[10000 + 1000];  // 10000 + w: the negative whole part w
+  std::uint32_t decimals[1000];
+};
+
+constexpr CoordinateText make_coordinate_text() {
+  CoordinateText t{};
+  auto word = [](const char (&c)[4]) {
+    return std::uint32_t(std::uint8_t(c[0])) | std::uint32_t(std::uint8_t(c[1])) << 8 |
+           std::uint32_t(std::uint8_t(c[2])) << 16 | std::uint32_t(std::uint8_t(c[3])) << 24;
+  };
+  for (int i = 0; i < 11000; ++i) {
+    const bool negative = i >= 10000;
+    int w = negative ? i - 10000 : i;
+    char c[4] = {' ', ' ', ' ', ' '};
+    int at = 3;
+    do {
+      c[at--] = static_cast<char>('0' + w % 10);
+      w /= 10;
+    } while (w > 0);
+    if (negative) c[at] = '-';
+    t.whole[i] = word(c);
+  }
+  for (int i = 0; i < 1000; ++i) {
+    const char c[4] = {static_cast<char>('0' + i / 100), static_cast<char>('0' + i / 10 % 10),
+                       static_cast<char>('0' + i % 10), 0};
+    t.decimals[i] = word(c);
+  }
+  return t;
 }
+
+inline constexpr CoordinateText coordinate_text = make_coordinate_text();
 
 // fixed_field(out, v, 8, 3), the coordinate field of a structure file, made
 // quickly for the values that fit.
@@ -40,21 +66,13 @@ inline bool coordinate_field(char* out, float v) {
   // it to a whole number, half to even, in the default rounding mode.
   const double scaled = static_cast<double>(a) * 1000.0;
   const auto n = static_cast<std::uint32_t>((scaled + 0x1p52) - 0x1p52);
-  // The 8 bytes are put together in a register, first byte lowest, and stored
-  // once: n as "0ddddddd" becomes "dddd.ddd", leading zeros blanked, the sign
-  // put before them.
-  const std::uint64_t d = eight_digit_values(n);
-  std::uint64_t t = (d & 0xFFFFFF0000000000) | ((d >> 8) & 0xFFFFFFFF) | 0x3030302E30303030;
-  const std::uint32_t whole = n / 1000;
-  const int first = 3 - (whole >= 10) - (whole >= 100) - (whole >= 1000);
-  const std::uint64_t lead = (std::uint64_t{1} << (8 * first)) - 1;
-  t = (t & ~lead) | (0x2020202020202020 & lead);
-  if (std::signbit(v)) {
-    if (first == 0) return fixed_field(out, v, 8, 3);  // "-1000.000" does not fit
-    const int at = 8 * (first - 1);
-    t = (t & ~(std::uint64_t{0xFF} << at)) | (std::uint64_t{'-'} << at);
-  }
-  std::memcpy(out, &t, 8);
+  const std::uint32_t whole = n / 1000, decimals = n - whole * 1000;
+  const bool negative = std::signbit(v);
+  if (negative && whole >= 1000) return fixed_field(out, v, 8, 3);  // "-1000.000" does not fit
+  const std::uint64_t text = coordinate_text.whole[whole + (negative ? 10000u : 0u)] |
+                             std::uint64_t{'.'} << 32 |
+                             std::uint64_t{coordinate_text.decimals[decimals]} << 40;
+  std::memcpy(out, &text, 8);
   return true;
 }
 
