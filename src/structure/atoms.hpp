@@ -55,24 +55,51 @@ inline bool atom_fields(const char* line, float xyz[4], FieldFault& fault) {
   return usual_atom_fields(line, xyz) || any_atom_fields(line, xyz, fault);
 }
 
+// The mass rules as two tables. A name whose first character (column 13) is
+// not blank is hydrogen when its second is "H", else decided by its first; a
+// name that starts with a blank is decided by its second. Iron needs one more
+// character: "FE" from column 13, or " FE".
+namespace mass_rules {
+
+enum Element : std::uint8_t { none, hydrogen, carbon, nitrogen, oxygen, sulphur, phosphorus,
+                              iron, iron_if_e_follows };
+inline constexpr float mass_of[] = {0.0f,   1.00797f, 12.01115f, 14.0067f, 15.9994f,
+                                    32.06f, 30.974f,  55.847f,   0.0f};
+
+struct Tables {
+  Element by_first[256];   // first character not blank
+  Element by_second[256];  // first character blank
+};
+
+constexpr Tables make_tables() {
+  Tables t{};
+  const char letters[] = "HCNOSPF";
+  const Element elements[] = {hydrogen, carbon, nitrogen, oxygen, sulphur, phosphorus,
+                              iron_if_e_follows};
+  for (int k = 0; k < 7; ++k) {
+    t.by_first[static_cast<unsigned char>(letters[k])] = elements[k];
+    t.by_second[static_cast<unsigned char>(letters[k])] = elements[k];
+  }
+  return t;
+}
+
+inline constexpr Tables tables = make_tables();
+
+}  // namespace mass_rules
+
 // Mass in atomic mass units decided from the first characters of the atom
-// name (record columns 13-15, `name` pointing at column 13); 0 when the name
-// gives none.
+// name (record columns 13-15, `name` pointing at column 13), upper-case letters
+// only; 0 when the name gives none. The first rule that holds decides:
+// hydrogen (H in 13, or H in 14), carbon, nitrogen, oxygen, sulphur, phosphorus
+// (the letter in 13, or blank 13 and the letter in 14), iron (FE in 13-14, or
+// blank 13 and FE in 14-15).
 inline float atom_mass(const char* name) {
-  constexpr float hydrogen = 1.00797f, carbon = 12.01115f, nitrogen = 14.0067f,
-                  oxygen = 15.9994f, sulphur = 32.06f, phosphorus = 30.974f,
-                  iron = 55.847f;
-  const char c1 = name[0], c2 = name[1];
+  using namespace mass_rules;
+  const auto c1 = static_cast<unsigned char>(name[0]), c2 = static_cast<unsigned char>(name[1]);
   const bool blank1 = c1 == ' ';
-  // The first test that holds decides; upper-case letters only.
-  if (c1 == 'H' || c2 == 'H') return hydrogen;
-  if (c1 == 'C' || (blank1 && c2 == 'C')) return carbon;
-  if (c1 == 'N' || (blank1 && c2 == 'N')) return nitrogen;
-  if (c1 == 'O' || (blank1 && c2 == 'O')) return oxygen;
-  if (c1 == 'S' || (blank1 && c2 == 'S')) return sulphur;
-  if (c1 == 'P' || (blank1 && c2 == 'P')) return phosphorus;
-  if ((c1 == 'F' && c2 == 'E') || (blank1 && c2 == 'F' && name[2] == 'E')) return iron;
-  return 0.0f;
+  Element e = blank1 ? tables.by_second[c2] : c2 == 'H' ? hydrogen : tables.by_first[c1];
+  if (e == iron_if_e_follows) e = name[blank1 ? 2 : 1] == 'E' ? iron : none;
+  return mass_of[e];
 }
 
 }  // namespace gyro
