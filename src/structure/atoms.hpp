@@ -87,19 +87,21 @@ inline constexpr Tables tables = make_tables();
 
 }  // namespace mass_rules
 
-// Mass in atomic mass units decided from the first characters of the atom
+// The element (none when the name gives no mass) and the mass in atomic mass
+// units decided from the first characters of the atom
 // name (record columns 13-15, `name` pointing at column 13), upper-case letters
 // only; 0 when the name gives none. The first rule that holds decides:
 // hydrogen (H in 13, or H in 14), carbon, nitrogen, oxygen, sulphur, phosphorus
 // (the letter in 13, or blank 13 and the letter in 14), iron (FE in 13-14, or
 // blank 13 and FE in 14-15).
-inline float atom_mass(const char* name) {
+inline mass_rules::Element atom_element(const char* name) {
   using namespace mass_rules;
   const auto c1 = static_cast<unsigned char>(name[0]), c2 = static_cast<unsigned char>(name[1]);
   const bool blank1 = c1 == ' ';
-  Element e = blank1 ? tables.by_second[c2] : c2 == 'H' ? hydrogen : tables.by_first[c1];
-  if (e == iron_if_e_follows) e = name[blank1 ? 2 : 1] == 'E' ? iron : none;
-  return mass_of[e];
+  const Element e = blank1 ? tables.by_second[c2] : c2 == 'H' ? hydrogen : tables.by_first[c1];
+  if (e != iron_if_e_follows) return e;
+  return name[blank1 ? 2 : 1] == 'E' ? iron : none;
 }
+inline float atom_mass(const char* name) { return mass_rules::mass_of[atom_element(name)]; }
 
 }  // namespace gyro

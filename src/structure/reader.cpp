@@ -36,28 +36,28 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
   t.count = 0;
   t.skipped = 0;
   notes = {};
+  FieldFault bad;
   while (const char* line = cur.template next<Vectors::wide>()) {
     if (!is_atom_record(line)) {
       notes.models += is_model_record(line);
       continue;
     }
     float xyz[4];
-    FieldFault bad;
     if (!Vectors::fields(line, xyz) && !any_atom_fields(line, xyz, bad))
       return field_fault(line, cur.lineno(), bad.col, bad.width);
-    notes.alternate_locations += line[16] != ' ';
-    notes.short_records += cur.length() < 54;
-    const float mass = atom_mass(line + 12);  // name in columns 13-16
-    if (mass == 0.0f) {
+    if (line[16] != ' ') ++notes.alternate_locations;
+    if (cur.length() < 54) ++notes.short_records;
+    const auto element = atom_element(line + 12);  // name in columns 13-16
+    if (element == mass_rules::none || t.count == max_atoms) [[unlikely]] {
+      if (element != mass_rules::none) return {PassFault::Kind::full, cur.lineno(), 0, 0, {}};
+      // Only accepted atoms take a slot: a skipped record never meets the limit.
       warn_unknown_atom(line, err);
       ++t.skipped;
       continue;
     }
-    // Only accepted atoms take a slot: a skipped record never meets the limit.
-    if (t.count == max_atoms) return {PassFault::Kind::full, cur.lineno(), 0, 0, {}};
     Atom& atom = t.atoms[static_cast<std::size_t>(t.count++)];
     std::memcpy(&atom, xyz, sizeof atom);
-    atom.mass = mass;
+    atom.mass = mass_rules::mass_of[element];
   }
   if (cur.failed()) return {PassFault::Kind::read_error, cur.lineno(), 0, 0, cur.failure()};
   return {};

@@ -18,7 +18,7 @@ enum class Move { done, changed };
 // table holds, or a field that does not convert.
 Move moved_coordinates(const char* line, const AtomTable& t, const Frame& frame, int& paired,
                        float xyz[4]) {
-  if (atom_mass(line + 12) != 0.0f) {  // name in columns 13-16
+  if (atom_element(line + 12) != mass_rules::none) {  // name in columns 13-16
     if (paired == t.count) return Move::changed;
     const Atom& a = t.atoms[static_cast<std::size_t>(paired++)];
     xyz[0] = a.x, xyz[1] = a.y, xyz[2] = a.z;

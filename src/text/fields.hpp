@@ -188,6 +188,27 @@ inline bool usual_atom_fields(const char* line, float xyz[4]) {
 #endif
 
 #if defined(__x86_64__)
+// 32 copies of a byte, as a vector operand taken straight from memory. (A
+// vector of one repeated byte that the compiler can see is built anew from the
+// byte in three instructions every time round a loop; behind the empty asm the
+// compiler cannot see the bytes, and loads them.)
+struct alignas(32) ByteVector {
+  unsigned char b[32];
+};
+constexpr ByteVector repeated(unsigned char c) {
+  ByteVector v{};
+  for (auto& b : v.b) b = c;
+  return v;
+}
+inline constexpr ByteVector repeated_bytes[] = {repeated('0'), repeated(9),   repeated(' '),
+                                                repeated('-'), repeated('.'), repeated('\n')};
+enum RepeatedByte { zero_char, nines, blanks, minuses, points, line_feeds };
+[[gnu::target("avx2")]] inline __m256i repeat(RepeatedByte which) {
+  const ByteVector* p = &repeated_bytes[which];
+  asm("" : "+r"(p));
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(p->b));
+}
+
 // usual_atom_fields with 256-bit vectors, for processors that have them (the
 // caller checks): the two 16-byte halves are the two vectors above, so each
 // step is one instruction instead of two, and the digits pair up in one
@@ -198,11 +219,11 @@ inline bool usual_atom_fields(const char* line, float xyz[4]) {
       _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + 46)),
                          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + 6))),
       1);
-  const __m256i d = _mm256_sub_epi8(v, _mm256_set1_epi8('0'));
-  const __m256i digit = _mm256_cmpeq_epi8(_mm256_min_epu8(d, _mm256_set1_epi8(9)), d);
-  const __m256i blank = _mm256_cmpeq_epi8(v, _mm256_set1_epi8(' '));
-  const __m256i minus = _mm256_cmpeq_epi8(v, _mm256_set1_epi8('-'));
-  const __m256i point = _mm256_cmpeq_epi8(v, _mm256_set1_epi8('.'));
+  const __m256i d = _mm256_sub_epi8(v, repeat(zero_char));
+  const __m256i digit = _mm256_cmpeq_epi8(_mm256_min_epu8(d, repeat(nines)), d);
+  const __m256i blank = _mm256_cmpeq_epi8(v, repeat(blanks));
+  const __m256i minus = _mm256_cmpeq_epi8(v, repeat(minuses));
+  const __m256i point = _mm256_cmpeq_epi8(v, repeat(points));
   // Bytes 0-23: x, y, z, 8 each; 24-31: columns 7-14, the serial number in
   // 24-28. Each 64-bit constant below marks bytes of one field (or of 24-31).
   constexpr long long first = 0xFF, lead = 0xFFFFFFFF, at_point = 0xFF00000000,

@@ -35,7 +35,7 @@ inline bool no_line_feed_in_record(const char* p) {
 #if defined(__x86_64__)
 // The same with 256-bit vectors, for processors that have them.
 [[gnu::target("avx2")]] inline bool no_line_feed_in_record_wide(const char* p) {
-  const __m256i lf = _mm256_set1_epi8('\n');
+  const __m256i lf = repeat(line_feeds);
   const __m256i* v = reinterpret_cast<const __m256i*>(p);
   // Bytes 0-31, 32-63 and 48-79.
   const __m256i feeds = _mm256_or_si256(
