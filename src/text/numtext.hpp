@@ -8,6 +8,10 @@
 #include <string>
 #include <string_view>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace gyro {
 
 // Writes v into out[0..width) with `decimals` decimals (at most 8), right-justified:
@@ -75,6 +79,49 @@ inline bool coordinate_field(char* out, float v) {
   std::memcpy(out, &text, 8);
   return true;
 }
+
+// The three coordinate fields x, y, z (xyz[0..2]) at out, out + 8, out + 16;
+// returns how many did not fit (asterisks, NaN or Inf), as coordinate_field.
+inline int coordinate_fields(char* out, const float xyz[4]) {
+  int unfit = 0;
+  for (int k = 0; k < 3; ++k) unfit += !coordinate_field(out + 8 * k, xyz[k]);
+  return unfit;
+}
+
+#if defined(__x86_64__)
+// coordinate_fields for processors with 256-bit vectors (the caller checks):
+// the three values are scaled, rounded and split into whole part and decimals
+// together, as coordinate_field does one by one. The double quotient of a
+// whole number below 10^7 by 1000, rounded down, is its exact whole part.
+[[gnu::target("avx2")]] inline int coordinate_fields_wide(char* out, const float xyz[4]) {
+  const __m128 v = _mm_loadu_ps(xyz);
+  const __m128 a = _mm_andnot_ps(_mm_set1_ps(-0.0f), v);
+  const int fits = _mm_movemask_ps(_mm_cmplt_ps(a, _mm_set1_ps(9999.0f)));
+  const int negative = _mm_movemask_ps(v);
+  const __m256d scaled = _mm256_mul_pd(_mm256_cvtps_pd(a), _mm256_set1_pd(1000.0));
+  const __m256d n = _mm256_round_pd(scaled, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+  const __m256d whole = _mm256_floor_pd(_mm256_div_pd(n, _mm256_set1_pd(1000.0)));
+  const __m128i whole_i = _mm256_cvtpd_epi32(whole);
+  alignas(16) std::uint32_t wholes[4], decimals[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(wholes), whole_i);
+  _mm_store_si128(reinterpret_cast<__m128i*>(decimals),
+                  _mm_sub_epi32(_mm256_cvtpd_epi32(n),
+                                _mm_mullo_epi32(whole_i, _mm_set1_epi32(1000))));
+  int unfit = 0;
+  for (int k = 0; k < 3; ++k) {
+    const bool neg = (negative >> k) & 1;
+    if (!((fits >> k) & 1) || (neg && wholes[k] >= 1000)) [[unlikely]] {
+      unfit += !fixed_field(out + 8 * k, xyz[k], 8, 3);
+      continue;
+    }
+    const std::uint64_t text = coordinate_text.whole[wholes[k] + (neg ? 10000u : 0u)] |
+                               std::uint64_t{'.'} << 32 |
+                               std::uint64_t{coordinate_text.decimals[decimals[k]]} << 40;
+    std::memcpy(out + 8 * k, &text, 8);
+  }
+  return unfit;
+}
+#endif
 
 // Bytes of a file or argument as they may be shown on a terminal: each control
 // byte (0x00-0x1f, 0x7f) becomes "?", so that no escape sequence reaches it.

@@ -175,10 +175,22 @@ TEST(FixedField, WritersAgreeWithPrintf) {
     if (n > width) return std::string(static_cast<std::size_t>(width), '*');
     return std::string(static_cast<std::size_t>(width - n), ' ') + buf;
   };
-  for (float v : values) {
+#if defined(__x86_64__)
+  const bool wide = __builtin_cpu_supports("avx2");
+#endif
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const float v = values[i];
     char quick[8], general[8];
     ASSERT_EQ(coordinate_field(quick, v), fixed_field(general, v, 8, 3)) << v;
     ASSERT_EQ(std::string(quick, 8), std::string(general, 8)) << v;
+#if defined(__x86_64__)
+    if (wide) {  // three at once: this value, its negative, and the one before
+      const float xyz[4] = {v, -v, values[i > 0 ? i - 1 : 0], 0.0f};
+      char three[24], one[24];
+      ASSERT_EQ(coordinate_fields_wide(three, xyz), coordinate_fields(one, xyz)) << v;
+      ASSERT_EQ(std::string(three, 24), std::string(one, 24)) << v;
+    }
+#endif
     if (!std::isfinite(v)) continue;
     ASSERT_EQ(std::string(general, 8), printf_field(v, 8, 3)) << v;
     ASSERT_EQ(fixed(v, 15, 4), printf_field(v, 15, 4)) << v;
