@@ -58,10 +58,6 @@ bool upper_triangle_is_finite(const Mat3& a) {
 // The solver's status for an illegal value in its 4th argument, the matrix.
 constexpr int illegal_matrix = -4;
 
-// Four floats in one vector register. Each operation on it is the single-
-// precision operation of each lane on its own, so a vector holding several
-// sums adds to each exactly as scalar code would, in atom order.
-using Lanes = float __attribute__((vector_size(16)));
 using Pick = int __attribute__((vector_size(16)));
 
 Lanes load(const Atom& a) {
@@ -69,8 +65,6 @@ Lanes load(const Atom& a) {
   std::memcpy(&v, &a, sizeof v);
   return v;
 }
-
-void store(Atom& a, Lanes v) { std::memcpy(&a, &v, sizeof v); }
 
 Lanes broadcast(Lanes v, int lane) { return __builtin_shuffle(v, Pick{lane, lane, lane, lane}); }
 
@@ -90,17 +84,13 @@ Vec3 centre_of_mass(std::span<const Atom> atoms, float& total_mass) {
   return {sums[0] / sums[3], sums[1] / sums[3], sums[2] / sums[3]};
 }
 
-void move_to_centre(std::span<Atom> atoms, Vec3 centre) {
-  const Lanes shift = {centre.x, centre.y, centre.z, 0.0f};
-  for (Atom& atom : atoms) store(atom, load(atom) - shift);
-}
-
 // Lanes 0-2 of two vectors hold the diagonal (0,0) (1,1) (2,2) and the upper
-// elements (0,1) (0,2) (1,2); an atom's vector is (x, y, z, m).
-Mat3 inertia_tensor(std::span<const Atom> atoms) {
+// elements (0,1) (0,2) (1,2); an atom's vector is (x, y, z, m), moved.
+Mat3 inertia_tensor(std::span<const Atom> atoms, Vec3 centre) {
+  const Lanes shift = {centre.x, centre.y, centre.z, 0.0f};
   Lanes diagonal = {0, 0, 0, 0}, upper = {0, 0, 0, 0};
   for (const Atom& atom : atoms) {
-    const Lanes v = load(atom);
+    const Lanes v = load(atom) - shift;
     const Lanes m = broadcast(v, 3);
     const Lanes squares = v * v;
     const Lanes r2 = (broadcast(squares, 0) + broadcast(squares, 1)) + broadcast(squares, 2);
@@ -113,8 +103,8 @@ Mat3 inertia_tensor(std::span<const Atom> atoms) {
   return t;
 }
 
-int principal_frame(std::span<const Atom> atoms, float moments[3], Mat3& axes) {
-  axes = inertia_tensor(atoms);
+int principal_frame(std::span<const Atom> atoms, Vec3 centre, float moments[3], Mat3& axes) {
+  axes = inertia_tensor(atoms, centre);
   if (!upper_triangle_is_finite(axes)) return illegal_matrix;
   const int n = 3, lda = 3, lwork = 27;
   float work[27];
@@ -128,17 +118,11 @@ int principal_frame(std::span<const Atom> atoms, float moments[3], Mat3& axes) {
   return 0;
 }
 
-void rotate_into_frame(std::span<Atom> atoms, const Mat3& axes) {
-  // Lanes 0-2: the new x, y, z, each ((0 + a(i,0)·x) + a(i,1)·y) + a(i,2)·z.
-  const Lanes columns[3] = {{axes(0, 0), axes(1, 0), axes(2, 0), 0},
-                            {axes(0, 1), axes(1, 1), axes(2, 1), 0},
-                            {axes(0, 2), axes(1, 2), axes(2, 2), 0}};
+void move_into(std::span<Atom> atoms, const Frame& frame) {
   for (Atom& atom : atoms) {
-    const Lanes v = load(atom);
-    Lanes moved = ((0.0f + columns[0] * broadcast(v, 0)) + columns[1] * broadcast(v, 1)) +
-                  columns[2] * broadcast(v, 2);
-    moved[3] = v[3];
-    store(atom, moved);
+    Lanes v = frame.moved(load(atom));
+    v[3] = atom.mass;
+    std::memcpy(&atom, &v, sizeof v);
   }
 }
 

@@ -1,9 +1,12 @@
 // Rigid-body analysis of the accepted atoms: total mass and centre of mass,
-// translation to the centre, inertia tensor and principal frame, rotation.
+// inertia tensor about the centre and principal frame, and the frame that
+// moves atoms to the centre and rotates them into the principal axes.
 // Every operation is a single-precision one, in the order written here; where
-// several sums travel in the lanes of one vector, each lane is its own sum.
+// several sums or coordinates travel in the lanes of one vector, each lane is
+// computed on its own exactly as scalar code would.
 #pragma once
 
+#include <cstring>
 #include <span>
 
 namespace gyro {
@@ -27,25 +30,64 @@ struct alignas(16) Atom {
   float x, y, z, mass;
 };
 
+// Four floats in one vector register (x, y, z and a fourth lane).
+using Lanes = float __attribute__((vector_size(16)));
+
+// Where the atoms go: moved so that the centre of mass is the origin,
+// x - centre.x and so on, and then, when rotated, into the principal frame:
+// new x = ((0 + a(0,0)·x) + a(0,1)·y) + a(0,2)·z with the translated x, y, z,
+// likewise y and z from rows 1 and 2.
+class Frame {
+ public:
+  Frame() = default;
+  Frame(Vec3 centre, bool rotated, const Mat3& axes)
+      : shift_{centre.x, centre.y, centre.z, 0.0f},
+        columns_{{axes(0, 0), axes(1, 0), axes(2, 0), 0.0f},
+                 {axes(0, 1), axes(1, 1), axes(2, 1), 0.0f},
+                 {axes(0, 2), axes(1, 2), axes(2, 2), 0.0f}},
+        rotated_(rotated) {}
+
+  // Lanes 0-2 of v moved; the fourth lane is kept when only translated, 0
+  // when rotated.
+  Lanes moved(Lanes v) const {
+    v = v - shift_;
+    if (!rotated_) return v;
+    const Lanes x = __builtin_shuffle(v, Pick{0, 0, 0, 0}), y = __builtin_shuffle(v, Pick{1, 1, 1, 1}),
+                z = __builtin_shuffle(v, Pick{2, 2, 2, 2});
+    return ((0.0f + columns_[0] * x) + columns_[1] * y) + columns_[2] * z;
+  }
+  // xyz[0..2] moved in place (xyz[3] is overwritten).
+  void move(float xyz[4]) const {
+    Lanes v;
+    std::memcpy(&v, xyz, sizeof v);
+    v = moved(v);
+    std::memcpy(xyz, &v, sizeof v);
+  }
+
+ private:
+  using Pick = int __attribute__((vector_size(16)));
+  Lanes shift_ = {0, 0, 0, 0};
+  Lanes columns_[3] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}};
+  bool rotated_ = false;
+};
+
 // Mass-weighted centre of the atoms, and their total mass through
 // `total_mass` (a NaN centre when there are none).
 Vec3 centre_of_mass(std::span<const Atom> atoms, float& total_mass);
 
-// Moves the atoms so that `centre` is the origin (in place).
-void move_to_centre(std::span<Atom> atoms, Vec3 centre);
-
-// The inertia tensor about the origin: diagonal sum m(r² - xj²), above it
-// -sum m·xj·xk; the lower triangle stays 0 (the solver reads only the upper).
-Mat3 inertia_tensor(std::span<const Atom> atoms);
+// The inertia tensor about `centre`, from each atom's coordinates moved there
+// (x - centre.x and so on): diagonal sum m(r² - xj²), above it -sum m·xj·xk;
+// the lower triangle stays 0 (the solver reads only the upper).
+Mat3 inertia_tensor(std::span<const Atom> atoms, Vec3 centre);
 
 // Principal moments (largest first) and the proper rotation whose rows are the
-// principal axes, from coordinates about the centre of mass. Returns the
-// solver's status: 0 on success; -4 (the solver's code for an illegal matrix)
-// when the tensor's sums overflowed; otherwise moments and axes hold whatever
-// the solver left.
-int principal_frame(std::span<const Atom> atoms, float moments[3], Mat3& axes);
+// principal axes, from the tensor about `centre`. Returns the solver's status:
+// 0 on success; -4 (the solver's code for an illegal matrix) when the
+// tensor's sums overflowed; otherwise moments and axes hold whatever the
+// solver left.
+int principal_frame(std::span<const Atom> atoms, Vec3 centre, float moments[3], Mat3& axes);
 
-// Replaces the atoms' coordinates by their images axes·(x, y, z) (in place).
-void rotate_into_frame(std::span<Atom> atoms, const Mat3& axes);
+// Moves the atoms' coordinates by `frame` (in place; masses are kept).
+void move_into(std::span<Atom> atoms, const Frame& frame);
 
 }  // namespace gyro

@@ -87,7 +87,8 @@ Outcome failed() { return {exit_failure, false}; }
 // the one the first pass read (`first`).
 Outcome write_phase(RunContext& ctx, RecordCursor& records, const Checksum& first, Sink& err,
                     Sink& output) {
-  const Frame frame{ctx.centre, ctx.mode == Mode::rotated, ctx.axes};
+  // The table holds the atoms as read: they are moved as they are written.
+  const Frame frame(ctx.centre, ctx.mode == Mode::rotated, ctx.axes);
   if (!records.rewind()) {
     err.put("gyrolabium: " + ctx.input_path + ": " + records.failure() + "\n");
     return failed();
@@ -134,13 +135,11 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
   const Checksum first = records.checksum();
   err.put(first_pass_notes(ctx.input_path, t, notes));
   ctx.centre = centre_of_mass(t.accepted(), ctx.total_mass);
-  move_to_centre(t.accepted(), ctx.centre);
-  if (int status = principal_frame(t.accepted(), ctx.moments, ctx.axes)) {
+  if (int status = principal_frame(t.accepted(), ctx.centre, ctx.moments, ctx.axes)) {
     out.put(FreeLine().text("error ").num(status).str());
     err.put(solver_failure_note(ctx.input_path, status));
     return failed();
   }
-  if (ctx.mode == Mode::rotated) rotate_into_frame(t.accepted(), ctx.axes);
   out.put(report_text(ctx));
   if (!out.flush()) {
     err.put(file_error_text(out.name(), out.error()));

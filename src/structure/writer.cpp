@@ -12,25 +12,20 @@ namespace {
 enum class Move { done, changed };
 
 // The new coordinates of one atom record. The k-th record whose name gives a
-// mass is the table's atom k; any other atom record is moved by the frame from
-// its own coordinates. Both passes read the same text (checked by the caller),
-// so only a file that changed in between can give more accepted atoms than the
-// table holds, or a field that does not convert.
+// mass is the table's atom k; any other atom record is converted from its own
+// fields. Both passes read the same text (checked by the caller), so only a
+// file that changed in between can give more accepted atoms than the table
+// holds, or a field that does not convert.
 Move moved_coordinates(const char* line, const AtomTable& t, const Frame& frame, int& paired,
                        float xyz[4]) {
   if (atom_element(line + 12) != mass_rules::none) {  // name in columns 13-16
     if (paired == t.count) return Move::changed;
-    const Atom& a = t.atoms[static_cast<std::size_t>(paired++)];
-    xyz[0] = a.x, xyz[1] = a.y, xyz[2] = a.z;
-    return Move::done;
+    std::memcpy(xyz, &t.atoms[static_cast<std::size_t>(paired++)], 4 * sizeof(float));
+  } else {
+    FieldFault bad;
+    if (!atom_fields(line, xyz, bad)) return Move::changed;
   }
-  FieldFault bad;
-  if (!atom_fields(line, xyz, bad)) return Move::changed;
-  // Moved by the same operations as the accepted atoms.
-  Atom a{xyz[0], xyz[1], xyz[2], 0.0f};
-  move_to_centre({&a, 1}, frame.centre);
-  if (frame.rotated) rotate_into_frame({&a, 1}, frame.axes);
-  xyz[0] = a.x, xyz[1] = a.y, xyz[2] = a.z;
+  frame.move(xyz);
   return Move::done;
 }
 

@@ -12,22 +12,14 @@
 
 namespace gyro {
 
-// The frame the atoms were moved into: the centre subtracted, then the axes
-// applied// when rotated.
-struct Frame {
-  Vec3 centre;
-  bool rotated = false;
-  Mat3 axes;
-};
-
 struct WriteResult {
   PassFault fault;
   std::int64_t unfit = 0;  // coordinate values written as asterisks, NaN or Inf
 };
 
-// Copies the records of `input` from its first line on. The k-th atom record
-// whose name gives a mass takes the table's atom k; an atom record whose name
-// gives none is moved by the same frame. With no accepted atoms there is no
+// Copies the records of `input` from its first line on, every atom record
+// moved by `frame`: the k-th atom record whose name gives a mass from the
+// table's atom k (as the first pass read it), any other from its own fields. With no accepted atoms there is no
 // frame and every record is copied as read. Stops when reading fails, or where
 // the text cannot be the one the first pass read (a field that does not
 // convert, another number of accepted atoms).

@@ -89,36 +89,40 @@ inline int coordinate_fields(char* out, const float xyz[4]) {
 }
 
 #if defined(__x86_64__)
-// coordinate_fields for processors with 256-bit vectors (the caller checks):
-// the three values are scaled, rounded and split into whole part and decimals
-// together, as coordinate_field does one by one. The double quotient of a
-// whole number below 10^7 by 1000, rounded down, is its exact whole part.
+// coordinate_fields for processors with 256-bit vectors (the caller checks);
+// xyz[3] may hold anything (it is scaled too, but never looked up or
+// written unless it fits like a coordinate, and then only in the tables): the three values are scaled, rounded and split into whole
+// part and decimals together, as coordinate_field does one by one (the double
+// quotient of a whole number below 10^7 by 1000, rounded down, is its exact
+// whole part), and their texts are gathered from the tables at once.
 [[gnu::target("avx2")]] inline int coordinate_fields_wide(char* out, const float xyz[4]) {
   const __m128 v = _mm_loadu_ps(xyz);
   const __m128 a = _mm_andnot_ps(_mm_set1_ps(-0.0f), v);
-  const int fits = _mm_movemask_ps(_mm_cmplt_ps(a, _mm_set1_ps(9999.0f)));
-  const int negative = _mm_movemask_ps(v);
-  const __m256d scaled = _mm256_mul_pd(_mm256_cvtps_pd(a), _mm256_set1_pd(1000.0));
-  const __m256d n = _mm256_round_pd(scaled, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-  const __m256d whole = _mm256_floor_pd(_mm256_div_pd(n, _mm256_set1_pd(1000.0)));
-  const __m128i whole_i = _mm256_cvtpd_epi32(whole);
-  alignas(16) std::uint32_t wholes[4], decimals[4];
-  _mm_store_si128(reinterpret_cast<__m128i*>(wholes), whole_i);
-  _mm_store_si128(reinterpret_cast<__m128i*>(decimals),
-                  _mm_sub_epi32(_mm256_cvtpd_epi32(n),
-                                _mm_mullo_epi32(whole_i, _mm_set1_epi32(1000))));
+  const __m256d n = _mm256_round_pd(_mm256_mul_pd(_mm256_cvtps_pd(a), _mm256_set1_pd(1000.0)),
+                                    _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+  const __m128i whole = _mm256_cvtpd_epi32(_mm256_floor_pd(_mm256_div_pd(n, _mm256_set1_pd(1000.0))));
+  const __m128i decimals = _mm_sub_epi32(_mm256_cvtpd_epi32(n), _mm_mullo_epi32(whole, _mm_set1_epi32(1000)));
+  // A value fits below 9999 in magnitude, and when negative with a whole part
+  // below 1000; the others (and NaN) are written one by one below.
+  const __m128i negative = _mm_srai_epi32(_mm_castps_si128(v), 31);
+  const __m128i fits = _mm_andnot_si128(
+      _mm_and_si128(negative, _mm_cmpgt_epi32(whole, _mm_set1_epi32(999))),
+      _mm_castps_si128(_mm_cmplt_ps(a, _mm_set1_ps(9999.0f))));
+  const __m128i index = _mm_add_epi32(whole, _mm_and_si128(negative, _mm_set1_epi32(10000)));
+  const __m128i whole_text = _mm_mask_i32gather_epi32(
+      _mm_setzero_si128(), reinterpret_cast<const int*>(coordinate_text.whole), index, fits, 4);
+  const __m128i decimals_text = _mm_mask_i32gather_epi32(
+      _mm_setzero_si128(), reinterpret_cast<const int*>(coordinate_text.decimals), decimals, fits, 4);
+  // "dddd" then ".ddd": the decimals moved up one byte behind the point.
+  const __m128i tail = _mm_or_si128(_mm_slli_epi32(decimals_text, 8), _mm_set1_epi32('.'));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi32(whole_text, tail));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi32(whole_text, tail));
+  const int fitting = _mm_movemask_ps(_mm_castsi128_ps(fits)) & 7;
+  if (fitting == 7) [[likely]]
+    return 0;
   int unfit = 0;
-  for (int k = 0; k < 3; ++k) {
-    const bool neg = (negative >> k) & 1;
-    if (!((fits >> k) & 1) || (neg && wholes[k] >= 1000)) [[unlikely]] {
-      unfit += !fixed_field(out + 8 * k, xyz[k], 8, 3);
-      continue;
-    }
-    const std::uint64_t text = coordinate_text.whole[wholes[k] + (neg ? 10000u : 0u)] |
-                               std::uint64_t{'.'} << 32 |
-                               std::uint64_t{coordinate_text.decimals[decimals[k]]} << 40;
-    std::memcpy(out + 8 * k, &text, 8);
-  }
+  for (int k = 0; k < 3; ++k)
+    if (!((fitting >> k) & 1)) unfit += !fixed_field(out + 8 * k, xyz[k], 8, 3);
   return unfit;
 }
 #endif

@@ -83,8 +83,6 @@ std::string write_moved(const std::string& input, Frame frame, long* unfit = nul
   AtomTable t;
   Sink err(-1, "err"), out(-1, "out");
   EXPECT_FALSE(read_text(input, t, err));
-  move_to_centre(t.accepted(), frame.centre);
-  if (frame.rotated) rotate_into_frame(t.accepted(), frame.axes);
   RecordCursor second(input);
   WriteResult res = write_structure(second, t, frame, out);
   EXPECT_FALSE(res.fault);
@@ -103,7 +101,7 @@ TEST(WriteStructure, PairsByPositionAndMovesSkippedAtomsToo) {
   const std::string input = atom(5, " C  ", "1.000", "1.000", "1.000") +
                             atom(6, "ZN  ", "2.000", "3.000", "4.000", "HETATM") +
                             atom(6, " O  ", "-1.000", "-100.000", "1000.000");
-  const std::string got = write_moved(input, {{1.0f, 2.0f, 3.0f}, false, {}});
+  const std::string got = write_moved(input, Frame({1.0f, 2.0f, 3.0f}, false, {}));
   EXPECT_EQ(got, pad80(atom(5, " C  ", "0.000", "-1.000", "-2.000")) +
                      pad80(atom(6, "ZN  ", "1.000", "1.000", "1.000", "HETATM")) +
                      pad80(atom(6, " O  ", "-2.000", "-102.000", "997.000")));
@@ -113,7 +111,7 @@ TEST(WriteStructure, CountsValuesThatDoNotFitAndKeepsOtherBytes) {
   const std::string input = atom(1, " C  ", "9000.000", "0", "0") + "TER\n" +
                             std::string(100, 'R') + "\n\nEND";
   long unfit = 0;
-  const Frame frame{{-2000.0f, 0.0f, std::nanf("")}, false, {}};
+  const Frame frame({-2000.0f, 0.0f, std::nanf("")}, false, {});
   const std::string got = write_moved(input, frame, &unfit);
   EXPECT_EQ(unfit, 2);
   EXPECT_EQ(got.substr(30, 24), "********   0.000     NaN");

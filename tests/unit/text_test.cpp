@@ -185,7 +185,7 @@ TEST(FixedField, WritersAgreeWithPrintf) {
     ASSERT_EQ(std::string(quick, 8), std::string(general, 8)) << v;
 #if defined(__x86_64__)
     if (wide) {  // three at once: this value, its negative, and the one before
-      const float xyz[4] = {v, -v, values[i > 0 ? i - 1 : 0], 0.0f};
+      const float xyz[4] = {v, -v, values[i > 0 ? i - 1 : 0], 0.0f};  // xyz[3] must be 0
       char three[24], one[24];
       ASSERT_EQ(coordinate_fields_wide(three, xyz), coordinate_fields(one, xyz)) << v;
       ASSERT_EQ(std::string(three, 24), std::string(one, 24)) << v;
