@@ -56,13 +56,6 @@ class Frame {
                 z = __builtin_shuffle(v, Pick{2, 2, 2, 2});
     return ((0.0f + columns_[0] * x) + columns_[1] * y) + columns_[2] * z;
   }
-  // xyz[0..2] moved in place (xyz[3] is overwritten).
-  void move(float xyz[4]) const {
-    Lanes v;
-    std::memcpy(&v, xyz, sizeof v);
-    v = moved(v);
-    std::memcpy(xyz, &v, sizeof v);
-  }
 
  private:
   using Pick = int __attribute__((vector_size(16)));

@@ -17,15 +17,18 @@ enum class Move { done, changed };
 // file that changed in between can give more accepted atoms than the table
 // holds, or a field that does not convert.
 Move moved_coordinates(const char* line, const AtomTable& t, const Frame& frame, int& paired,
-                       float xyz[4]) {
+                       Lanes& moved) {
+  Lanes v;
   if (atom_element(line + 12) != mass_rules::none) {  // name in columns 13-16
     if (paired == t.count) return Move::changed;
-    std::memcpy(xyz, &t.atoms[static_cast<std::size_t>(paired++)], 4 * sizeof(float));
+    std::memcpy(&v, &t.atoms[static_cast<std::size_t>(paired++)], sizeof v);
   } else {
+    float xyz[4];
     FieldFault bad;
     if (!atom_fields(line, xyz, bad)) return Move::changed;
+    std::memcpy(&v, xyz, sizeof v);
   }
-  frame.move(xyz);
+  moved = frame.moved(v);
   return Move::done;
 }
 
@@ -34,20 +37,29 @@ template <class Vectors>
 WriteResult write_loop(RecordCursor& cur, const AtomTable& t, const Frame& frame, Sink& out) {
   WriteResult res;
   int paired = 0;
+  // Room for many records is claimed at once; `rec` walks through it.
+  constexpr std::size_t batch = 256 * (reclen + 1);
+  char* start = out.claim(batch);
+  char* rec = start;
   while (const char* line = cur.template next<Vectors::wide>()) {
-    char* rec = out.claim(reclen + 1);
+    if (rec == start + batch) {
+      out.commit(batch);
+      start = rec = out.claim(batch);
+    }
     std::memcpy(rec, line, reclen);
     rec[reclen] = '\n';
     if (t.count > 0 && is_atom_record(line)) {
-      float xyz[4];
+      Lanes xyz;
       if (moved_coordinates(line, t, frame, paired, xyz) == Move::changed) {
+        out.commit(static_cast<std::size_t>(rec - start));
         res.fault = {PassFault::Kind::changed, cur.lineno(), 0, 0, {}};
         return res;
       }
       res.unfit += Vectors::fields(rec + 30, xyz);  // columns 31-54
     }
-    out.commit(reclen + 1);
+    rec += reclen + 1;
   }
+  out.commit(static_cast<std::size_t>(rec - start));
   if (cur.failed())
     res.fault = {PassFault::Kind::read_error, cur.lineno(), 0, 0, cur.failure()};
   else if (paired != t.count)
@@ -57,14 +69,18 @@ WriteResult write_loop(RecordCursor& cur, const AtomTable& t, const Frame& frame
 
 struct NarrowVectors {
   static constexpr bool wide = false;
-  static int fields(char* out, const float xyz[4]) { return coordinate_fields(out, xyz); }
+  static int fields(char* out, Lanes v) {
+    float xyz[4];
+    std::memcpy(xyz, &v, sizeof xyz);
+    return coordinate_fields(out, xyz);
+  }
 };
 
 #if defined(__x86_64__)
 struct WideVectors {
   static constexpr bool wide = true;
-  [[gnu::target("avx2")]] static int fields(char* out, const float xyz[4]) {
-    return coordinate_fields_wide(out, xyz);
+  [[gnu::target("avx2")]] static int fields(char* out, Lanes v) {
+    return coordinate_fields_wide(out, v);
   }
 };
 

@@ -89,14 +89,13 @@ inline int coordinate_fields(char* out, const float xyz[4]) {
 }
 
 #if defined(__x86_64__)
-// coordinate_fields for processors with 256-bit vectors (the caller checks);
-// xyz[3] may hold anything (it is scaled too, but never looked up or
+// coordinate_fields for processors with 256-bit vectors (the caller checks),
+// x, y, z in the first three lanes of v; the fourth may hold anything (it is scaled too, but never looked up or
 // written unless it fits like a coordinate, and then only in the tables): the three values are scaled, rounded and split into whole
 // part and decimals together, as coordinate_field does one by one (the double
 // quotient of a whole number below 10^7 by 1000, rounded down, is its exact
 // whole part), and their texts are gathered from the tables at once.
-[[gnu::target("avx2")]] inline int coordinate_fields_wide(char* out, const float xyz[4]) {
-  const __m128 v = _mm_loadu_ps(xyz);
+[[gnu::target("avx2")]] inline int coordinate_fields_wide(char* out, __m128 v) {
   const __m128 a = _mm_andnot_ps(_mm_set1_ps(-0.0f), v);
   const __m256d n = _mm256_round_pd(_mm256_mul_pd(_mm256_cvtps_pd(a), _mm256_set1_pd(1000.0)),
                                     _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
@@ -121,6 +120,8 @@ inline int coordinate_fields(char* out, const float xyz[4]) {
   if (fitting == 7) [[likely]]
     return 0;
   int unfit = 0;
+  alignas(16) float xyz[4];
+  _mm_store_ps(xyz, v);
   for (int k = 0; k < 3; ++k)
     if (!((fitting >> k) & 1)) unfit += !fixed_field(out + 8 * k, xyz[k], 8, 3);
   return unfit;

@@ -187,7 +187,7 @@ TEST(FixedField, WritersAgreeWithPrintf) {
     if (wide) {  // three at once: this value, its negative, and the one before
       const float xyz[4] = {v, -v, values[i > 0 ? i - 1 : 0], 0.0f};  // xyz[3] must be 0
       char three[24], one[24];
-      ASSERT_EQ(coordinate_fields_wide(three, xyz), coordinate_fields(one, xyz)) << v;
+      ASSERT_EQ(coordinate_fields_wide(three, _mm_loadu_ps(xyz)), coordinate_fields(one, xyz)) << v;
       ASSERT_EQ(std::string(three, 24), std::string(one, 24)) << v;
     }
 #endif
