@@ -5,7 +5,8 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
-#include <type_traits>
+#include <bit>
+#include <cstdint>
 
 #include "text/fields.hpp"
 #include "text/source.hpp"
@@ -33,7 +34,7 @@ inline bool no_line_feed_in_record(const char* p) {
 }
 
 #if defined(__x86_64__)
-// The same with 256-bit vectors, for processors that have them.
+// no_line_feed_in_record with 256-bit vectors, for processors that have them.
 [[gnu::target("avx2")]] inline bool no_line_feed_in_record_wide(const char* p) {
   const __m256i lf = repeat(line_feeds);
   const __m256i* v = reinterpret_cast<const __m256i*>(p);
@@ -43,6 +44,38 @@ inline bool no_line_feed_in_record(const char* p) {
                       _mm256_cmpeq_epi8(_mm256_loadu_si256(v + 1), lf)),
       _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 48)), lf));
   return _mm256_movemask_epi8(feeds) == 0;
+}
+
+// With 256-bit vectors, for processors that have them: the offset of the first
+// line feed among the 81 bytes at p (all readable), or -1.
+[[gnu::target("avx2")]] inline int first_line_feed_wide(const char* p) {
+  const __m256i lf = repeat(line_feeds);
+  const __m256i* v = reinterpret_cast<const __m256i*>(p);
+  const auto first = static_cast<std::uint32_t>(
+      _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_loadu_si256(v), lf)));
+  const auto second = static_cast<std::uint32_t>(
+      _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_loadu_si256(v + 1), lf)));
+  const std::uint64_t low = first | std::uint64_t{second} << 32;  // bytes 0-63
+  if (low != 0) return std::countr_zero(low);
+  const auto last = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(
+      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 49)), lf)));
+  const std::uint32_t high = last >> 15;  // bytes 64-80
+  return high != 0 ? 64 + std::countr_zero(high) : -1;
+}
+
+// The `length` bytes at line (80 readable) and blanks after them, into out.
+[[gnu::target("avx2")]] inline void blank_filled_wide(char* out, const char* line, std::size_t length) {
+  const __m256i limit = _mm256_set1_epi8(static_cast<char>(length));
+  const __m256i blank = repeat(blanks);
+  for (int at : {0, 32, 48}) {
+    const __m256i index = _mm256_add_epi8(
+        _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
+                         21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31),
+        _mm256_set1_epi8(static_cast<char>(at)));
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(line + at));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + at),
+                        _mm256_blendv_epi8(blank, v, _mm256_cmpgt_epi8(limit, index)));
+  }
 }
 #endif
 
@@ -64,9 +97,31 @@ class RecordCursor {
   template <bool Wide = false>
   const char* next() {
     const char* line = pos_;
+#if defined(__x86_64__)
+    if constexpr (Wide) {
+      // The line feed among the next 81 bytes, found at once: the usual record
+      // of 80 bytes is taken where it stands, a shorter one blank-filled.
+      if (end_ - line > reclen) {
+        if (line[reclen] == '\n' && line[reclen - 1] != '\r' && no_line_feed_in_record_wide(line)) {
+          pos_ = line + reclen + 1;
+          ++lineno_;
+          length_ = reclen;
+          return line;
+        }
+        const int at = first_line_feed_wide(line);
+        if (at >= 0 && at < reclen && !(at > 0 && line[at - 1] == '\r')) {
+          pos_ = line + at + 1;
+          ++lineno_;
+          length_ = static_cast<std::size_t>(at);
+          blank_filled_wide(line_, line, length_);
+          return line_;
+        }
+      }
+    }
+#endif
     // The usual record: 80 bytes and a line feed, taken where it stands.
-    if (end_ - line > reclen && line[reclen] == '\n' && line[reclen - 1] != '\r' &&
-        no_line_feed(line, std::bool_constant<Wide>{})) {
+    if (!Wide && end_ - line > reclen && line[reclen] == '\n' && line[reclen - 1] != '\r' &&
+        no_line_feed_in_record(line)) {
       pos_ = line + reclen + 1;
       ++lineno_;
       length_ = reclen;
@@ -92,12 +147,6 @@ class RecordCursor {
   bool rewind();
 
  private:
-  static bool no_line_feed(const char* p, std::false_type) { return no_line_feed_in_record(p); }
-#if defined(__x86_64__)
-  [[gnu::target("avx2")]] static bool no_line_feed(const char* p, std::true_type) {
-    return no_line_feed_in_record_wide(p);
-  }
-#endif
   [[gnu::noinline]] bool refill();
   [[gnu::noinline]] const char* last_line();
   const char* take_kept_line(std::size_t skip);
