@@ -128,6 +128,7 @@ int open_failure(const std::string& name, bool output, Sink& out, Sink& err) {
 Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err, Sink* output) {
   AtomTable& t = ctx.atoms;
   ReadNotes notes;
+  if (output) records.learn_layout();
   if (PassFault fault = read_atoms(records, t, notes, err)) {
     err.put(pass_fault_text(ctx.input_path, fault));
     return failed();

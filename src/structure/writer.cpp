@@ -32,8 +32,9 @@ Move moved_coordinates(const char* line, const AtomTable& t, const Frame& frame,
   return Move::done;
 }
 
-// The copy loop; `Vectors` says whether 256-bit vectors may be used.
-template <class Vectors>
+// The copy loop; `Vectors` says whether 256-bit vectors may be used,
+// `Trusted` whether the layout of the text learnt in the first pass is.
+template <class Vectors, bool Trusted>
 WriteResult write_loop(RecordCursor& cur, const AtomTable& t, const Frame& frame, Sink& out) {
   WriteResult res;
   int paired = 0;
@@ -41,7 +42,7 @@ WriteResult write_loop(RecordCursor& cur, const AtomTable& t, const Frame& frame
   constexpr std::size_t batch = 256 * (reclen + 1);
   char* start = out.claim(batch);
   char* rec = start;
-  while (const char* line = cur.template next<Vectors::wide>()) {
+  while (const char* line = cur.template next<Vectors::wide, Trusted>()) {
     if (rec == start + batch) {
       out.commit(batch);
       start = rec = out.claim(batch);
@@ -88,7 +89,8 @@ struct WideVectors {
 [[gnu::flatten, gnu::target("avx2")]] WriteResult write_wide(RecordCursor& cur,
                                                             const AtomTable& t,
                                                             const Frame& frame, Sink& out) {
-  return write_loop<WideVectors>(cur, t, frame, out);
+  return cur.trusted() ? write_loop<WideVectors, true>(cur, t, frame, out)
+                       : write_loop<WideVectors, false>(cur, t, frame, out);
 }
 const bool have_wide_vectors = __builtin_cpu_supports("avx2");
 #endif
@@ -99,7 +101,8 @@ WriteResult write_structure(RecordCursor& cur, const AtomTable& t, const Frame& 
 #if defined(__x86_64__)
   if (have_wide_vectors) return write_wide(cur, t, frame, out);
 #endif
-  return write_loop<NarrowVectors>(cur, t, frame, out);
+  return cur.trusted() ? write_loop<NarrowVectors, true>(cur, t, frame, out)
+                       : write_loop<NarrowVectors, false>(cur, t, frame, out);
 }
 
 }  // namespace gyro

@@ -1,6 +1,7 @@
 #include "text/records.hpp"
 
 #include <cstring>
+#include <limits>
 
 namespace gyro {
 
@@ -17,7 +18,20 @@ RecordCursor::RecordCursor(TextSource& source, std::size_t block_size) {
   pos_ = end_ = block_.get();
 }
 
+void RecordCursor::learn_irregular() {
+  if (irregular_.size() < max_irregular) {
+    irregular_.push_back(lineno_);
+  } else {  // too many to keep: the second reading looks at every line
+    learning_ = false;
+    std::vector<long>().swap(irregular_);
+  }
+}
+
 bool RecordCursor::rewind() {
+  trusted_ = learning_;
+  learning_ = false;
+  irregular_passed_ = 0;
+  upcoming_irregular_ = irregular_.empty() ? -1 : irregular_[0];
   lineno_ = 0;
   if (!block_) {
     pos_ = text_.data();

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <vector>
 #include <bit>
 #include <cstdint>
 
@@ -93,33 +94,39 @@ class RecordCursor {
 
   // The next line as exactly 80 bytes (cut after the 80th, blank-filled), valid
   // until the next call; null at the end of the text or when reading failed.
-  // `Wide`: the caller runs on a processor with 256-bit vectors.
-  template <bool Wide = false>
+  // `Wide`: the caller runs on a processor with 256-bit vectors. `Trusted`:
+  // the caller has seen trusted() and reads the text a second time.
+  template <bool Wide = false, bool Trusted = false>
   const char* next() {
     const char* line = pos_;
-#if defined(__x86_64__)
-    if constexpr (Wide) {
-      // The line feed among the next 81 bytes, found at once: the usual record
-      // of 80 bytes is taken where it stands, a shorter one blank-filled.
-      if (end_ - line > reclen) {
-        if (line[reclen] == '\n' && line[reclen - 1] != '\r' && no_line_feed_in_record_wide(line)) {
+    if constexpr (Trusted) {
+      // The second reading of a text whose layout the first learnt: a line
+      // that was a usual record then is one now, unless the text changed,
+      // which its checksum will tell (and a line feed must still end it).
+      if (lineno_ + 1 != upcoming_irregular_) {
+        if (end_ - line > reclen && line[reclen] == '\n') {
           pos_ = line + reclen + 1;
           ++lineno_;
           length_ = reclen;
           return line;
         }
-        const int at = first_line_feed_wide(line);
-        if (at >= 0 && at < reclen && !(at > 0 && line[at - 1] == '\r')) {
-          pos_ = line + at + 1;
-          ++lineno_;
-          length_ = static_cast<std::size_t>(at);
-          blank_filled_wide(line_, line, length_);
-          return line_;
-        }
+      } else {
+        pass_irregular();
+        return irregular_line<Wide>();
+      }
+    }
+#if defined(__x86_64__)
+    if constexpr (Wide) {
+      // The usual record of 80 bytes is taken where it stands.
+      if (end_ - line > reclen && line[reclen] == '\n' && line[reclen - 1] != '\r' &&
+          no_line_feed_in_record_wide(line)) {
+        pos_ = line + reclen + 1;
+        ++lineno_;
+        length_ = reclen;
+        return line;
       }
     }
 #endif
-    // The usual record: 80 bytes and a line feed, taken where it stands.
     if (!Wide && end_ - line > reclen && line[reclen] == '\n' && line[reclen - 1] != '\r' &&
         no_line_feed_in_record(line)) {
       pos_ = line + reclen + 1;
@@ -127,12 +134,9 @@ class RecordCursor {
       length_ = reclen;
       return line;
     }
-    const void* lf = line == end_ ? nullptr : std::memchr(line, '\n', unread());
-    if (lf == nullptr) return last_line();
-    auto end = static_cast<std::size_t>(static_cast<const char*>(lf) - line);
-    const std::size_t skip = end + 1;
-    if (end > 0 && line[end - 1] == '\r') --end;
-    return take_line(end, skip);
+    const char* other = irregular_line<Wide>();
+    if (learning_ && other != nullptr) learn_irregular();
+    return other;
   }
   long lineno() const { return lineno_; }        // 1-based number of the last line read
   std::size_t length() const { return length_; }  // of the last line, before blank-filling
@@ -145,8 +149,46 @@ class RecordCursor {
   // Back to the first line: the text again, or the source read again from its
   // start. False when the source cannot be rewound.
   bool rewind();
+  // From now on, until the rewind, which lines are not usual 80-byte records
+  // is noted, so that the second reading need not look for their line feeds.
+  void learn_layout() { learning_ = true; }
+  // Whether this (second) reading may trust the layout learnt in the first.
+  bool trusted() const { return trusted_; }
 
  private:
+  // Any line but a usual record where it stands: a short line (found and
+  // blank-filled in vector registers where 256-bit vectors may be used), a
+  // long one, one ended by CRLF, one at the end of the block or of the text.
+  template <bool Wide>
+  const char* irregular_line() {
+    const char* line = pos_;
+#if defined(__x86_64__)
+    if constexpr (Wide) {
+      if (end_ - line > reclen) {
+        const int at = first_line_feed_wide(line);
+        if (at >= 0 && at < reclen && !(at > 0 && line[at - 1] == '\r')) {
+          pos_ = line + at + 1;
+          ++lineno_;
+          length_ = static_cast<std::size_t>(at);
+          blank_filled_wide(line_, line, length_);
+          return line_;
+        }
+      }
+    }
+#endif
+    const void* lf = line == end_ ? nullptr : std::memchr(line, '\n', unread());
+    if (lf == nullptr) return last_line();
+    auto end = static_cast<std::size_t>(static_cast<const char*>(lf) - line);
+    const std::size_t skip = end + 1;
+    if (end > 0 && line[end - 1] == '\r') --end;
+    return take_line(end, skip);
+  }
+  [[gnu::noinline]] void learn_irregular();
+  void pass_irregular() {
+    ++irregular_passed_;
+    upcoming_irregular_ = irregular_passed_ < irregular_.size() ? irregular_[irregular_passed_]
+                                                                : -1;  // no more
+  }
   [[gnu::noinline]] bool refill();
   [[gnu::noinline]] const char* last_line();
   const char* take_kept_line(std::size_t skip);
@@ -175,6 +217,14 @@ class RecordCursor {
   char line_[reclen];
   long lineno_ = 0;
   std::size_t length_ = 0;
+  // The layout learnt in the first reading: the numbers of its lines that were
+  // not usual records, at most max_irregular of them (more: nothing is
+  // trusted, and the second reading looks at every line).
+  static constexpr std::size_t max_irregular = 4096;
+  std::vector<long> irregular_;
+  bool learning_ = false, trusted_ = false;
+  std::size_t irregular_passed_ = 0;
+  long upcoming_irregular_ = 0;  // the next irregular line of the second reading
 };
 
 }  // namespace gyro

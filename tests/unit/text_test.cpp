@@ -207,10 +207,10 @@ TEST(FreeLine, JoinsTextsAndNumbersByTheBlankRules) {
   EXPECT_EQ(FreeLine().num(5).num(-6).str(), "           5          -6\n");
 }
 
-template <bool Wide = false>
+template <bool Wide = false, bool Trusted = false>
 std::vector<std::string> records_of(RecordCursor& cur) {
   std::vector<std::string> got;
-  while (const char* line = cur.next<Wide>()) got.emplace_back(line, reclen);
+  while (const char* line = cur.next<Wide, Trusted>()) got.emplace_back(line, reclen);
   return got;
 }
 
@@ -256,6 +256,29 @@ TEST(RecordCursor, StreamsAFileLikeTheSameTextInMemory) {
   }
 #endif
   std::fclose(f);
+}
+
+// A second reading that trusts the layout the first learnt (which lines were
+// not 80-byte records) gives the same records; with too many such lines to
+// keep, nothing is trusted and the records are the same too.
+TEST(RecordCursor, SecondReadingTrustsTheLayoutLearnt) {
+  for (int irregular : {300, 5000}) {
+    std::string text;
+    for (int i = 0; i < 20000; ++i) {
+      std::string line = "ATOM  " + std::to_string(i);
+      line.resize(80, static_cast<char>('a' + i % 26));
+      if (i % (20000 / irregular) == 0) line.resize(static_cast<std::size_t>(i % 120));
+      text += line + (i % 7 == 0 ? "\r\n" : "\n");
+    }
+    text += "END";
+    RecordCursor first(text), plain(text);
+    const std::vector<std::string> want = records_of(plain);
+    first.learn_layout();
+    EXPECT_EQ(records_of(first), want);
+    ASSERT_TRUE(first.rewind());
+    EXPECT_EQ(first.trusted(), irregular < 4096) << irregular;
+    EXPECT_EQ((first.trusted() ? records_of<false, true>(first) : records_of(first)), want);
+  }
 }
 
 // The checksum does not depend on how the bytes are cut into blocks, and any
