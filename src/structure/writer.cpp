@@ -33,8 +33,10 @@ Move moved_coordinates(const char* line, const AtomTable& t, const Frame& frame,
 }
 
 // The copy loop; `Vectors` says whether 256-bit vectors may be used,
-// `Trusted` whether the layout of the text learnt in the first pass is.
-template <class Vectors, bool Trusted>
+// `Trusted` whether the layout of the text learnt in the first pass is, and
+// `HasAtoms` whether there are accepted atoms (without, there is no frame and
+// every record is copied as read).
+template <class Vectors, bool Trusted, bool HasAtoms = true>
 WriteResult write_loop(RecordCursor& cur, const AtomTable& t, const Frame& frame, Sink& out) {
   WriteResult res;
   int paired = 0;
@@ -49,7 +51,7 @@ WriteResult write_loop(RecordCursor& cur, const AtomTable& t, const Frame& frame
     }
     std::memcpy(rec, line, reclen);
     rec[reclen] = '\n';
-    if (t.count > 0 && is_atom_record(line)) {
+    if (HasAtoms && is_atom_record(line)) {
       Lanes xyz;
       if (moved_coordinates(line, t, frame, paired, xyz) == Move::changed) {
         out.commit(static_cast<std::size_t>(rec - start));
@@ -89,6 +91,7 @@ struct WideVectors {
 [[gnu::flatten, gnu::target("avx2")]] WriteResult write_wide(RecordCursor& cur,
                                                             const AtomTable& t,
                                                             const Frame& frame, Sink& out) {
+  if (t.count == 0) return write_loop<WideVectors, false, false>(cur, t, frame, out);
   return cur.trusted() ? write_loop<WideVectors, true>(cur, t, frame, out)
                        : write_loop<WideVectors, false>(cur, t, frame, out);
 }
@@ -101,6 +104,7 @@ WriteResult write_structure(RecordCursor& cur, const AtomTable& t, const Frame& 
 #if defined(__x86_64__)
   if (have_wide_vectors) return write_wide(cur, t, frame, out);
 #endif
+  if (t.count == 0) return write_loop<NarrowVectors, false, false>(cur, t, frame, out);
   return cur.trusted() ? write_loop<NarrowVectors, true>(cur, t, frame, out)
                        : write_loop<NarrowVectors, false>(cur, t, frame, out);
 }

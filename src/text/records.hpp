@@ -107,8 +107,7 @@ class RecordCursor {
         if (end_ - line > reclen && line[reclen] == '\n') {
           pos_ = line + reclen + 1;
           ++lineno_;
-          length_ = reclen;
-          return line;
+          return line;  // (length() is not kept in a second reading)
         }
       } else {
         pass_irregular();
