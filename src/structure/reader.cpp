@@ -37,7 +37,8 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
   t.skipped = 0;
   notes = {};
   FieldFault bad;
-  while (const char* line = cur.template next<Vectors::wide>()) {
+  // Columns 1-54 are all the reader looks at.
+  while (const char* line = cur.template next<Vectors::wide, false, 54>()) {
     if (!is_atom_record(line)) {
       notes.models += is_model_record(line);
       continue;

@@ -204,9 +204,9 @@ inline constexpr ByteVector repeated_bytes[] = {repeated('0'), repeated(9),   re
                                                 repeated('-'), repeated('.'), repeated('\n')};
 enum RepeatedByte { zero_char, nines, blanks, minuses, points, line_feeds };
 [[gnu::target("avx2")]] inline __m256i repeat(RepeatedByte which) {
-  const ByteVector* p = &repeated_bytes[which];
-  asm("" : "+r"(p));
-  return _mm256_load_si256(reinterpret_cast<const __m256i*>(p->b));
+  const ByteVector* table = repeated_bytes;
+  asm("" : "+r"(table));  // the same for every byte: done once, not per vector
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(table[which].b));
 }
 
 // usual_atom_fields with 256-bit vectors, for processors that have them (the

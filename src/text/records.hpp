@@ -96,7 +96,9 @@ class RecordCursor {
   // until the next call; null at the end of the text or when reading failed.
   // `Wide`: the caller runs on a processor with 256-bit vectors. `Trusted`:
   // the caller has seen trusted() and reads the text a second time.
-  template <bool Wide = false, bool Trusted = false>
+  // `Columns`: the caller looks at no column after this one, so a line that
+  // long or longer need not be blank-filled.
+  template <bool Wide = false, bool Trusted = false, int Columns = reclen>
   const char* next() {
     const char* line = pos_;
     if constexpr (Trusted) {
@@ -111,7 +113,7 @@ class RecordCursor {
         }
       } else {
         pass_irregular();
-        return irregular_line<Wide>();
+        return irregular_line<Wide, Columns>();
       }
     }
 #if defined(__x86_64__)
@@ -133,7 +135,7 @@ class RecordCursor {
       length_ = reclen;
       return line;
     }
-    const char* other = irregular_line<Wide>();
+    const char* other = irregular_line<Wide, Columns>();
     if (learning_ && other != nullptr) learn_irregular();
     return other;
   }
@@ -158,7 +160,7 @@ class RecordCursor {
   // Any line but a usual record where it stands: a short line (found and
   // blank-filled in vector registers where 256-bit vectors may be used), a
   // long one, one ended by CRLF, one at the end of the block or of the text.
-  template <bool Wide>
+  template <bool Wide, int Columns>
   const char* irregular_line() {
     const char* line = pos_;
 #if defined(__x86_64__)
@@ -169,6 +171,7 @@ class RecordCursor {
           pos_ = line + at + 1;
           ++lineno_;
           length_ = static_cast<std::size_t>(at);
+          if (at >= Columns) return line;
           blank_filled_wide(line_, line, length_);
           return line_;
         }
