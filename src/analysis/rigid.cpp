@@ -58,15 +58,16 @@ bool upper_triangle_is_finite(const Mat3& a) {
 // The solver's status for an illegal value in its 4th argument, the matrix.
 constexpr int illegal_matrix = -4;
 
-using Pick = int __attribute__((vector_size(16)));
-
 Lanes load(const Atom& a) {
   Lanes v;
   std::memcpy(&v, &a, sizeof v);
   return v;
 }
 
-Lanes broadcast(Lanes v, int lane) { return __builtin_shuffle(v, Pick{lane, lane, lane, lane}); }
+template <int Lane>
+Lanes broadcast(Lanes v) {
+  return pick<Lane, Lane, Lane, Lane>(v);
+}
 
 }  // namespace
 
@@ -76,7 +77,7 @@ Vec3 centre_of_mass(std::span<const Atom> atoms, float& total_mass) {
   Lanes sums = {0, 0, 0, 0};
   for (const Atom& atom : atoms) {
     const Lanes v = load(atom);
-    Lanes weights = broadcast(v, 3);
+    Lanes weights = broadcast<3>(v);
     weights[3] = 1.0f;
     sums = sums + v * weights;
   }
@@ -91,11 +92,11 @@ Mat3 inertia_tensor(std::span<const Atom> atoms, Vec3 centre) {
   Lanes diagonal = {0, 0, 0, 0}, upper = {0, 0, 0, 0};
   for (const Atom& atom : atoms) {
     const Lanes v = load(atom) - shift;
-    const Lanes m = broadcast(v, 3);
+    const Lanes m = broadcast<3>(v);
     const Lanes squares = v * v;
-    const Lanes r2 = (broadcast(squares, 0) + broadcast(squares, 1)) + broadcast(squares, 2);
+    const Lanes r2 = (broadcast<0>(squares) + broadcast<1>(squares)) + broadcast<2>(squares);
     diagonal = m * (r2 - squares) + diagonal;
-    upper = upper - (m * __builtin_shuffle(v, Pick{0, 0, 1, 3})) * __builtin_shuffle(v, Pick{1, 2, 2, 3});
+    upper = upper - (m * pick<0, 0, 1, 3>(v)) * pick<1, 2, 2, 3>(v);
   }
   Mat3 t;
   t(0, 0) = diagonal[0], t(1, 1) = diagonal[1], t(2, 2) = diagonal[2];

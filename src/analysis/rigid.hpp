@@ -33,6 +33,17 @@ struct alignas(16) Atom {
 // Four floats in one vector register (x, y, z and a fourth lane).
 using Lanes = float __attribute__((vector_size(16)));
 
+// The lanes A, B, C, D of v, in that order.
+template <int A, int B, int C, int D>
+inline Lanes pick(Lanes v) {
+#if defined(__clang__)
+  return __builtin_shufflevector(v, v, A, B, C, D);
+#else
+  using Index = int __attribute__((vector_size(16)));
+  return __builtin_shuffle(v, Index{A, B, C, D});
+#endif
+}
+
 // Where the atoms go: moved so that the centre of mass is the origin,
 // x - centre.x and so on, and then, when rotated, into the principal frame:
 // new x = ((0 + a(0,0)·x) + a(0,1)·y) + a(0,2)·z with the translated x, y, z,
@@ -52,13 +63,11 @@ class Frame {
   Lanes moved(Lanes v) const {
     v = v - shift_;
     if (!rotated_) return v;
-    const Lanes x = __builtin_shuffle(v, Pick{0, 0, 0, 0}), y = __builtin_shuffle(v, Pick{1, 1, 1, 1}),
-                z = __builtin_shuffle(v, Pick{2, 2, 2, 2});
+    const Lanes x = pick<0, 0, 0, 0>(v), y = pick<1, 1, 1, 1>(v), z = pick<2, 2, 2, 2>(v);
     return ((0.0f + columns_[0] * x) + columns_[1] * y) + columns_[2] * z;
   }
 
  private:
-  using Pick = int __attribute__((vector_size(16)));
   Lanes shift_ = {0, 0, 0, 0};
   Lanes columns_[3] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}};
   bool rotated_ = false;
