@@ -119,12 +119,4 @@ int principal_frame(std::span<const Atom> atoms, Vec3 centre, float moments[3], 
   return 0;
 }
 
-void move_into(std::span<Atom> atoms, const Frame& frame) {
-  for (Atom& atom : atoms) {
-    Lanes v = frame.moved(load(atom));
-    v[3] = atom.mass;
-    std::memcpy(&atom, &v, sizeof v);
-  }
-}
-
 }  // namespace gyro

@@ -89,7 +89,4 @@ Mat3 inertia_tensor(std::span<const Atom> atoms, Vec3 centre);
 // solver left.
 int principal_frame(std::span<const Atom> atoms, Vec3 centre, float moments[3], Mat3& axes);
 
-// Moves the atoms' coordinates by `frame` (in place; masses are kept).
-void move_into(std::span<Atom> atoms, const Frame& frame);
-
 }  // namespace gyro

@@ -40,7 +40,12 @@ Result analyse(Molecule& m, bool rotated) {
   Result r{};
   r.centre = centre_of_mass(m.atoms, r.total_mass);
   r.status = principal_frame(m.atoms, r.centre, r.moments, r.axes);
-  move_into(m.atoms, Frame(r.centre, rotated, r.axes));
+  const Frame frame(r.centre, rotated, r.axes);
+  for (Atom& a : m.atoms) {  // as the writer moves each atom
+    Lanes v = {a.x, a.y, a.z, 0.0f};
+    v = frame.moved(v);
+    a.x = v[0], a.y = v[1], a.z = v[2];
+  }
   return r;
 }
 
