@@ -1,5 +1,6 @@
 #include "app/cmdline.hpp"
 
+#include <charconv>
 #include <string_view>
 
 #include "text/numtext.hpp"
@@ -23,43 +24,120 @@ bool refused_name(std::string_view arg) {
 
 }  // namespace
 
+namespace {
+
+// A whole number from 1, digits only.
+std::optional<std::int64_t> count_from_one(std::string_view text) {
+  std::int64_t v = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (text.empty() || text[0] == '+' || ec != std::errc() || end != text.data() + text.size() ||
+      v < 1)
+    return std::nullopt;
+  return v;
+}
+
+// One long option into cl; false with cl.option_error set when it is unknown
+// or its value is missing or malformed.
+bool take_long_option(std::string_view arg, CmdLine& cl) {
+  const std::size_t eq = arg.find('=');
+  const std::string name(arg.substr(0, eq));
+  const bool has_value = eq != std::string_view::npos;
+  const std::string value = has_value ? std::string(arg.substr(eq + 1)) : std::string();
+  auto wrong = [&](const std::string& why) {
+    cl.option_error = name + " " + why + (has_value ? ": \"" + printable(value) + "\"" : "");
+    return false;
+  };
+  Selection& s = cl.selection;
+  if (name == "--help" || name == "--version") {
+    if (has_value) return wrong("takes no value");
+    if (cl.stop == CmdLine::Stop::none)
+      cl.stop = name == "--help" ? CmdLine::Stop::help : CmdLine::Stop::version;
+    return true;
+  }
+  if (name == "--model" || name == "--max-atoms") {
+    const auto n = count_from_one(value);
+    if (!n) return wrong("needs a whole number from 1");
+    (name == "--model" ? s.model : s.max_atoms) = *n;
+    return true;
+  }
+  if (name == "--altloc") {
+    if (value.size() != 1 || value[0] <= ' ' || value[0] > '~')
+      return wrong("needs one printable character");
+    s.altloc = value[0];
+    return true;
+  }
+  if (name == "--masses") {
+    if (value != "name" && value != "element") return wrong("needs name or element");
+    s.element_masses = value == "element";
+    return true;
+  }
+  cl.option_error = "unknown option " + printable(name);
+  return false;
+}
+
+// The arguments that are not long options, with the options taken into cl;
+// false at the first option that is wrong. `names_from`: the first of `rest`
+// that came after "--" (a name, even where it begins with "-").
+bool take_long_options(int argc, const char* const* argv, CmdLine& cl,
+                       std::vector<const char*>& rest, std::size_t& names_from) {
+  bool options_end = false;
+  names_from = static_cast<std::size_t>(argc);
+  for (int k = 1; k < argc; ++k) {
+    const std::string arg = less_trailing_blanks(argv[k]);
+    if (!options_end && arg == "--") {
+      options_end = true;
+      names_from = rest.size();
+    } else if (!options_end && arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
+      if (!take_long_option(arg, cl)) return false;
+    } else {
+      rest.push_back(argv[k]);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 CmdLine parse_command_line(int argc, const char* const* argv) {
   CmdLine cl;
-  const int n = argc - 1;
+  std::vector<const char*> args;
+  std::size_t names_from = 0;
+  if (!take_long_options(argc, argv, cl, args, names_from)) {
+    cl.stop = CmdLine::Stop::option_error;
+    return cl;
+  }
+  if (cl.stop != CmdLine::Stop::none) return cl;  // --help, --version
+  const auto n = static_cast<int>(args.size());
   if (n < 1) {
     cl.stop = CmdLine::Stop::usage;
     return cl;
   }
-  int iarg = 1;
-  const std::string first = less_trailing_blanks(argv[1]);
-  if (first == "--help" || first == "--version") {
-    cl.stop = first == "--help" ? CmdLine::Stop::help : CmdLine::Stop::version;
-    return cl;
-  }
-  if (argv[1][0] == '-') {
-    iarg = 2;
+  int iarg = 0;
+  if (args[0][0] == '-' && names_from > 0) {
+    iarg = 1;
     if (n < 3) {  // the count is tested before the flag text
       cl.stop = CmdLine::Stop::usage;
       return cl;
     }
-    if (first == "-t") {
+    const std::string flag = less_trailing_blanks(args[0]);
+    if (flag == "-t") {
       cl.mode = Mode::centred;
-    } else if (first == "-r" || first == "-rt" || first == "-tr") {
+    } else if (flag == "-r" || flag == "-rt" || flag == "-tr") {
       cl.mode = Mode::rotated;
     } else {
       cl.stop = CmdLine::Stop::flag_error;
       return cl;
     }
   }
-  cl.input_path = less_trailing_blanks(argv[iarg]);
-  cl.input_refused = refused_name(argv[iarg]);
+  cl.input_path = less_trailing_blanks(args[iarg]);
+  cl.input_refused = refused_name(args[iarg]);
   int last = iarg;
   if (cl.mode != Mode::report_only) {
-    cl.output_path = less_trailing_blanks(argv[3]);
-    cl.output_refused = refused_name(argv[3]);
-    last = 3;
+    cl.output_path = less_trailing_blanks(args[2]);
+    cl.output_refused = refused_name(args[2]);
+    last = 2;
   }
-  for (int k = last + 1; k <= n; ++k) cl.ignored.emplace_back(argv[k]);
+  for (int k = last + 1; k < n; ++k) cl.ignored.emplace_back(args[k]);
   return cl;
 }
 
@@ -80,18 +158,25 @@ std::string open_failure_text(const std::string& name) {
 }
 
 std::string help_text() {
-  return "Usage: gyrolabium [-rt] pdb.in [pdb.out]\n"
+  return "Usage: gyrolabium [option...] [-rt] pdb.in [pdb.out]\n"
          "Mass, centre of mass, principal moments and principal axes of a PDB structure.\n"
          "\n"
-         "  (no flag)  only the report, on standard output\n"
-         "  -t         also write pdb.out, moved so that the centre of mass is the origin\n"
-         "  -r         also write pdb.out, moved and rotated into the principal frame\n"
-         "  -rt, -tr   the same as -r\n"
-         "  --help     this text\n"
-         "  --version  the version\n"
+         "  (no flag)         only the report, on standard output\n"
+         "  -t                also write pdb.out with the centre of mass at the origin\n"
+         "  -r, -rt, -tr      also write pdb.out moved into the principal frame\n"
+         "  --model=N         only the atoms of MODEL N (no MODEL records: model 1)\n"
+         "  --altloc=X        only atoms whose alternate location is blank or X\n"
+         "  --masses=element  masses from the element symbol (columns 77-78) if any\n"
+         "  --masses=name     masses from the atom name (the default)\n"
+         "  --max-atoms=N     accept up to N atoms (default 64000); read hexadecimal\n"
+         "                    and hybrid-36 serial numbers\n"
+         "  --help            this text\n"
+         "  --version         the version\n"
+         "  --                end of the options: a name after it may begin with -\n"
          "\n"
-         "pdb.in may be gzip-compressed; pdb.out is written gzip-compressed when its\n"
-         "name ends in .gz. See the manual page: man gyrolabium\n";
+         "Options may stand anywhere before --. pdb.in may be gzip-compressed, and\n"
+         "/dev/stdin reads standard input (with -t and -r too); pdb.out is written\n"
+         "gzip-compressed when its name ends in .gz. See the manual page: man gyrolabium\n";
 }
 
 std::string version_text() { return "gyrolabium " GYRO_VERSION "\n"; }

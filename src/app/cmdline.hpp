@@ -1,9 +1,14 @@
-// The command line: `gyrolabium [-rt] pdb.in [pdb.out]`, its modes and the
-// texts of the stops that come before any record is read.
+// The command line: `gyrolabium [--option...] [-rt] pdb.in [pdb.out]`, its
+// modes and options, and the texts of the stops that come before any record is
+// read.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "structure/reader.hpp"
 
 namespace gyro {
 
@@ -12,14 +17,18 @@ namespace gyro {
 enum class Mode { report_only, centred, rotated };
 
 struct CmdLine {
-  enum class Stop { none, usage, flag_error, help, version } stop = Stop::none;
+  enum class Stop { none, usage, flag_error, option_error, help, version } stop = Stop::none;
   Mode mode = Mode::report_only;
+  Selection selection;
+  std::string option_error;  // option_error: what is wrong, for the note
   std::string input_path, output_path;  // the arguments less their trailing blanks
   bool input_refused = false, output_refused = false;  // begins with "<", ">" or "|"
   std::vector<std::string> ignored;  // arguments after the input (no flag) or the output
 };
 
-// Modes and names from argv[1..argc-1]; with no flag output_path stays empty.
+// Long options (`--name` or `--name=value`, anywhere before an argument
+// `--`) are taken out first; the other arguments give the mode and names, flag
+// first. With no flag output_path stays empty.
 CmdLine parse_command_line(int argc, const char* const* argv);
 
 // A name as an 80-column field: blank-filled to 80, a longer name whole.

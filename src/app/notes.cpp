@@ -33,7 +33,8 @@ std::string open_failure_note(const std::string& name, bool output, int err) {
          std::strerror(err) + "\n";
 }
 
-std::string first_pass_notes(const std::string& input, const AtomTable& t, const ReadNotes& n) {
+std::string first_pass_notes(const std::string& input, const AtomTable& t, const ReadNotes& n,
+                             const Selection& selection) {
   const std::string file = "gyrolabium: " + input + ": ";
   std::string notes;
   if (t.skipped > 0)
@@ -43,10 +44,13 @@ std::string first_pass_notes(const std::string& input, const AtomTable& t, const
     notes += file +
              "no atom has a known mass, so there is no centre of mass and no principal frame: "
              "the numbers of the report are not a result\n";
-  if (n.models > 1)
+  if (n.models > 1 && !selection.model)
     notes += file + std::to_string(n.models) +
              " MODEL records: all models were read together as one structure\n";
-  if (n.alternate_locations > 0)
+  if (selection.altloc && n.other_locations > 0)
+    notes += file + atom_records(n.other_locations) + " of alternate locations other than " +
+             *selection.altloc + (n.other_locations == 1 ? " was" : " were") + " left out\n";
+  if (n.alternate_locations > 0 && !selection.altloc)
     notes += file + atom_records(n.alternate_locations) +
              " with an alternate location (column 17): all were counted\n";
   if (n.short_records > 0)

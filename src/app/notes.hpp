@@ -19,9 +19,11 @@ std::string ignored_note(const CmdLine& cl);
 std::string open_failure_note(const std::string& name, bool output, int err);
 
 // After the first pass, each only when it applies: atom records skipped, no
-// atom with a known mass, several models, alternate locations, atom records
-// cut short before their coordinates.
-std::string first_pass_notes(const std::string& input, const AtomTable& t, const ReadNotes& n);
+// atom with a known mass, several models (unless one was selected), alternate
+// locations (or those left out), atom records cut short before their
+// coordinates.
+std::string first_pass_notes(const std::string& input, const AtomTable& t, const ReadNotes& n,
+                             const Selection& selection = {});
 
 // Why the eigensolver gave no principal frame, for its status code.
 std::string solver_failure_note(const std::string& input, int status);

@@ -93,7 +93,10 @@ Outcome write_phase(RunContext& ctx, RecordCursor& records, const Checksum& firs
     err.put("gyrolabium: " + ctx.input_path + ": " + records.failure() + "\n");
     return failed();
   }
-  WriteResult res = write_structure(records, ctx.atoms, frame, output);
+  WriteResult res = ctx.selection.any()
+                        ? write_every_record(records, ctx.atoms.count > 0, frame, output,
+                                             ctx.selection.max_atoms.has_value())
+                        : write_structure(records, ctx.atoms, frame, output);
   if (!res.fault && !(records.checksum() == first))
     res.fault = {PassFault::Kind::changed, records.lineno(), 0, 0, {}};
   if (res.fault) {
@@ -129,12 +132,16 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
   AtomTable& t = ctx.atoms;
   ReadNotes notes;
   if (output) records.learn_layout();
-  if (PassFault fault = read_atoms(records, t, notes, err)) {
+  const PassFault fault =
+      ctx.selection.any()
+          ? read_selected_atoms(records, t, notes, err, ctx.selection, output != nullptr)
+          : read_atoms(records, t, notes, err);
+  if (fault) {
     err.put(pass_fault_text(ctx.input_path, fault));
     return failed();
   }
   const Checksum first = records.checksum();
-  err.put(first_pass_notes(ctx.input_path, t, notes));
+  err.put(first_pass_notes(ctx.input_path, t, notes, ctx.selection));
   ctx.centre = centre_of_mass(t.accepted(), ctx.total_mass);
   if (int status = principal_frame(t.accepted(), ctx.centre, ctx.moments, ctx.axes)) {
     out.put(FreeLine().text("error ").num(status).str());
@@ -153,7 +160,7 @@ namespace {
 
 // The run on the open input (closed here).
 Outcome run_on(const CmdLine& cl, int in, Sink& out, Sink& err, Sink* output) {
-  auto ctx = std::make_unique<RunContext>();
+  auto ctx = std::make_unique<RunContext>(cl.selection);
   ctx->mode = cl.mode;
   ctx->input_path = cl.input_path;
   ctx->output_path = cl.output_path;
@@ -175,6 +182,7 @@ int run(int argc, const char* const* argv, Sink& out, Sink& err) {
     return exit_ok;
   }
   if (cl.stop == CmdLine::Stop::flag_error) err.put(flag_error_text());
+  if (cl.stop == CmdLine::Stop::option_error) err.put("gyrolabium: " + cl.option_error + "\n");
   if (cl.stop != CmdLine::Stop::none || cl.input_refused) return usage_stop(err);
   if (!cl.ignored.empty()) err.put(ignored_note(cl));
   const int in = open_input(cl.input_path);

@@ -20,7 +20,10 @@ inline constexpr int exit_usage = 2;    // usage text and unknown flag
 
 // All state of one run, alive until it ends.
 struct RunContext {
+  explicit RunContext(const Selection& chosen = {})
+      : selection(chosen), atoms(chosen.max_atoms.value_or(max_atoms)) {}
   Mode mode = Mode::report_only;
+  Selection selection;
   std::string input_path, output_path;
   AtomTable atoms;
   float total_mass = 0;

@@ -1,18 +1,63 @@
 #include "structure/atoms.hpp"
 
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <new>
 #include <string_view>
 
 #include "text/fields.hpp"
 
 namespace gyro {
+namespace {
 
-AtomTable::AtomTable()
-    : atoms(std::make_unique_for_overwrite<Atom[]>(max_atoms + 1)) {}
+// The slots always include one beyond the accepted atoms: the reader converts
+// a record into it before it knows whether the record is accepted.
+std::size_t bytes_for(std::int64_t slots) {
+  return static_cast<std::size_t>(slots + 1) * sizeof(Atom);
+}
 
-bool any_atom_fields(const char* line, float xyz[4], FieldFault& fault) {
+}  // namespace
+
+AtomTable::AtomTable(std::int64_t most) : limit(most), capacity(std::min(most, max_atoms)) {
+  bytes_ = bytes_for(capacity);
+  void* p = ::mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  atoms = static_cast<Atom*>(p);
+}
+
+AtomTable::~AtomTable() { ::munmap(atoms, bytes_); }
+
+void AtomTable::grow() {
+  const std::int64_t slots = std::min(limit, capacity * 2);
+  const std::size_t bytes = bytes_for(slots);
+  void* p = ::mremap(atoms, bytes_, bytes, MREMAP_MAYMOVE);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  atoms = static_cast<Atom*>(p);
+  bytes_ = bytes;
+  capacity = slots;
+}
+
+bool simulation_serial(std::string_view f) {
+  auto all = [&](std::string_view s, auto pred) { return std::all_of(s.begin(), s.end(), pred); };
+  auto hex = [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+  };
+  auto upper36 = [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'); };
+  auto lower36 = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); };
+  if (all(f, [](char c) { return c == '*'; })) return true;
+  if (f[0] >= 'A' && f[0] <= 'Z' && all(f.substr(1), upper36)) return true;
+  if (f[0] >= 'a' && f[0] <= 'z' && all(f.substr(1), lower36)) return true;
+  const std::size_t first = f.find_first_not_of(' ');
+  return first != std::string_view::npos && all(f.substr(first), hex);
+}
+
+bool any_atom_fields(const char* line, float xyz[4], FieldFault& fault, bool simulation_serials) {
   const std::string_view rec(line, reclen);
   std::int32_t serial = 0;
-  if (!int_field(columns(rec, 7, 5), serial)) {
+  const std::string_view serial_field = columns(rec, 7, 5);
+  if (!int_field(serial_field, serial) &&
+      !(simulation_serials && simulation_serial(serial_field))) {
     fault = {7, 5};
     return false;
   }

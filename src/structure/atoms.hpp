@@ -15,18 +15,31 @@
 
 namespace gyro {
 
-inline constexpr int max_atoms = 64000;
+inline constexpr std::int64_t max_atoms = 64000;  // the usual limit of accepted atoms
 
-// The accepted atoms in file order, each its mass and coordinates. Allocated
-// once for the run: only the first `count` hold values. (The serial numbers and
-// names are checked and used while reading, not kept: the second pass pairs
-// records with atoms by their order.)
+// The accepted atoms in file order, each its mass and coordinates: only the
+// first `count` slots hold values. (The serial numbers and names are checked
+// and used while reading, not kept: the second pass pairs records with atoms
+// by their order.) The slots are address space reserved from the system, so
+// only those written take memory; beyond the usual limit the table grows
+// without copying (the pages are remapped).
 struct AtomTable {
-  AtomTable();
-  int count = 0;             // accepted atoms
-  std::int64_t skipped = 0;  // atom records left out: their name gives no mass
-  std::unique_ptr<Atom[]> atoms;
-  std::span<Atom> accepted() { return {atoms.get(), static_cast<std::size_t>(count)}; }
+  explicit AtomTable(std::int64_t limit = max_atoms);
+  ~AtomTable();
+  AtomTable(const AtomTable&) = delete;
+  AtomTable& operator=(const AtomTable&) = delete;
+
+  std::int64_t count = 0;     // accepted atoms
+  std::int64_t skipped = 0;   // atom records left out: their name gives no mass
+  std::int64_t limit;         // the most atoms a run accepts
+  std::int64_t capacity = 0;  // slots that can be written now, up to the limit
+  Atom* atoms = nullptr;
+  std::span<Atom> accepted() const { return {atoms, static_cast<std::size_t>(count)}; }
+  // More slots, up to the limit; throws std::bad_alloc when none can be had.
+  void grow();
+
+ private:
+  std::size_t bytes_ = 0;
 };
 
 // Where a field of a record failed to convert: 1-based columns.
@@ -50,7 +63,22 @@ inline bool is_atom_record(const char* line) {
 // xyz[0..2] (xyz[3] is overwritten); false with the columns of the first field
 // that fails to convert. The usual layout is read byte-parallel here, any
 // other by the general conversion.
-[[gnu::noinline]] bool any_atom_fields(const char* line, float xyz[4], FieldFault& fault);
+// `simulation_serials`: serial numbers past 99 999 as simulation programs
+// write them are read too (see simulation_serial).
+[[gnu::noinline]] bool any_atom_fields(const char* line, float xyz[4], FieldFault& fault,
+                                       bool simulation_serials = false);
+
+// A serial-number field (5 columns) in a form that simulation programs use
+// past 99 999: hexadecimal digits ("186a0"), hybrid-36 (an upper-case letter
+// and four digits or upper-case letters, "A0000", or the same in lower case),
+// or all asterisks.
+bool simulation_serial(std::string_view field);
+
+// The mass of the element whose symbol stands in columns 77-78 (`symbol`
+// pointing at column 77): one or two letters, upper or lower case, blanks
+// ignored. 0 for a symbol that is no element; -1 for two blanks (the atom
+// name decides then).
+float element_column_mass(const char* symbol);
 inline bool atom_fields(const char* line, float xyz[4], FieldFault& fault) {
   return usual_atom_fields(line, xyz) || any_atom_fields(line, xyz, fault);
 }

@@ -14,9 +14,12 @@ std::string pass_fault_text(const std::string& input_path, const PassFault& f) {
   const std::string file = "gyrolabium: " + input_path + ": ";
   if (f.kind == PassFault::Kind::read_error) return file + f.text + "\n";
   if (f.kind == PassFault::Kind::changed) return file + "the file changed while it was read\n";
+  if (f.kind == PassFault::Kind::no_model) return file + "no model " + f.text + "\n";
   const std::string at = file + "line " + std::to_string(f.lineno);
   if (f.kind == PassFault::Kind::full)
-    return at + ": more than " + std::to_string(max_atoms) + " atoms\n";
+    return at + ": more than " + f.text + " atoms (" +
+           (f.text == std::to_string(max_atoms) ? "--max-atoms=N" : "a larger --max-atoms") +
+           " reads more)\n";
   return at + ", columns " + std::to_string(f.col) + "-" + std::to_string(f.col + f.width - 1) +
          ": cannot read \"" + printable(f.text) + "\" as a number\n";
 }

@@ -7,10 +7,12 @@ namespace gyro {
 
 struct PassFault {
   // changed: the second reading of the file did not give the text of the first.
-  enum class Kind { none, bad_field, full, read_error, changed } kind = Kind::none;
+  // no_model: the selected model is not in the file.
+  enum class Kind { none, bad_field, full, read_error, changed, no_model } kind = Kind::none;
   long lineno = 0;         // 1-based line of the record
   int col = 0, width = 0;  // bad_field: the field's columns
-  std::string text;        // bad_field: the field's text as read; read_error: why
+  std::string text;        // bad_field: the field's text as read; read_error: why;
+                           // full: the limit; no_model: the model and what the file has
   explicit operator bool() const { return kind != Kind::none; }
 };
 

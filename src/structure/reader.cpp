@@ -1,5 +1,7 @@
 #include "structure/reader.hpp"
 
+#include <algorithm>
+#include <charconv>
 #include <cstring>
 
 #include "text/numtext.hpp"
@@ -8,9 +10,23 @@ namespace gyro {
 namespace {
 
 bool is_model_record(const char* line) { return std::memcmp(line, "MODEL ", 6) == 0; }
+bool is_model_end(const char* line) { return std::memcmp(line, "ENDMDL", 6) == 0; }
 
+// An accepted atom that finds every slot taken: more slots while the limit
+// allows, else the stop.
+[[gnu::noinline]] PassFault full_table(AtomTable& t, long lineno) {
+  if (t.count < t.limit) {
+    t.grow();
+    return {};
+  }
+  return {PassFault::Kind::full, lineno, 0, 0, std::to_string(t.limit)};
+}
+
+std::string unknown_atom_text(const char* line) {
+  return FreeLine().text("Unknown atom type ").text(printable({line + 12, 5})).str();
+}
 [[gnu::noinline]] void warn_unknown_atom(const char* line, Sink& err) {
-  err.put(FreeLine().text("Unknown atom type ").text(printable({line + 12, 5})).str());
+  err.put(unknown_atom_text(line));
 }
 
 // The usual layout read with 128-bit vectors, which every x86-64 processor
@@ -49,12 +65,14 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
     if (line[16] != ' ') ++notes.alternate_locations;
     if (cur.length() < 54) ++notes.short_records;
     const auto element = atom_element(line + 12);  // name in columns 13-16
-    if (element == mass_rules::none || t.count == max_atoms) [[unlikely]] {
-      if (element != mass_rules::none) return {PassFault::Kind::full, cur.lineno(), 0, 0, {}};
-      // Only accepted atoms take a slot: a skipped record never meets the limit.
-      warn_unknown_atom(line, err);
-      ++t.skipped;
-      continue;
+    if (element == mass_rules::none || t.count == t.capacity) [[unlikely]] {
+      if (element != mass_rules::none) {
+        if (PassFault full = full_table(t, cur.lineno())) return full;
+      } else {  // only accepted atoms take a slot: a skipped record never meets the limit
+        warn_unknown_atom(line, err);
+        ++t.skipped;
+        continue;
+      }
     }
     Atom& atom = t.atoms[static_cast<std::size_t>(t.count++)];
     std::memcpy(&atom, xyz, sizeof atom);
@@ -77,7 +95,144 @@ PassFault read_narrow(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& e
 const bool have_wide_vectors = __builtin_cpu_supports("avx2");
 #endif
 
+// Which model the records being read belong to, for a run that selects one.
+// A file without MODEL records holds model 1 only; in a file with them, the
+// atom records outside every MODEL-ENDMDL pair belong to none.
+class ModelWalk {
+ public:
+  explicit ModelWalk(std::optional<std::int64_t> wanted) : wanted_(wanted) {}
+  // At a MODEL record; true at the first one (what was read before it lies
+  // outside every model).
+  bool enter(const char* line) {
+    const bool first = !seen_;
+    seen_ = inside_ = true;
+    number_ = model_number(line);
+    numbers_.push_back(number_);
+    found_ = found_ || (wanted_ && number_ == *wanted_);
+    return first;
+  }
+  void leave() { inside_ = false; }
+  bool selected() const {
+    return !wanted_ || (seen_ ? inside_ && number_ == *wanted_ : *wanted_ == 1);
+  }
+  // Whether the records read now may yet turn out to lie outside every model.
+  bool provisional() const { return wanted_ && !seen_; }
+  // Empty when the wanted model is there; else "N (the file has ...)".
+  std::string missing() {
+    if (!wanted_ || found_ || (!seen_ && *wanted_ == 1)) return {};
+    return std::to_string(*wanted_) + " (the file has " + models_held() + ")";
+  }
+
+ private:
+  // Columns 11-14, or where they hold no number, the first whole number after
+  // the record name; a MODEL record without a number is numbered by its order.
+  std::int64_t model_number(const char* line) const {
+    const std::string_view rec(line, reclen);
+    std::string_view field = rec.substr(10, 4);
+    field.remove_prefix(std::min(field.find_first_not_of(' '), field.size()));
+    field = field.substr(0, field.find(' '));
+    if (field.empty() || rec.substr(14, 1) != " " ||
+        !std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      const std::size_t at = rec.find_first_of("0123456789", 6);
+      if (at == std::string_view::npos) return static_cast<std::int64_t>(numbers_.size()) + 1;
+      field = rec.substr(at);
+    }
+    std::int64_t n = 0;
+    std::from_chars(field.data(), field.data() + field.size(), n);
+    return n;
+  }
+  // "models 1-3, 5", "model 2", or what a file without MODEL records holds.
+  std::string models_held() {
+    if (numbers_.empty()) return "no MODEL records: all its atoms are model 1";
+    std::sort(numbers_.begin(), numbers_.end());
+    numbers_.erase(std::unique(numbers_.begin(), numbers_.end()), numbers_.end());
+    std::string list;
+    for (std::size_t k = 0; k < numbers_.size();) {
+      std::size_t run = k;
+      while (run + 1 < numbers_.size() && numbers_[run + 1] == numbers_[run] + 1) ++run;
+      if (k > 0) list += ", ";
+      list += std::to_string(numbers_[k]);
+      if (run > k) list += "-" + std::to_string(numbers_[run]);
+      k = run + 1;
+    }
+    return (numbers_.size() == 1 ? "model " : "models ") + list;
+  }
+
+  std::optional<std::int64_t> wanted_;
+  bool seen_ = false, inside_ = false, found_ = false;
+  std::int64_t number_ = 0;
+  std::vector<std::int64_t> numbers_;
+};
+
+// The mass of an atom record: from the element column when asked for and it
+// is not blank, else from the atom name; 0 when neither gives one.
+float record_mass(const char* line, bool element_masses) {
+  const float by_element = element_masses ? element_column_mass(line + 76) : -1;
+  return by_element >= 0 ? by_element : atom_mass(line + 12);
+}
+
 }  // namespace
+
+PassFault read_selected_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
+                              const Selection& sel, bool every_record) {
+  t.count = 0;
+  t.skipped = 0;
+  notes = {};
+  ModelWalk models(sel.model);
+  // The unknown-atom lines of records that may yet prove to lie outside every
+  // model are held back until that is known.
+  std::string held;
+  FieldFault bad;
+  while (const char* line = cur.next()) {
+    if (!is_atom_record(line)) {
+      if (is_model_record(line)) {
+        ++notes.models;
+        if (models.enter(line)) {
+          t.count = t.skipped = 0;
+          notes = {.models = notes.models};
+          held.clear();
+        }
+      } else if (is_model_end(line)) {
+        models.leave();
+      }
+      continue;
+    }
+    const bool in_model = models.selected();
+    const bool selected = in_model && (!sel.altloc || line[16] == ' ' || line[16] == *sel.altloc);
+    if (!selected && !every_record) {
+      notes.other_locations += in_model;
+      continue;
+    }
+    float xyz[4];
+    if (!usual_atom_fields(line, xyz) && !any_atom_fields(line, xyz, bad, sel.max_atoms.has_value()))
+      return field_fault(line, cur.lineno(), bad.col, bad.width);
+    if (!selected) {
+      notes.other_locations += in_model;
+      continue;
+    }
+    if (line[16] != ' ') ++notes.alternate_locations;
+    if (cur.length() < 54) ++notes.short_records;
+    const float mass = record_mass(line, sel.element_masses);
+    if (mass == 0) {
+      if (models.provisional())
+        held += unknown_atom_text(line);
+      else
+        warn_unknown_atom(line, err);
+      ++t.skipped;
+      continue;
+    }
+    if (t.count == t.capacity)
+      if (PassFault full = full_table(t, cur.lineno())) return full;
+    Atom& atom = t.atoms[static_cast<std::size_t>(t.count++)];
+    std::memcpy(&atom, xyz, sizeof atom);
+    atom.mass = mass;
+  }
+  if (cur.failed()) return {PassFault::Kind::read_error, cur.lineno(), 0, 0, cur.failure()};
+  if (std::string missing = models.missing(); !missing.empty())
+    return {PassFault::Kind::no_model, cur.lineno(), 0, 0, missing};
+  err.put(held);
+  return {};
+}
 
 PassFault read_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err) {
 #if defined(__x86_64__)

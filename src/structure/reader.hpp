@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "structure/atoms.hpp"
 #include "structure/passes.hpp"
@@ -10,11 +13,23 @@
 
 namespace gyro {
 
+// What part of the structure is analysed and how atoms get their masses. Every
+// option left unset keeps the tool's plain behaviour.
+struct Selection {
+  std::optional<std::int64_t> model;  // only the atoms of this MODEL
+  std::optional<char> altloc;         // only blank or this alternate location
+  bool element_masses = false;        // masses from the element column first
+  std::optional<std::int64_t> max_atoms;  // a limit other than the usual one
+  bool any() const { return model || altloc || element_masses || max_atoms; }
+};
+
+
 // What the first pass saw besides the atoms, for the notes after it.
 struct ReadNotes {
   std::int64_t models = 0;               // MODEL records
   std::int64_t alternate_locations = 0;  // atom records with column 17 not blank
   std::int64_t short_records = 0;        // atom records whose line ends before column 54
+  std::int64_t other_locations = 0;      // atom records of locations left out
 };
 
 // Fills the table from the ATOM/HETATM records of the input; an atom whose
@@ -22,5 +37,15 @@ struct ReadNotes {
 // at a field that does not convert, at an accepted atom that finds the table
 // full, or when reading fails.
 PassFault read_atoms(RecordCursor& input, AtomTable& t, ReadNotes& notes, Sink& err);
+
+// read_atoms for a run with options: only the atom records of the selected
+// model and locations count (the others count in nothing), masses may come
+// from the element column, and with a limit of its own serial numbers in the
+// forms of simulation programs are read. `every_record`: the fields of the
+// records left out are converted too (they are moved in an output file), so
+// that one that does not convert stops the run. A model the file does not
+// have stops it too.
+PassFault read_selected_atoms(RecordCursor& input, AtomTable& t, ReadNotes& notes, Sink& err,
+                              const Selection& selection, bool every_record);
 
 }  // namespace gyro

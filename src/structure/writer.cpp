@@ -100,6 +100,31 @@ const bool have_wide_vectors = __builtin_cpu_supports("avx2");
 
 }  // namespace
 
+WriteResult write_every_record(RecordCursor& cur, bool has_frame, const Frame& frame, Sink& out,
+                               bool simulation_serials) {
+  WriteResult res;
+  while (const char* line = cur.next()) {
+    char* rec = out.claim(reclen + 1);
+    std::memcpy(rec, line, reclen);
+    rec[reclen] = '\n';
+    if (has_frame && is_atom_record(line)) {
+      float xyz[4] = {0, 0, 0, 0};
+      FieldFault bad;
+      if (!usual_atom_fields(line, xyz) && !any_atom_fields(line, xyz, bad, simulation_serials)) {
+        res.fault = {PassFault::Kind::changed, cur.lineno(), 0, 0, {}};
+        return res;
+      }
+      xyz[3] = 0;
+      Lanes v;
+      std::memcpy(&v, xyz, sizeof v);
+      res.unfit += NarrowVectors::fields(rec + 30, frame.moved(v));
+    }
+    out.commit(reclen + 1);
+  }
+  if (cur.failed()) res.fault = {PassFault::Kind::read_error, cur.lineno(), 0, 0, cur.failure()};
+  return res;
+}
+
 WriteResult write_structure(RecordCursor& cur, const AtomTable& t, const Frame& frame, Sink& out) {
 #if defined(__x86_64__)
   if (have_wide_vectors) return write_wide(cur, t, frame, out);

@@ -25,4 +25,11 @@ struct WriteResult {
 // convert, another number of accepted atoms).
 WriteResult write_structure(RecordCursor& input, const AtomTable& t, const Frame& frame, Sink& out);
 
+// The same copy for a run that selected what it analysed: every atom record
+// is moved from its own fields (a second reading is known to meet the first
+// one's text by its checksum). `has_frame`: there were accepted atoms.
+// `simulation_serials` as for any_atom_fields.
+WriteResult write_every_record(RecordCursor& input, bool has_frame, const Frame& frame, Sink& out,
+                               bool simulation_serials);
+
 }  // namespace gyro

@@ -32,6 +32,13 @@ TEST(CommandLine, ChoosesModeAndNames) {
       {{"-rr", "a.pdb", "b"}, S::flag_error, Mode::report_only, "", ""},
       {{" -r", "a.pdb", "b"}, S::none, Mode::report_only, " -r", ""},
       {{"", "a.pdb"}, S::none, Mode::report_only, "", ""},
+      // Long options anywhere before "--"; after it every argument is a name.
+      {{"a.pdb", "--model=3"}, S::none, Mode::report_only, "a.pdb", ""},
+      {{"-r", "--altloc=A", "a", "--masses=element", "b"}, S::none, Mode::rotated, "a", "b"},
+      {{"--", "--x"}, S::none, Mode::report_only, "--x", ""},
+      {{"-t", "--", "-a", "--b"}, S::none, Mode::centred, "-a", "--b"},
+      {{"--model=1", "--help", "a.pdb"}, S::help, Mode::report_only, "", ""},
+      {{"-r", "a", "b", "--max-atoms=1e6"}, S::option_error, Mode::report_only, "", ""},
   };
   for (const auto& c : cases) {
     CmdLine cl = parse(c.args);
@@ -41,6 +48,17 @@ TEST(CommandLine, ChoosesModeAndNames) {
     EXPECT_EQ(cl.input_path, c.in);
     EXPECT_EQ(cl.output_path, c.out);
   }
+}
+
+TEST(CommandLine, TakesSelectionOptions) {
+  const CmdLine cl = parse({"--max-atoms=1000000", "a.pdb", "--model=12", "--altloc=~",
+                            "--masses=element"});
+  ASSERT_EQ(cl.stop, CmdLine::Stop::none);
+  EXPECT_EQ(cl.selection.max_atoms, 1000000);
+  EXPECT_EQ(cl.selection.model, 12);
+  EXPECT_EQ(cl.selection.altloc, '~');
+  EXPECT_TRUE(cl.selection.element_masses);
+  EXPECT_FALSE(parse({"--masses=name", "a.pdb"}).selection.any());
 }
 
 }  // namespace

@@ -41,6 +41,23 @@ TEST(AtomMass, FirstMatchingRuleDecides) {
   for (const auto& c : cases) EXPECT_EQ(atom_mass(c.name), c.want) << c.name;
 }
 
+TEST(ElementColumn, SymbolsRightOrLeftInAnyCase) {
+  struct Case { const char* symbol; float want; };  // 0: no element, -1: blank
+  const Case cases[] = {
+      {" C", 12.01115f}, {"C ", 12.01115f}, {"CA", 40.078f}, {"Ca", 40.078f}, {"ca", 40.078f},
+      {"FE", 55.847f}, {" H", 1.00797f}, {" D", 2.0141f}, {"SE", 78.971f}, {"  ", -1},
+      {"XX", 0}, {"C1", 0}, {"1C", 0}, {"Q ", 0}, {"\xc3\x91", 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(element_column_mass(c.symbol), c.want) << c.symbol;
+}
+
+TEST(SerialField, FormsOfSimulationPrograms) {
+  for (const char* ok : {"186a0", "FFFFF", "  1ab", "A0000", "ZZZZZ", "a0000", "zzzz9", "*****"})
+    EXPECT_TRUE(simulation_serial(ok)) << ok;
+  for (const char* bad : {"1x2-3", "Ag000", "aG000", "A000g", "**1**", "     ", "-1234", "12 34"})
+    EXPECT_FALSE(simulation_serial(bad)) << bad;
+}
+
 TEST(ReadAtoms, SelectsAtomRecordsAndSkipsUnknownNames) {
   const std::string input = "HEADER    TEST\nMODEL        1\n" +
                             atom(1, " N  ", "1.000", "2.000", "3.000") +
