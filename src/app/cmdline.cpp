@@ -110,24 +110,27 @@ CmdLine parse_command_line(int argc, const char* const* argv) {
   const auto n = static_cast<int>(args.size());
   if (n < 1) {
     cl.stop = CmdLine::Stop::usage;
+    cl.usage_reason = "no input file named";
     return cl;
   }
   int iarg = 0;
   if (args[0][0] == '-' && names_from > 0) {
     iarg = 1;
+    const std::string flag = less_trailing_blanks(args[0]);
+    const bool known = flag == "-t" || flag == "-r" || flag == "-rt" || flag == "-tr";
+    cl.usage_reason = known ? printable(flag) + " needs an input and an output file name"
+                            : "unknown flag " + printable(flag) +
+                                  " (the flags are -t, -r, -rt and -tr)";
     if (n < 3) {  // the count is tested before the flag text
       cl.stop = CmdLine::Stop::usage;
       return cl;
     }
-    const std::string flag = less_trailing_blanks(args[0]);
-    if (flag == "-t") {
-      cl.mode = Mode::centred;
-    } else if (flag == "-r" || flag == "-rt" || flag == "-tr") {
-      cl.mode = Mode::rotated;
-    } else {
+    if (!known) {
       cl.stop = CmdLine::Stop::flag_error;
       return cl;
     }
+    cl.usage_reason.clear();
+    cl.mode = flag == "-t" ? Mode::centred : Mode::rotated;
   }
   cl.input_path = less_trailing_blanks(args[iarg]);
   cl.input_refused = refused_name(args[iarg]);
@@ -149,6 +152,10 @@ std::string name_field(const std::string& name) {
 
 std::string usage_text() {
   return FreeLine().text("Usage: gyrolabium [-rt] pdb.in [pdb.out]").str();
+}
+
+std::string refused_name_reason(const std::string& name) {
+  return "a file name may not begin with \"" + name.substr(0, 1) + "\": " + printable(name);
 }
 
 std::string flag_error_text() { return FreeLine().text("Error: unknown input flag").str(); }

@@ -21,6 +21,7 @@ struct CmdLine {
   Mode mode = Mode::report_only;
   Selection selection;
   std::string option_error;  // option_error: what is wrong, for the note
+  std::string usage_reason;  // usage and flag_error: why, for the note
   std::string input_path, output_path;  // the arguments less their trailing blanks
   bool input_refused = false, output_refused = false;  // begins with "<", ">" or "|"
   std::vector<std::string> ignored;  // arguments after the input (no flag) or the output
@@ -36,6 +37,8 @@ std::string name_field(const std::string& name);
 
 // " Usage: ..." for standard error, with its line feed.
 std::string usage_text();
+// Why a name is refused: it begins with a shell redirection character.
+std::string refused_name_reason(const std::string& name);
 // The unknown-flag line that precedes the usage text.
 std::string flag_error_text();
 // The open failure for standard output: an empty line, then the name field.

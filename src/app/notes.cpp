@@ -40,7 +40,9 @@ std::string first_pass_notes(const std::string& input, const AtomTable& t, const
   if (t.skipped > 0)
     notes += file + atom_records(t.skipped) + " skipped: " +
              (t.skipped == 1 ? "its atom name gives" : "their atom names give") + " no mass\n";
-  if (t.count == 0)
+  if (t.count + t.skipped + n.unselected == 0)
+    notes += file + "no ATOM or HETATM records: is it PDB text?\n";
+  else if (t.count == 0)
     notes += file +
              "no atom has a known mass, so there is no centre of mass and no principal frame: "
              "the numbers of the report are not a result\n";

@@ -27,7 +27,29 @@ std::string matrix_row(const Mat3& axes, int i) {
   return s + "\n";
 }
 
+bool fits(float v) { return fixed(v, 15, 4).find('*') == std::string::npos; }
+
 }  // namespace
+
+std::string unfit_report_note(const RunContext& ctx) {
+  const float(&m)[3] = ctx.moments;
+  const float p1 = m[0];
+  const struct {
+    const char* name;
+    bool fit;
+  } quantities[] = {
+      {"the mass", fits(ctx.total_mass)},
+      {"the centre of mass", fits(ctx.centre.x) && fits(ctx.centre.y) && fits(ctx.centre.z)},
+      {"the principal moments", fits(m[0]) && fits(m[1]) && fits(m[2])},
+      {"the relative moments", fits(p1 / p1) && fits(m[1] / p1) && fits(m[2] / p1)},
+  };
+  std::string names;
+  for (const auto& q : quantities)
+    if (!q.fit) names += (names.empty() ? "" : ", ") + std::string(q.name);
+  if (names.empty()) return {};
+  return "gyrolabium: " + ctx.input_path + ": " + names +
+         " do not fit the report's fields and print as asterisks; --json prints them in full\n";
+}
 
 std::string report_text(const RunContext& ctx) {
   std::string r = "\nInput pdb file:  " + name_field(ctx.input_path) + "\n";

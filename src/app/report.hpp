@@ -12,4 +12,8 @@ namespace gyro {
 // each moment divided by the largest.
 std::string report_text(const RunContext& ctx);
 
+// The note naming the quantities whose report fields print as asterisks
+// because they are too wide; empty when every value fits.
+std::string unfit_report_note(const RunContext& ctx);
+
 }  // namespace gyro

@@ -34,6 +34,62 @@ int open_input(const std::string& name) {
   return fd;
 }
 
+// While a run writes its output file, the signals that end a process from the
+// terminal or by request (interrupt, terminate, hang-up, quit) first remove
+// that file, so that none is left half-written, and then end the process by
+// the same signal, so that the caller sees how it ended. The handler does only
+// what is safe in a signal handler; the name and identity are prepared before.
+namespace on_signal {
+
+constexpr int ending_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+const char* volatile output_name = nullptr;
+dev_t output_dev;
+ino_t output_ino;
+struct sigaction previous[std::size(ending_signals)];
+bool armed = false;
+
+// The ending signals held back (true) or let through again (false).
+void hold(bool held) {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : ending_signals) sigaddset(&set, sig);
+  ::sigprocmask(held ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
+}
+
+extern "C" void remove_output_and_end(int sig) {
+  struct stat st {};
+  if (const char* name = output_name;
+      name != nullptr && ::lstat(name, &st) == 0 && st.st_dev == output_dev && st.st_ino == output_ino)
+    ::unlink(name);
+  ::raise(sig);  // the default action again (SA_RESETHAND), not blocked (SA_NODEFER)
+}
+
+// A signal that the caller had ignored stays ignored.
+void arm(const char* name, dev_t dev, ino_t ino) {
+  output_dev = dev;
+  output_ino = ino;
+  output_name = name;
+  struct sigaction act {};
+  act.sa_handler = remove_output_and_end;
+  act.sa_flags = SA_RESETHAND | SA_NODEFER;
+  sigemptyset(&act.sa_mask);
+  for (std::size_t k = 0; k < std::size(ending_signals); ++k) {
+    ::sigaction(ending_signals[k], nullptr, &previous[k]);
+    if (previous[k].sa_handler != SIG_IGN) ::sigaction(ending_signals[k], &act, nullptr);
+  }
+  armed = true;
+}
+
+void disarm() {
+  if (!armed) return;
+  armed = false;
+  for (std::size_t k = 0; k < std::size(ending_signals); ++k)
+    ::sigaction(ending_signals[k], &previous[k], nullptr);
+  output_name = nullptr;
+}
+
+}  // namespace on_signal
+
 // The output file: created new (an existing file or link of that name is never
 // opened, followed or truncated), and removed again when the run fails after
 // creating it, so that no half-written file is taken for a result.
@@ -42,10 +98,17 @@ class OutputFile {
   explicit OutputFile(std::string name) : name_(std::move(name)) {}
   // False with errno when the file exists or cannot be created.
   bool create() {
+    // No signal may end the run between the file's creation and the handler.
+    on_signal::hold(true);
     const int fd = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                           0666);
     struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0) return false;
+    const bool made = fd >= 0 && ::fstat(fd, &st) == 0;
+    if (made) on_signal::arm(name_.c_str(), st.st_dev, st.st_ino);
+    const int reason = errno;
+    on_signal::hold(false);
+    errno = reason;
+    if (!made) return false;
     dev_ = st.st_dev;
     ino_ = st.st_ino;
     sink_ = std::make_unique<Sink>(fd, name_);
@@ -67,6 +130,7 @@ class OutputFile {
       ::unlink(name_.c_str());
   }
   void close() { sink_->close(); }
+  ~OutputFile() { on_signal::disarm(); }
 
  private:
   std::string name_;
@@ -74,6 +138,7 @@ class OutputFile {
   ino_t ino_ = 0;
   std::unique_ptr<Sink> sink_;
 };
+
 
 std::string unfit_text(const std::string& name, std::int64_t unfit) {
   return "gyrolabium: " + name + ": " + std::to_string(unfit) +
@@ -114,7 +179,9 @@ Outcome write_phase(RunContext& ctx, RecordCursor& records, const Checksum& firs
   return {exit_ok, true};
 }
 
-int usage_stop(Sink& err) {
+// The usage text after a note that says why.
+int usage_stop(Sink& err, const std::string& reason) {
+  if (!reason.empty()) err.put("gyrolabium: " + reason + "\n");
   err.put(usage_text());
   return exit_usage;
 }
@@ -149,6 +216,7 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
     return failed();
   }
   out.put(report_text(ctx));
+  err.put(unfit_report_note(ctx));
   if (!out.flush()) {
     err.put(file_error_text(out.name(), out.error()));
     return failed();
@@ -182,8 +250,9 @@ int run(int argc, const char* const* argv, Sink& out, Sink& err) {
     return exit_ok;
   }
   if (cl.stop == CmdLine::Stop::flag_error) err.put(flag_error_text());
-  if (cl.stop == CmdLine::Stop::option_error) err.put("gyrolabium: " + cl.option_error + "\n");
-  if (cl.stop != CmdLine::Stop::none || cl.input_refused) return usage_stop(err);
+  if (cl.stop == CmdLine::Stop::option_error) return usage_stop(err, cl.option_error);
+  if (cl.stop != CmdLine::Stop::none) return usage_stop(err, cl.usage_reason);
+  if (cl.input_refused) return usage_stop(err, refused_name_reason(cl.input_path));
   if (!cl.ignored.empty()) err.put(ignored_note(cl));
   const int in = open_input(cl.input_path);
   if (in < 0) return open_failure(cl.input_path, false, out, err);
@@ -191,7 +260,7 @@ int run(int argc, const char* const* argv, Sink& out, Sink& err) {
   if (cl.mode != Mode::report_only) {
     if (cl.output_refused) {
       ::close(in);
-      return usage_stop(err);
+      return usage_stop(err, refused_name_reason(cl.output_path));
     }
     output = std::make_unique<OutputFile>(cl.output_path);
     if (!output->create()) {

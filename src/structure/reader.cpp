@@ -199,6 +199,7 @@ PassFault read_selected_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes,
     }
     const bool in_model = models.selected();
     const bool selected = in_model && (!sel.altloc || line[16] == ' ' || line[16] == *sel.altloc);
+    notes.unselected += !selected;
     if (!selected && !every_record) {
       notes.other_locations += in_model;
       continue;

@@ -30,6 +30,7 @@ struct ReadNotes {
   std::int64_t alternate_locations = 0;  // atom records with column 17 not blank
   std::int64_t short_records = 0;        // atom records whose line ends before column 54
   std::int64_t other_locations = 0;      // atom records of locations left out
+  std::int64_t unselected = 0;           // atom records of other models or locations
 };
 
 // Fills the table from the ATOM/HETATM records of the input; an atom whose

@@ -57,6 +57,21 @@ std::string temporary_folder() {
 
 const std::string damaged = "damaged gzip data: ";
 
+// The compression format whose magic bytes begin `head`, for the formats
+// that are not read; null for any other text. No PDB text begins so.
+const char* other_compression(std::string_view head) {
+  using namespace std::string_view_literals;
+  static constexpr struct {
+    std::string_view magic;
+    const char* name;
+  } formats[] = {{"\xfd\x37\x7a\x58\x5a\x00"sv, "xz"}, {"\x42\x5a\x68"sv, "bzip2"},
+                 {"\x28\xb5\x2f\xfd"sv, "zstd"},         {"\x50\x4b\x03\x04"sv, "zip"},
+                 {"\x04\x22\x4d\x18"sv, "lz4"}};
+  for (const auto& f : formats)
+    if (head.starts_with(f.magic)) return f.name;
+  return nullptr;
+}
+
 }  // namespace
 
 struct TextSource::Inflater {
@@ -90,21 +105,24 @@ bool TextSource::start() {
   struct stat st {};
   if (::fstat(fd_, &st) != 0) return fail_errno();
   regular_ = S_ISREG(st.st_mode);
+  std::size_t seen = 0;  // bytes of head_ that hold the text's first bytes
   if (regular_) {
-    const ssize_t got = ::pread(fd_, head_, 2, 0);
+    const ssize_t got = ::pread(fd_, head_, sizeof head_, 0);
     if (got < 0) return fail_errno();
-    gzip_ = got == 2;
+    seen = static_cast<std::size_t>(got);
   } else {
-    while (head_size_ < 2) {  // a pipe may hand out one byte at a time
-      const long got = read_some(fd_, head_ + head_size_, 2 - head_size_);
+    while (head_size_ < sizeof head_) {  // a pipe may hand out one byte at a time
+      const long got = read_some(fd_, head_ + head_size_, sizeof head_ - head_size_);
       if (got < 0) return fail_errno();
       if (got == 0) break;
       head_size_ += static_cast<std::size_t>(got);
     }
-    gzip_ = head_size_ == 2;
+    seen = head_size_;
   }
-  gzip_ = gzip_ && static_cast<unsigned char>(head_[0]) == 0x1f &&
-          static_cast<unsigned char>(head_[1]) == 0x8b;
+  const std::string_view head(head_, seen);
+  gzip_ = head.starts_with("\x1f\x8b");
+  if (const char* format = other_compression(head))
+    return fail(std::string("compressed with ") + format + ", which is not read; decompress it first");
   if (twice_ && !regular_) {
     const std::string dir = temporary_folder();
     kept_ = unlinked_temporary_file(dir);

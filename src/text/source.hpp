@@ -1,6 +1,7 @@
 // The text of the input file: a regular file, a pipe or another stream, plain
 // or gzip-compressed (recognised by its first two bytes, 1f 8b, whatever its
-// name; every member of a multi-member file is read). It can be read a second
+// name; every member of a multi-member file is read). Text compressed in
+// another format (xz, bzip2, zstd, zip, lz4) is recognised and refused. It can be read a second
 // time from its start: a regular file is read again, a stream's bytes are kept
 // in an unlinked temporary file while it is first read. A checksum of each
 // reading tells whether the second gave the same text as the first.
@@ -56,7 +57,7 @@ class TextSource {
   bool twice_, regular_ = false, gzip_ = false;
   int kept_ = -1;            // unlinked temporary file holding a stream's bytes
   bool reading_kept_ = false;
-  char head_[2];             // bytes looked at before the reading starts
+  char head_[6];             // bytes looked at before the reading starts
   std::size_t head_size_ = 0, head_used_ = 0;
   std::unique_ptr<Inflater> inflater_;
   std::unique_ptr<char[]> memory_;
