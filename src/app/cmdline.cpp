@@ -54,6 +54,11 @@ bool take_long_option(std::string_view arg, CmdLine& cl) {
       cl.stop = name == "--help" ? CmdLine::Stop::help : CmdLine::Stop::version;
     return true;
   }
+  if (name == "--json") {
+    if (has_value) return wrong("takes no value");
+    cl.json = true;
+    return true;
+  }
   if (name == "--model" || name == "--max-atoms") {
     const auto n = count_from_one(value);
     if (!n) return wrong("needs a whole number from 1");
@@ -177,6 +182,7 @@ std::string help_text() {
          "  --masses=name     masses from the atom name (the default)\n"
          "  --max-atoms=N     accept up to N atoms (default 64000); read hexadecimal\n"
          "                    and hybrid-36 serial numbers\n"
+         "  --json            the report as one line of JSON, numbers in full\n"
          "  --help            this text\n"
          "  --version         the version\n"
          "  --                end of the options: a name after it may begin with -\n"

@@ -20,6 +20,7 @@ struct CmdLine {
   enum class Stop { none, usage, flag_error, option_error, help, version } stop = Stop::none;
   Mode mode = Mode::report_only;
   Selection selection;
+  bool json = false;         // the report as one line of JSON
   std::string option_error;  // option_error: what is wrong, for the note
   std::string usage_reason;  // usage and flag_error: why, for the note
   std::string input_path, output_path;  // the arguments less their trailing blanks

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "app/cmdline.hpp"
+#include "app/json.hpp"
 #include "app/notes.hpp"
 #include "app/report.hpp"
 #include "structure/reader.hpp"
@@ -198,6 +199,7 @@ int open_failure(const std::string& name, bool output, Sink& out, Sink& err) {
 Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err, Sink* output) {
   AtomTable& t = ctx.atoms;
   ReadNotes notes;
+  if (ctx.json) notes.skipped_names = &ctx.skipped_names;
   if (output) records.learn_layout();
   const PassFault fault =
       ctx.selection.any()
@@ -227,18 +229,80 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
 namespace {
 
 // The run on the open input (closed here).
-Outcome run_on(const CmdLine& cl, int in, Sink& out, Sink& err, Sink* output) {
-  auto ctx = std::make_unique<RunContext>(cl.selection);
-  ctx->mode = cl.mode;
-  ctx->input_path = cl.input_path;
-  ctx->output_path = cl.output_path;
+Outcome run_on(RunContext& ctx, int in, Sink& out, Sink& err, Sink* output) {
   TextSource source(in, output != nullptr);
   if (!source.start()) {
-    err.put("gyrolabium: " + cl.input_path + ": " + source.failure() + "\n");
+    err.put("gyrolabium: " + ctx.input_path + ": " + source.failure() + "\n");
     return failed();
   }
   RecordCursor records(source);
-  return run_phases(*ctx, records, out, err, output);
+  return run_phases(ctx, records, out, err, output);
+}
+
+// The run of an understood command line: opening the files, the phases, and
+// the output file kept or removed.
+Outcome run_files(const CmdLine& cl, RunContext& ctx, Sink& out, Sink& err) {
+  if (cl.input_refused) return {usage_stop(err, refused_name_reason(cl.input_path)), false};
+  if (!cl.ignored.empty()) err.put(ignored_note(cl));
+  const int in = open_input(cl.input_path);
+  if (in < 0) return {open_failure(cl.input_path, false, out, err), false};
+  std::unique_ptr<OutputFile> output;
+  if (cl.mode != Mode::report_only) {
+    if (cl.output_refused) {
+      ::close(in);
+      return {usage_stop(err, refused_name_reason(cl.output_path)), false};
+    }
+    output = std::make_unique<OutputFile>(cl.output_path);
+    if (!output->create()) {
+      ::close(in);
+      return {open_failure(cl.output_path, true, out, err), false};
+    }
+    // A reader of standard output that goes away is a write failure like any
+    // other (the output file is removed), not a signal that ends the run.
+    std::signal(SIGPIPE, SIG_IGN);
+  }
+  Outcome outcome;
+  bool out_of_memory = false;
+  try {
+    outcome = run_on(ctx, in, out, err, output ? &output->sink() : nullptr);
+  } catch (const std::bad_alloc&) {
+    out_of_memory = true;
+    outcome = failed();
+  }
+  if (output) {
+    if (outcome.output_complete)
+      output->close();
+    else
+      output->remove();
+  }
+  // Said after the output file is gone: saying it may need memory too.
+  if (out_of_memory) err.put("gyrolabium: " + cl.input_path + ": out of memory\n");
+  return outcome;
+}
+
+// The last line of a text, without its line feed.
+std::string_view last_line(std::string_view text) {
+  if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+  const std::size_t lf = text.rfind('\n');
+  return lf == std::string_view::npos ? text : text.substr(lf + 1);
+}
+
+// The run with --json: the text report and the notes are held while the run
+// goes on; then the notes go to standard error and one JSON line to standard
+// output, the report or (after a failure) the message the run ended with.
+int run_json(const CmdLine& cl, RunContext& ctx, Sink& out, Sink& err) {
+  Sink text_report(-1, out.name()), notes(-1, err.name());
+  const Outcome outcome = run_files(cl, ctx, text_report, notes);
+  err.put(notes.held());
+  if (outcome.status == exit_usage) return outcome.status;
+  const std::string_view message = last_line(notes.held());
+  if (outcome.status == exit_ok)
+    out.put(json_report(ctx));
+  else if (outcome.output_complete)
+    out.put(json_report(ctx, message));
+  else
+    out.put(json_failure(ctx.input_path, message));
+  return outcome.status;
 }
 
 }  // namespace
@@ -252,42 +316,12 @@ int run(int argc, const char* const* argv, Sink& out, Sink& err) {
   if (cl.stop == CmdLine::Stop::flag_error) err.put(flag_error_text());
   if (cl.stop == CmdLine::Stop::option_error) return usage_stop(err, cl.option_error);
   if (cl.stop != CmdLine::Stop::none) return usage_stop(err, cl.usage_reason);
-  if (cl.input_refused) return usage_stop(err, refused_name_reason(cl.input_path));
-  if (!cl.ignored.empty()) err.put(ignored_note(cl));
-  const int in = open_input(cl.input_path);
-  if (in < 0) return open_failure(cl.input_path, false, out, err);
-  std::unique_ptr<OutputFile> output;
-  if (cl.mode != Mode::report_only) {
-    if (cl.output_refused) {
-      ::close(in);
-      return usage_stop(err, refused_name_reason(cl.output_path));
-    }
-    output = std::make_unique<OutputFile>(cl.output_path);
-    if (!output->create()) {
-      ::close(in);
-      return open_failure(cl.output_path, true, out, err);
-    }
-    // A reader of standard output that goes away is a write failure like any
-    // other (the output file is removed), not a signal that ends the run.
-    std::signal(SIGPIPE, SIG_IGN);
-  }
-  Outcome outcome;
-  bool out_of_memory = false;
-  try {
-    outcome = run_on(cl, in, out, err, output ? &output->sink() : nullptr);
-  } catch (const std::bad_alloc&) {
-    out_of_memory = true;
-    outcome = failed();
-  }
-  if (output) {
-    if (outcome.output_complete)
-      output->close();
-    else
-      output->remove();
-  }
-  // Said after the output file is gone: saying it may need memory too.
-  if (out_of_memory) err.put("gyrolabium: " + cl.input_path + ": out of memory\n");
-  return outcome.status;
+  auto ctx = std::make_unique<RunContext>(cl.selection);
+  ctx->mode = cl.mode;
+  ctx->input_path = cl.input_path;
+  ctx->output_path = cl.output_path;
+  ctx->json = cl.json;
+  return cl.json ? run_json(cl, *ctx, out, err) : run_files(cl, *ctx, out, err).status;
 }
 
 }  // namespace gyro

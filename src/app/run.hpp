@@ -3,6 +3,8 @@
 // only main ends the process.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -30,6 +32,8 @@ struct RunContext {
   Vec3 centre;       // in the input frame
   float moments[3] = {0, 0, 0};  // principal moments, largest first
   Mat3 axes;         // rows: the principal axes
+  bool json = false;  // the report as one line of JSON
+  std::map<std::string, std::int64_t> skipped_names;  // with json: skipped records by name
 };
 
 // How the phases ended: the exit status, and whether the output file was

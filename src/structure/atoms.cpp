@@ -19,14 +19,22 @@ std::size_t bytes_for(std::int64_t slots) {
 
 }  // namespace
 
-AtomTable::AtomTable(std::int64_t most) : limit(most), capacity(std::min(most, max_atoms)) {
-  bytes_ = bytes_for(capacity);
-  void* p = ::mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+AtomTable::AtomTable(std::int64_t most) : limit(most) {}
+
+void AtomTable::allocate() {
+  if (atoms != nullptr) return;
+  const std::int64_t slots = std::min(limit, max_atoms);
+  void* p = ::mmap(nullptr, bytes_for(slots), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
+                   -1, 0);
   if (p == MAP_FAILED) throw std::bad_alloc();
   atoms = static_cast<Atom*>(p);
+  bytes_ = bytes_for(slots);
+  capacity = slots;
 }
 
-AtomTable::~AtomTable() { ::munmap(atoms, bytes_); }
+AtomTable::~AtomTable() {
+  if (atoms != nullptr) ::munmap(atoms, bytes_);
+}
 
 void AtomTable::grow() {
   const std::int64_t slots = std::min(limit, capacity * 2);

@@ -35,6 +35,9 @@ struct AtomTable {
   std::int64_t capacity = 0;  // slots that can be written now, up to the limit
   Atom* atoms = nullptr;
   std::span<Atom> accepted() const { return {atoms, static_cast<std::size_t>(count)}; }
+  // The slots up to the usual limit, once: the reading calls it first.
+  // Throws std::bad_alloc when they cannot be had.
+  void allocate();
   // More slots, up to the limit; throws std::bad_alloc when none can be had.
   void grow();
 

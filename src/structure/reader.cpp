@@ -25,8 +25,17 @@ bool is_model_end(const char* line) { return std::memcmp(line, "ENDMDL", 6) == 0
 std::string unknown_atom_text(const char* line) {
   return FreeLine().text("Unknown atom type ").text(printable({line + 12, 5})).str();
 }
-[[gnu::noinline]] void warn_unknown_atom(const char* line, Sink& err) {
-  err.put(unknown_atom_text(line));
+// A skipped record: its line on standard error, or its name counted.
+[[gnu::noinline]] void warn_unknown_atom(const char* line, Sink& err,
+                                        std::map<std::string, std::int64_t>* names) {
+  if (!names) {
+    err.put(unknown_atom_text(line));
+    return;
+  }
+  std::string_view name(line + 12, 4);
+  name.remove_prefix(std::min(name.find_first_not_of(' '), name.size()));
+  name = name.substr(0, name.find_last_not_of(' ') + 1);
+  ++(*names)[std::string(name)];
 }
 
 // The usual layout read with 128-bit vectors, which every x86-64 processor
@@ -51,7 +60,7 @@ template <class Vectors>
 PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err) {
   t.count = 0;
   t.skipped = 0;
-  notes = {};
+  notes = {.skipped_names = notes.skipped_names};
   FieldFault bad;
   // Columns 1-54 are all the reader looks at.
   while (const char* line = cur.template next<Vectors::wide, false, 54>()) {
@@ -69,7 +78,7 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
       if (element != mass_rules::none) {
         if (PassFault full = full_table(t, cur.lineno())) return full;
       } else {  // only accepted atoms take a slot: a skipped record never meets the limit
-        warn_unknown_atom(line, err);
+        warn_unknown_atom(line, err, notes.skipped_names);
         ++t.skipped;
         continue;
       }
@@ -175,9 +184,10 @@ float record_mass(const char* line, bool element_masses) {
 
 PassFault read_selected_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
                               const Selection& sel, bool every_record) {
+  t.allocate();
   t.count = 0;
   t.skipped = 0;
-  notes = {};
+  notes.restart();
   ModelWalk models(sel.model);
   // The unknown-atom lines of records that may yet prove to lie outside every
   // model are held back until that is known.
@@ -189,7 +199,9 @@ PassFault read_selected_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes,
         ++notes.models;
         if (models.enter(line)) {
           t.count = t.skipped = 0;
-          notes = {.models = notes.models};
+          const std::int64_t models_so_far = notes.models;
+          notes.restart();
+          notes.models = models_so_far;
           held.clear();
         }
       } else if (is_model_end(line)) {
@@ -215,10 +227,10 @@ PassFault read_selected_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes,
     if (cur.length() < 54) ++notes.short_records;
     const float mass = record_mass(line, sel.element_masses);
     if (mass == 0) {
-      if (models.provisional())
+      if (models.provisional() && !notes.skipped_names)
         held += unknown_atom_text(line);
       else
-        warn_unknown_atom(line, err);
+        warn_unknown_atom(line, err, notes.skipped_names);
       ++t.skipped;
       continue;
     }
@@ -236,6 +248,7 @@ PassFault read_selected_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes,
 }
 
 PassFault read_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err) {
+  t.allocate();
 #if defined(__x86_64__)
   if (have_wide_vectors) return read_wide(cur, t, notes, err);
 #endif

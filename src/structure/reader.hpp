@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +32,14 @@ struct ReadNotes {
   std::int64_t short_records = 0;        // atom records whose line ends before column 54
   std::int64_t other_locations = 0;      // atom records of locations left out
   std::int64_t unselected = 0;           // atom records of other models or locations
+  // Where set, the skipped atom records are counted here by name (columns
+  // 13-16 less blanks) instead of each having its line on standard error.
+  std::map<std::string, std::int64_t>* skipped_names = nullptr;
+  // Every count back to zero; skipped_names emptied but kept.
+  void restart() {
+    if (skipped_names) skipped_names->clear();
+    *this = {.skipped_names = skipped_names};
+  }
 };
 
 // Fills the table from the ATOM/HETATM records of the input; an atom whose

@@ -1,9 +1,14 @@
 // Command-line modes and the texts of the early stops.
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <limits>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/cmdline.hpp"
+#include "app/json.hpp"
 
 namespace gyro {
 namespace {
@@ -59,6 +64,39 @@ TEST(CommandLine, TakesSelectionOptions) {
   EXPECT_EQ(cl.selection.altloc, '~');
   EXPECT_TRUE(cl.selection.element_masses);
   EXPECT_FALSE(parse({"--masses=name", "a.pdb"}).selection.any());
+}
+
+TEST(Json, StringsAreValidJsonWhateverTheBytes) {
+  struct Case { std::string_view bytes; const char* want; };
+  using namespace std::string_view_literals;
+  const Case cases[] = {
+      {"a.pdb", R"("a.pdb")"},
+      {"q\"b\\", R"("q\"b\\")"},
+      {"\x1b[2J\n\t\x7f", R"("\u001b[2J\u000a\u0009")"},
+      {"\0x"sv, R"("\u0000x")"},
+      {"\xc3\x91 \xe2\x82\xac \xf0\x9f\x98\x80", "\"\xc3\x91 \xe2\x82\xac \xf0\x9f\x98\x80\""},
+      // Not UTF-8: a lone continuation, an overlong form, a surrogate, past
+      // U+10FFFF, a sequence cut short, a byte that never begins one.
+      {"\x80", "\"\uFFFD\""}, {"\xc0\x80", "\"\uFFFD\uFFFD\""},
+      {"\xed\xa0\x80", "\"\uFFFD\uFFFD\uFFFD\""}, {"\xf4\x90\x80\x80", "\"\uFFFD\uFFFD\uFFFD\uFFFD\""},
+      {"\xe2\x82", "\"\uFFFD\uFFFD\""}, {"\xff" "a", "\"\uFFFDa\""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(json_string(c.bytes), c.want) << c.bytes;
+}
+
+TEST(Json, NumbersAreTheShortestThatReadBack) {
+  EXPECT_EQ(json_number(4412.952f), "4412.952");
+  EXPECT_EQ(json_number(0.1f), "0.1");
+  EXPECT_EQ(json_number(-0.0f), "-0");
+  EXPECT_EQ(json_number(7206690304.0f), "7206690304");
+  EXPECT_EQ(json_number(std::numeric_limits<float>::quiet_NaN()), "null");
+  EXPECT_EQ(json_number(-std::numeric_limits<float>::infinity()), "null");
+  for (float v : {1.0f / 3, 2.7777777e-10f, 3.4028235e38f, 1.4e-45f}) {
+    const std::string text = json_number(v);
+    float back = 0;
+    std::from_chars(text.data(), text.data() + text.size(), back);
+    EXPECT_EQ(back, v) << text;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,114 @@
+#include "app/json.hpp"
+
+#include <charconv>
+#include <cmath>
+
+namespace gyro {
+namespace {
+
+// The length of the valid UTF-8 sequence at the front of `s` (1-4), or 0.
+std::size_t utf8_sequence(std::string_view s) {
+  const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned c = b(0);
+  std::size_t n;
+  unsigned low = 0x80, high = 0xBF;  // the range of the second byte
+  if (c < 0x80) return 1;
+  if (c >= 0xC2 && c <= 0xDF) n = 2;
+  else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3;
+    if (c == 0xE0) low = 0xA0;   // no overlong forms
+    if (c == 0xED) high = 0x9F;  // no surrogates
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4;
+    if (c == 0xF0) low = 0x90;
+    if (c == 0xF4) high = 0x8F;  // nothing past U+10FFFF
+  } else {
+    return 0;
+  }
+  if (s.size() < n || b(1) < low || b(1) > high) return 0;
+  for (std::size_t k = 2; k < n; ++k)
+    if (b(k) < 0x80 || b(k) > 0xBF) return 0;
+  return n;
+}
+
+std::string json_triple(float a, float b, float c) {
+  return "[" + json_number(a) + ", " + json_number(b) + ", " + json_number(c) + "]";
+}
+
+}  // namespace
+
+std::string json_string(std::string_view s) {
+  std::string j = "\"";
+  while (!s.empty()) {
+    const auto c = static_cast<unsigned char>(s[0]);
+    const std::size_t n = utf8_sequence(s);
+    if (n == 0) {
+      j += "\uFFFD";
+      s.remove_prefix(1);
+      continue;
+    }
+    if (c == '"' || c == '\\') {
+      j += '\\';
+      j += static_cast<char>(c);
+    } else if (c < 0x20) {
+      static constexpr char hex[] = "0123456789abcdef";
+      j += "\\u00";
+      j += hex[c >> 4];
+      j += hex[c & 15];
+    } else {
+      j.append(s.substr(0, n));
+    }
+    s.remove_prefix(n);
+  }
+  return j + "\"";
+}
+
+std::string json_number(float v) {
+  if (!std::isfinite(v)) return "null";
+  char buf[32];
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, end);
+}
+
+std::string json_report(const RunContext& ctx, std::string_view error) {
+  std::string j = "{\"file\": " + json_string(ctx.input_path);
+  j += ", \"atoms\": " + std::to_string(ctx.atoms.count);
+  j += ", \"skipped\": " + std::to_string(ctx.atoms.skipped);
+  j += ", \"mass\": " + json_number(ctx.total_mass);
+  const float(&m)[3] = ctx.moments;
+  if (ctx.atoms.count == 0) {
+    j += ", \"centre\": null, \"moments\": null, \"relative_moments\": null, \"axes\": null, "
+         "\"radius_of_gyration\": null";
+  } else {
+    const Vec3& c = ctx.centre;
+    const float p1 = m[0];
+    j += ", \"centre\": " + json_triple(c.x, c.y, c.z);
+    j += ", \"moments\": " + json_triple(m[0], m[1], m[2]);
+    j += ", \"relative_moments\": " + json_triple(p1 / p1, m[1] / p1, m[2] / p1);
+    j += ", \"axes\": [";
+    for (int i = 0; i < 3; ++i) {
+      if (i > 0) j += ", ";
+      j += json_triple(ctx.axes(i, 0), ctx.axes(i, 1), ctx.axes(i, 2));
+    }
+    j += "]";
+    const float radius = std::sqrt((m[0] + m[1] + m[2]) / (2.0f * ctx.total_mass));
+    j += ", \"radius_of_gyration\": " + json_number(radius);
+  }
+  j += ", \"skipped_names\": {";
+  bool first = true;
+  for (const auto& [name, count] : ctx.skipped_names) {
+    if (!first) j += ", ";
+    j += json_string(name) + ": " + std::to_string(count);
+    first = false;
+  }
+  j += "}";
+  if (ctx.mode != Mode::report_only) j += ", \"output\": " + json_string(ctx.output_path);
+  if (!error.empty()) j += ", \"error\": " + json_string(error);
+  return j + "}\n";
+}
+
+std::string json_failure(const std::string& file, std::string_view message) {
+  return "{\"file\": " + json_string(file) + ", \"error\": " + json_string(message) + "}\n";
+}
+
+}  // namespace gyro
