@@ -3,33 +3,10 @@
 #include <charconv>
 #include <cmath>
 
+#include "text/numtext.hpp"
+
 namespace gyro {
 namespace {
-
-// The length of the valid UTF-8 sequence at the front of `s` (1-4), or 0.
-std::size_t utf8_sequence(std::string_view s) {
-  const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned c = b(0);
-  std::size_t n;
-  unsigned low = 0x80, high = 0xBF;  // the range of the second byte
-  if (c < 0x80) return 1;
-  if (c >= 0xC2 && c <= 0xDF) n = 2;
-  else if (c >= 0xE0 && c <= 0xEF) {
-    n = 3;
-    if (c == 0xE0) low = 0xA0;   // no overlong forms
-    if (c == 0xED) high = 0x9F;  // no surrogates
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    n = 4;
-    if (c == 0xF0) low = 0x90;
-    if (c == 0xF4) high = 0x8F;  // nothing past U+10FFFF
-  } else {
-    return 0;
-  }
-  if (s.size() < n || b(1) < low || b(1) > high) return 0;
-  for (std::size_t k = 2; k < n; ++k)
-    if (b(k) < 0x80 || b(k) > 0xBF) return 0;
-  return n;
-}
 
 std::string json_triple(float a, float b, float c) {
   return "[" + json_number(a) + ", " + json_number(b) + ", " + json_number(c) + "]";

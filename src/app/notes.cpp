@@ -29,17 +29,21 @@ std::string ignored_note(const CmdLine& cl) {
 
 std::string open_failure_note(const std::string& name, bool output, int err) {
   return std::string("gyrolabium: cannot ") +
-         (output ? "create the output file " : "open the input file ") + name + ": " +
+         (output ? "create the output file " : "open the input file ") + printable(name) + ": " +
          std::strerror(err) + "\n";
 }
 
 std::string first_pass_notes(const std::string& input, const AtomTable& t, const ReadNotes& n,
                              const Selection& selection) {
-  const std::string file = "gyrolabium: " + input + ": ";
+  const std::string file = about(input);
   std::string notes;
   if (t.skipped > 0)
     notes += file + atom_records(t.skipped) + " skipped: " +
              (t.skipped == 1 ? "its atom name gives" : "their atom names give") + " no mass\n";
+  if (n.first_line_carriage_returns > 0)
+    notes += file + "line 1 holds " + std::to_string(n.first_line_carriage_returns) +
+             (n.first_line_carriage_returns == 1 ? " carriage return" : " carriage returns") +
+             ": are its lines ended by CR alone?\n";
   if (t.count + t.skipped + n.unselected == 0)
     notes += file + "no ATOM or HETATM records: is it PDB text?\n";
   else if (t.count == 0)
@@ -57,14 +61,13 @@ std::string first_pass_notes(const std::string& input, const AtomTable& t, const
              " with an alternate location (column 17): all were counted\n";
   if (n.short_records > 0)
     notes += file + atom_records(n.short_records) +
-             (n.short_records == 1 ? " ends before column 54: its missing coordinates were"
-                                   : " end before column 54: their missing coordinates were") +
-             " read as 0\n";
+             (n.short_records == 1 ? " ends before column 54" : " end before column 54") +
+             ": the missing columns count as blanks\n";
   return notes;
 }
 
 std::string solver_failure_note(const std::string& input, int status) {
-  const std::string file = "gyrolabium: " + input + ": ";
+  const std::string file = about(input);
   if (status == -4)
     return file +
            "the coordinates are too large for single precision: the inertia tensor "

@@ -47,7 +47,7 @@ std::string unfit_report_note(const RunContext& ctx) {
   for (const auto& q : quantities)
     if (!q.fit) names += (names.empty() ? "" : ", ") + std::string(q.name);
   if (names.empty()) return {};
-  return "gyrolabium: " + ctx.input_path + ": " + names +
+  return about(ctx.input_path) + names +
          " do not fit the report's fields and print as asterisks; --json prints them in full\n";
 }
 

@@ -142,7 +142,7 @@ class OutputFile {
 
 
 std::string unfit_text(const std::string& name, std::int64_t unfit) {
-  return "gyrolabium: " + name + ": " + std::to_string(unfit) +
+  return about(name) + std::to_string(unfit) +
          (unfit == 1 ? " coordinate value does" : " coordinate values do") +
          " not fit the 8-column fields\n";
 }
@@ -156,7 +156,7 @@ Outcome write_phase(RunContext& ctx, RecordCursor& records, const Checksum& firs
   // The table holds the atoms as read: they are moved as they are written.
   const Frame frame(ctx.centre, ctx.mode == Mode::rotated, ctx.axes);
   if (!records.rewind()) {
-    err.put("gyrolabium: " + ctx.input_path + ": " + records.failure() + "\n");
+    err.put(about(ctx.input_path) + records.failure() + "\n");
     return failed();
   }
   WriteResult res = ctx.selection.any()
@@ -210,6 +210,8 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
     return failed();
   }
   const Checksum first = records.checksum();
+  if (records.first_line().length > reclen)
+    notes.first_line_carriage_returns = records.first_line().carriage_returns;
   err.put(first_pass_notes(ctx.input_path, t, notes, ctx.selection));
   ctx.centre = centre_of_mass(t.accepted(), ctx.total_mass);
   if (int status = principal_frame(t.accepted(), ctx.centre, ctx.moments, ctx.axes)) {
@@ -232,7 +234,7 @@ namespace {
 Outcome run_on(RunContext& ctx, int in, Sink& out, Sink& err, Sink* output) {
   TextSource source(in, output != nullptr);
   if (!source.start()) {
-    err.put("gyrolabium: " + ctx.input_path + ": " + source.failure() + "\n");
+    err.put(about(ctx.input_path) + source.failure() + "\n");
     return failed();
   }
   RecordCursor records(source);
@@ -276,7 +278,7 @@ Outcome run_files(const CmdLine& cl, RunContext& ctx, Sink& out, Sink& err) {
       output->remove();
   }
   // Said after the output file is gone: saying it may need memory too.
-  if (out_of_memory) err.put("gyrolabium: " + cl.input_path + ": out of memory\n");
+  if (out_of_memory) err.put(about(cl.input_path) + "out of memory\n");
   return outcome;
 }
 

@@ -11,7 +11,7 @@ PassFault field_fault(const char* line, long lineno, int col, int width) {
 }
 
 std::string pass_fault_text(const std::string& input_path, const PassFault& f) {
-  const std::string file = "gyrolabium: " + input_path + ": ";
+  const std::string file = about(input_path);
   if (f.kind == PassFault::Kind::read_error) return file + f.text + "\n";
   if (f.kind == PassFault::Kind::changed) return file + "the file changed while it was read\n";
   if (f.kind == PassFault::Kind::no_model) return file + "no model " + f.text + "\n";

@@ -1,12 +1,18 @@
 #include "text/checksum.hpp"
 
+#include <sys/random.h>
+#include <time.h>
+#include <unistd.h>
+
 #include <bit>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace gyro {
 namespace {
-
-using Lanes = std::uint64_t[4];
 
 std::uint64_t word(const char* p) {
   std::uint64_t w;
@@ -14,47 +20,76 @@ std::uint64_t word(const char* p) {
   return w;
 }
 
-#if defined(__x86_64__)
-// Each crc32 instruction takes its 8 bytes straight from memory; four rounds
-// of the four lanes a loop step, then what is left in steps of one round.
-__attribute__((target("sse4.2"))) void crc_words(Lanes lane, const char* p, std::size_t n) {
-  std::uint64_t a = lane[0], b = lane[1], c = lane[2], d = lane[3];
-  auto round = [&](const char* q) __attribute__((target("sse4.2"))) {
-    a = __builtin_ia32_crc32di(a, word(q));
-    b = __builtin_ia32_crc32di(b, word(q + 8));
-    c = __builtin_ia32_crc32di(c, word(q + 16));
-    d = __builtin_ia32_crc32di(d, word(q + 24));
-  };
-  std::size_t i = 0;
-  for (; i + 128 <= n; i += 128) {
-    round(p + i);
-    round(p + i + 32);
-    round(p + i + 64);
-    round(p + i + 96);
-  }
-  for (; i < n; i += 32) round(p + i);
-  lane[0] = a, lane[1] = b, lane[2] = c, lane[3] = d;
+// One step of the splitmix64 generator: spreads one key into many.
+std::uint64_t split(std::uint64_t& s) {
+  std::uint64_t z = (s += 0x9E3779B97F4A7C15u);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+  return z ^ (z >> 31);
 }
-const bool have_crc = __builtin_cpu_supports("sse4.2");
+
+// The run's keys: the lanes' starting values and the round key, drawn once.
+// Should the random source fail, the clock and the process number still give
+// keys that no file written beforehand can know.
+struct Keys {
+  std::uint64_t start[8], round[2];
+};
+const Keys& run_keys() {
+  static const Keys keys = [] {
+    std::uint64_t s = 0;
+    if (::getrandom(&s, sizeof s, 0) != static_cast<ssize_t>(sizeof s)) {
+      timespec t{};
+      ::clock_gettime(CLOCK_MONOTONIC, &t);
+      s = static_cast<std::uint64_t>(t.tv_nsec) ^ static_cast<std::uint64_t>(t.tv_sec) << 30 ^
+          static_cast<std::uint64_t>(::getpid()) << 44;
+    }
+    Keys k{};
+    for (std::uint64_t& v : k.start) v = split(s);
+    for (std::uint64_t& v : k.round) v = split(s);
+    return k;
+  }();
+  return keys;
+}
+
+#if defined(__x86_64__)
+// Each lane takes every fourth 16-byte block: xored in, then one AES round
+// (with the AVX encoding, which xors straight from memory).
+[[gnu::target("aes,avx")]] void aes_words(std::uint64_t* lane, const char* p, std::size_t n) {
+  auto* l = reinterpret_cast<__m128i*>(lane);
+  __m128i a = l[0], b = l[1], c = l[2], d = l[3];
+  const __m128i key = _mm_loadu_si128(reinterpret_cast<const __m128i*>(run_keys().round));
+  auto block = [&](std::size_t at) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+  };
+  for (std::size_t i = 0; i < n; i += 64) {
+    a = _mm_aesenc_si128(_mm_xor_si128(a, block(i)), key);
+    b = _mm_aesenc_si128(_mm_xor_si128(b, block(i + 16)), key);
+    c = _mm_aesenc_si128(_mm_xor_si128(c, block(i + 32)), key);
+    d = _mm_aesenc_si128(_mm_xor_si128(d, block(i + 48)), key);
+  }
+  l[0] = a, l[1] = b, l[2] = c, l[3] = d;
+}
+const bool have_aes = __builtin_cpu_supports("aes") && __builtin_cpu_supports("avx");
 #else
-void crc_words(Lanes, const char*, std::size_t) {}
-const bool have_crc = false;
+void aes_words(std::uint64_t*, const char*, std::size_t) {}
+const bool have_aes = false;
 #endif
 
-// Without the instruction: each word xored in, rotated (so that high bits
-// reach the low ones) and multiplied by an odd constant; a bijection of the
-// lane for every word, so a single changed word always shows.
-void mixed_words(Lanes lane, const char* p, std::size_t n) {
-  constexpr std::uint64_t k = 0x9E3779B97F4A7C15;
-  for (std::size_t i = 0; i < n; i += 32)
-    for (int j = 0; j < 4; ++j) lane[j] = std::rotl(lane[j] ^ word(p + i + 8 * j), 29) * k;
+// Without the instruction: each word xored in, rotated and multiplied by an
+// odd constant, whose carries make the step non-linear.
+void mixed_words(std::uint64_t* lane, const char* p, std::size_t n) {
+  const std::uint64_t k = run_keys().round[0] | 1;
+  for (std::size_t i = 0; i < n; i += 64)
+    for (int j = 0; j < 8; ++j) lane[j] = std::rotl(lane[j] ^ word(p + i + 8 * j), 29) * k;
 }
 
 }  // namespace
 
+Checksum::Checksum() { std::memcpy(lane_, run_keys().start, sizeof lane_); }
+
 void Checksum::words(const char* p, std::size_t n) {
-  if (have_crc)
-    crc_words(lane_, p, n);
+  if (have_aes)
+    aes_words(lane_, p, n);
   else
     mixed_words(lane_, p, n);
 }
@@ -62,16 +97,16 @@ void Checksum::words(const char* p, std::size_t n) {
 void Checksum::update(const char* p, std::size_t n) {
   length_ += n;
   if (carried_ > 0) {
-    const std::size_t take = n < 32 - carried_ ? n : 32 - carried_;
+    const std::size_t take = n < 64 - carried_ ? n : 64 - carried_;
     std::memcpy(carry_ + carried_, p, take);
     carried_ += take;
     p += take;
     n -= take;
-    if (carried_ < 32) return;
-    words(carry_, 32);
+    if (carried_ < 64) return;
+    words(carry_, 64);
     carried_ = 0;
   }
-  const std::size_t whole = n & ~std::size_t{31};
+  const std::size_t whole = n & ~std::size_t{63};
   words(p, whole);
   std::memcpy(carry_, p + whole, n - whole);
   carried_ = n - whole;

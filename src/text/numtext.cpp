@@ -52,12 +52,51 @@ std::string fixed(float v, int width, int decimals) {
   return s;
 }
 
+std::size_t utf8_sequence(std::string_view s) {
+  const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned c = b(0);
+  std::size_t n;
+  unsigned low = 0x80, high = 0xBF;  // the range of the second byte
+  if (c < 0x80) return 1;
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3;
+    if (c == 0xE0) low = 0xA0;   // no overlong forms
+    if (c == 0xED) high = 0x9F;  // no surrogates
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4;
+    if (c == 0xF0) low = 0x90;
+    if (c == 0xF4) high = 0x8F;  // nothing past U+10FFFF
+  } else {
+    return 0;
+  }
+  if (s.size() < n || b(1) < low || b(1) > high) return 0;
+  for (std::size_t k = 2; k < n; ++k)
+    if (b(k) < 0x80 || b(k) > 0xBF) return 0;
+  return n;
+}
+
 std::string printable(std::string_view bytes) {
-  std::string s(bytes);
-  for (char& c : s)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  std::string s;
+  s.reserve(bytes.size());
+  while (!bytes.empty()) {
+    const auto c = static_cast<unsigned char>(bytes[0]);
+    std::size_t n = utf8_sequence(bytes);
+    const bool control = n == 1   ? c < 0x20 || c == 0x7f
+                         : n == 2 ? c == 0xc2 && static_cast<unsigned char>(bytes[1]) < 0xa0
+                         : n == 0 && c >= 0x80 && c <= 0x9f;
+    if (n == 0) n = 1;
+    if (control)
+      s += '?';
+    else
+      s.append(bytes.substr(0, n));
+    bytes.remove_prefix(n);
+  }
   return s;
 }
+
+std::string about(std::string_view name) { return "gyrolabium: " + printable(name) + ": "; }
 
 FreeLine& FreeLine::text(std::string_view t) {
   if (!any_ || !last_text_) line_ += ' ';  // the line's leading blank, or after a number

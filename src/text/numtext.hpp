@@ -129,8 +129,18 @@ inline int coordinate_fields(char* out, const float xyz[4]) {
 #endif
 
 // Bytes of a file or argument as they may be shown on a terminal: each control
-// byte (0x00-0x1f, 0x7f) becomes "?", so that no escape sequence reaches it.
+// character becomes one "?", so that no escape sequence reaches it: the bytes
+// 0x00-0x1f and 0x7f, the UTF-8 forms of U+0080-U+009F (c2 80 - c2 9f), and
+// the bytes 0x80-0x9f that are not part of valid UTF-8 (controls on 8-bit
+// terminals). Every other byte stays, so valid UTF-8 names show as they are.
 std::string printable(std::string_view bytes);
+
+// "gyrolabium: NAME: ", the start of a message about a file, the name printable.
+std::string about(std::string_view name);
+
+// The length of the valid UTF-8 sequence at the front of `s` (1-4; no
+// overlong forms, surrogates or code points past U+10FFFF), or 0.
+std::size_t utf8_sequence(std::string_view s);
 
 // A line built from text items and whole numbers: it starts with one blank, a
 // number takes 11 columns, and one blank stands before every item except the

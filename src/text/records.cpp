@@ -10,6 +10,7 @@ RecordCursor::RecordCursor(TextSource& source, std::size_t block_size) {
     text_ = source.text();
     pos_ = text_.data();
     end_ = pos_ + text_.size();
+    look_at_first_line(pos_, end_);
     return;
   }
   source_ = &source;
@@ -59,10 +60,23 @@ bool RecordCursor::refill() {
   if (got <= 0) {
     failed_ = got < 0;
     at_end_ = true;
+    first_line_.complete = true;
     return false;
   }
+  look_at_first_line(end_, end_ + got);
   end_ += got;
   return true;
+}
+
+void RecordCursor::look_at_first_line(const char* from, const char* to) {
+  if (first_line_.complete) return;
+  const char* lf = static_cast<const char*>(std::memchr(from, '\n', static_cast<std::size_t>(to - from)));
+  const char* end = lf ? lf : to;
+  for (const char* p = from; p < end; ++p) first_line_.carriage_returns += *p == '\r';
+  first_line_.length += static_cast<std::size_t>(end - from);
+  // A carriage return just before the line feed belongs to the line end.
+  if (lf && lf > from && lf[-1] == '\r') --first_line_.carriage_returns;
+  first_line_.complete = lf != nullptr || !source_;  // a text in memory is all there
 }
 
 // A line not wholly in the block: more is read until its line feed or the end

@@ -86,7 +86,9 @@ inline bool no_line_feed_in_record(const char* p) {
 class RecordCursor {
  public:
   explicit RecordCursor(std::string_view text)
-      : text_(text), pos_(text.data()), end_(text.data() + text.size()) {}
+      : text_(text), pos_(text.data()), end_(text.data() + text.size()) {
+    look_at_first_line(pos_, end_);
+  }
   // Streams the source in blocks of 128 KiB, a size that stays in the cache
   // while its lines are read (any size from 160 bytes on works alike). A
   // source that holds its whole text in memory is read from there.
@@ -156,6 +158,16 @@ class RecordCursor {
   // Whether this (second) reading may trust the layout learnt in the first.
   bool trusted() const { return trusted_; }
 
+  // The first line as read so far (whole once its line feed or the end was
+  // read): its length and the carriage returns in it, the one before its line
+  // feed aside. Lines ended by carriage returns alone read as one.
+  struct FirstLine {
+    std::size_t length = 0;
+    std::int64_t carriage_returns = 0;
+    bool complete = false;
+  };
+  const FirstLine& first_line() const { return first_line_; }
+
  private:
   // Any line but a usual record where it stands: a short line (found and
   // blank-filled in vector registers where 256-bit vectors may be used), a
@@ -186,6 +198,7 @@ class RecordCursor {
     return take_line(end, skip);
   }
   [[gnu::noinline]] void learn_irregular();
+  void look_at_first_line(const char* from, const char* to);
   void pass_irregular() {
     ++irregular_passed_;
     upcoming_irregular_ = irregular_passed_ < irregular_.size() ? irregular_[irregular_passed_]
@@ -225,6 +238,7 @@ class RecordCursor {
   static constexpr std::size_t max_irregular = 4096;
   std::vector<long> irregular_;
   bool learning_ = false, trusted_ = false;
+  FirstLine first_line_;
   std::size_t irregular_passed_ = 0;
   long upcoming_irregular_ = 0;  // the next irregular line of the second reading
 };

@@ -1,10 +1,13 @@
 #include "text/sink.hpp"
 
+#include <poll.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "text/numtext.hpp"
 
 namespace gyro {
 namespace {
@@ -54,7 +57,14 @@ void Sink::write_out(const char* p, std::size_t n) {
   while (error_ == 0 && done < n) {
     const ssize_t k = ::write(fd_, p + done, n - done);
     if (k < 0) {
-      if (errno != EINTR) error_ = errno;
+      // A descriptor in non-blocking mode that is full for now: wait until
+      // its reader makes room.
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        pollfd ready{fd_, POLLOUT, 0};
+        if (::poll(&ready, 1, -1) < 0 && errno != EINTR) error_ = errno;
+      } else if (errno != EINTR) {
+        error_ = errno;
+      }
     } else {
       done += static_cast<std::size_t>(k);
     }
@@ -100,7 +110,7 @@ bool Sink::close() {
 }
 
 std::string file_error_text(const std::string& name, int err) {
-  return "gyrolabium: " + name + ": " + std::strerror(err) + "\n";
+  return about(name) + std::strerror(err) + "\n";
 }
 
 }  // namespace gyro

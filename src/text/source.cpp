@@ -9,17 +9,23 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+
+#include "text/numtext.hpp"
 
 namespace gyro {
 namespace {
 
 constexpr std::size_t compressed_block = std::size_t{1} << 17;
-// A compressed regular file up to this size whose text (as its last member
-// states it) is up to text_in_memory is decompressed at once, several times
-// faster than in a stream; anything larger is inflated block by block, so
-// that memory stays bounded.
-constexpr std::size_t compressed_in_memory = std::size_t{16} << 20;
-constexpr std::size_t text_in_memory = std::size_t{12} << 20;
+// A compressed regular file that, together with its text (as its last member
+// states its length), fits in this many bytes is decompressed at once,
+// several times faster than in a stream; anything larger is inflated block by
+// block, so that memory stays bounded whatever the size.
+constexpr std::size_t gzip_in_memory = std::size_t{10} << 20;
+
+// Whether the gzip member at p (n bytes) carries a header checksum (FHCRC),
+// which the in-memory decompression does not check.
+bool header_checksum(const char* p, std::size_t n) { return n > 3 && (p[3] & 0x02) != 0; }
 
 // read(2) that retries on interruption; -1 with errno on failure.
 long read_some(int fd, char* buf, std::size_t n) {
@@ -127,10 +133,10 @@ bool TextSource::start() {
     const std::string dir = temporary_folder();
     kept_ = unlinked_temporary_file(dir);
     if (kept_ < 0 || !write_all(kept_, head_, head_size_))
-      return fail_errno("cannot keep the input for its second reading in " + dir);
+      return fail_errno("cannot keep the input for its second reading in " + printable(dir));
   }
   if (!gzip_) return true;
-  if (regular_ && static_cast<std::size_t>(st.st_size) <= compressed_in_memory) {
+  if (regular_ && static_cast<std::size_t>(st.st_size) <= gzip_in_memory) {
     if (decompress_in_memory(static_cast<std::size_t>(st.st_size))) return true;
     if (!failure_.empty()) return false;
     if (::lseek(fd_, 0, SEEK_SET) != 0) return fail_errno();
@@ -143,11 +149,13 @@ bool TextSource::start() {
 
 // The whole file decompressed member after member into one block as large as
 // the last member's stated length. False, with no failure set, when that does
-// not work out for any reason (several members, a wrong length, damage): the
-// file is then inflated as a stream, which names the damage if there is one.
+// not work out for any reason (several members, a wrong length, damage, a
+// member with a header checksum, memory that cannot be had): the file is then
+// inflated as a stream, which names the damage if there is one.
 bool TextSource::decompress_in_memory(std::size_t file_size) {
   if (file_size < 18) return false;  // shorter than the smallest member
-  auto in = std::make_unique_for_overwrite<char[]>(file_size);
+  std::unique_ptr<char[]> in(new (std::nothrow) char[file_size]);
+  if (!in) return false;
   std::size_t have = 0;
   while (have < file_size) {
     const long got = read_some(fd_, in.get() + have, file_size - have);
@@ -158,13 +166,18 @@ bool TextSource::decompress_in_memory(std::size_t file_size) {
   if (have < 18) return false;
   const auto* tail = reinterpret_cast<const unsigned char*>(in.get() + have - 4);
   const std::size_t stated = tail[0] | tail[1] << 8 | tail[2] << 16 | std::size_t{tail[3]} << 24;
-  if (stated > text_in_memory) return false;
-  auto text = std::make_unique_for_overwrite<char[]>(stated + 1);
+  if (stated + 1 > gzip_in_memory - have) return false;
+  std::unique_ptr<char[]> text(new (std::nothrow) char[stated + 1]);
+  if (!text) return false;
   libdeflate_decompressor* d = libdeflate_alloc_decompressor();
   if (d == nullptr) return false;
   std::size_t used = 0, made = 0;
   bool ok = true;
   while (ok && used < have) {
+    if (header_checksum(in.get() + used, have - used)) {
+      ok = false;
+      break;
+    }
     std::size_t in_n = 0, out_n = 0;
     ok = libdeflate_gzip_decompress_ex(d, in.get() + used, have - used, text.get() + made,
                                        stated + 1 - made, &in_n, &out_n) == LIBDEFLATE_SUCCESS;
@@ -180,7 +193,8 @@ bool TextSource::decompress_in_memory(std::size_t file_size) {
 
 bool TextSource::keep_for_second_reading(const char* buf, std::size_t n) {
   if (write_all(kept_, buf, n)) return true;
-  return fail_errno("cannot keep the input for its second reading in " + temporary_folder());
+  return fail_errno("cannot keep the input for its second reading in " +
+                    printable(temporary_folder()));
 }
 
 long TextSource::read_raw(char* buf, std::size_t n) {

@@ -1,13 +1,15 @@
 # The input is changed in place (same file, same inode) while the run sits
 # between its two readings, held there by the debugger at the rewind: every x
 # shifted by 10 A (as when the next frame of a simulation is written over the
-# file), the file grown, shrunk or emptied. Each run stops, says so, and
+# file), a few digits changed so that a CRC-32C of the file stays the same,
+# the file grown, shrunk or emptied. Each run stops, says so, and
 # leaves no output file.
 # Leak checking cannot work under the debugger (sanitizer builds).
 export ASAN_OPTIONS=detect_leaks=0
 cp in.pdb original.pdb
 awk '/^(ATOM  |HETATM)/ { $0 = substr($0, 1, 30) sprintf("%8.3f", substr($0, 31, 8) + 10) substr($0, 39) } { print }' \
   original.pdb > shifted.pdb
+python3 "$REPO/tests/e2e/crc32c_keeping_change.py" original.pdb crafted.pdb
 change() {
   cp original.pdb in.pdb
   gdb -q -batch -ex 'catch syscall lseek' -ex 'run -t in.pdb out.pdb >stdout.txt 2>stderr.txt' \
@@ -18,6 +20,7 @@ change() {
   rm -f out.pdb
 }
 change "dd if=shifted.pdb of=in.pdb conv=notrunc status=none"
+change "dd if=crafted.pdb of=in.pdb conv=notrunc status=none"
 change "echo 'ATOM  99999  C   GLY A   1       0.000   0.000   0.000' >> in.pdb"
 change "truncate -s -81 in.pdb"
 change "truncate -s 0 in.pdb"
