@@ -1,5 +1,8 @@
 #include "analysis/rigid.hpp"
 
+#include <cfloat>
+#include <cmath>
+
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -117,6 +120,32 @@ int principal_frame(std::span<const Atom> atoms, Vec3 centre, float moments[3], 
   transpose(axes);
   make_right_handed(axes);
   return 0;
+}
+
+int canonical_signs(std::span<const Atom> atoms, Vec3 centre, Mat3& axes) {
+  int unfixed = 0;
+  for (int k = 0; k < 2; ++k) {
+    float sum = 0, magnitude = 0;  // the third moment, and the sum of its terms' sizes
+    for (const Atom& atom : atoms) {
+      const float p = (axes(k, 0) * (atom.x - centre.x) + axes(k, 1) * (atom.y - centre.y)) +
+                      axes(k, 2) * (atom.z - centre.z);
+      const float term = ((atom.mass * p) * p) * p;
+      sum += term;
+      magnitude += std::fabs(term);
+    }
+    // A sum of n terms may be off by about n roundings of the largest partial
+    // sum, and each term by a few of its own.
+    const float rounding = static_cast<float>(atoms.size() + 4) * FLT_EPSILON * magnitude;
+    if (!(std::fabs(sum) > rounding)) {
+      unfixed |= 1 << k;
+    } else if (sum < 0) {
+      for (int j = 0; j < 3; ++j) axes(k, j) = -axes(k, j);
+    }
+  }
+  axes(2, 0) = axes(0, 1) * axes(1, 2) - axes(0, 2) * axes(1, 1);
+  axes(2, 1) = axes(0, 2) * axes(1, 0) - axes(0, 0) * axes(1, 2);
+  axes(2, 2) = axes(0, 0) * axes(1, 1) - axes(0, 1) * axes(1, 0);
+  return unfixed;
 }
 
 }  // namespace gyro

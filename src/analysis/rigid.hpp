@@ -89,4 +89,12 @@ Mat3 inertia_tensor(std::span<const Atom> atoms, Vec3 centre);
 // solver left.
 int principal_frame(std::span<const Atom> atoms, Vec3 centre, float moments[3], Mat3& axes);
 
+// One pose whatever the input pose: of the principal axes (rows of `axes`),
+// the first and the second are each turned so that the mass-weighted third
+// moment of the atoms along it, the sum of m·(a·(r - centre))³, is positive;
+// the third becomes the cross product of the two (right-handed). Returns a bit
+// for each of the first two axes (1, 2) whose third moment is zero within the
+// rounding of its sum (a symmetric shape): that axis keeps its sign.
+int canonical_signs(std::span<const Atom> atoms, Vec3 centre, Mat3& axes);
+
 }  // namespace gyro

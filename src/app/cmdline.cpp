@@ -54,9 +54,9 @@ bool take_long_option(std::string_view arg, CmdLine& cl) {
       cl.stop = name == "--help" ? CmdLine::Stop::help : CmdLine::Stop::version;
     return true;
   }
-  if (name == "--json") {
+  if (name == "--json" || name == "--canonical") {
     if (has_value) return wrong("takes no value");
-    cl.json = true;
+    (name == "--json" ? cl.json : cl.canonical) = true;
     return true;
   }
   if (name == "--model" || name == "--max-atoms") {
@@ -182,6 +182,8 @@ std::string help_text() {
          "  --masses=name     masses from the atom name (the default)\n"
          "  --max-atoms=N     accept up to N atoms (default 64000); read hexadecimal\n"
          "                    and hybrid-36 serial numbers\n"
+         "  --canonical       axis signs from the atoms' third moments: one pose\n"
+         "                    whatever the input pose\n"
          "  --json            the report as one line of JSON, numbers in full\n"
          "  --help            this text\n"
          "  --version         the version\n"

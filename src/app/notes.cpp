@@ -66,6 +66,16 @@ std::string first_pass_notes(const std::string& input, const AtomTable& t, const
   return notes;
 }
 
+std::string unfixed_axes_note(const std::string& input, int unfixed) {
+  if (unfixed == 0) return {};
+  const std::string which = unfixed == 3   ? "moments of the atoms along axes 1 and 2 are"
+                            : unfixed == 1 ? "moment of the atoms along axis 1 is"
+                                           : "moment of the atoms along axis 2 is";
+  return about(input) + "--canonical: the third " + which +
+         " zero within rounding (a symmetric shape): " +
+         (unfixed == 3 ? "their signs are" : "its sign is") + " the eigensolver's\n";
+}
+
 std::string solver_failure_note(const std::string& input, int status) {
   const std::string file = about(input);
   if (status == -4)

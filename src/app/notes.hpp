@@ -25,6 +25,10 @@ std::string open_failure_note(const std::string& name, bool output, int err);
 std::string first_pass_notes(const std::string& input, const AtomTable& t, const ReadNotes& n,
                              const Selection& selection = {});
 
+// With --canonical: the axes (bits 1 and 2 of `unfixed`) whose sign the
+// third moments could not fix; empty when none.
+std::string unfixed_axes_note(const std::string& input, int unfixed);
+
 // Why the eigensolver gave no principal frame, for its status code.
 std::string solver_failure_note(const std::string& input, int status);
 

@@ -219,6 +219,8 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
     err.put(solver_failure_note(ctx.input_path, status));
     return failed();
   }
+  if (ctx.canonical && t.count > 0)
+    err.put(unfixed_axes_note(ctx.input_path, canonical_signs(t.accepted(), ctx.centre, ctx.axes)));
   out.put(report_text(ctx));
   err.put(unfit_report_note(ctx));
   if (!out.flush()) {
@@ -323,6 +325,7 @@ int run(int argc, const char* const* argv, Sink& out, Sink& err) {
   ctx->input_path = cl.input_path;
   ctx->output_path = cl.output_path;
   ctx->json = cl.json;
+  ctx->canonical = cl.canonical;
   return cl.json ? run_json(cl, *ctx, out, err) : run_files(cl, *ctx, out, err).status;
 }
 

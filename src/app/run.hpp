@@ -33,6 +33,7 @@ struct RunContext {
   float moments[3] = {0, 0, 0};  // principal moments, largest first
   Mat3 axes;         // rows: the principal axes
   bool json = false;  // the report as one line of JSON
+  bool canonical = false;  // axis signs from the third moments
   std::map<std::string, std::int64_t> skipped_names;  // with json: skipped records by name
 };
 
