@@ -2,9 +2,8 @@
 
 #include <cfloat>
 #include <cmath>
-
-#include <cmath>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 #include "analysis/lapack.hpp"
@@ -13,29 +12,33 @@ namespace gyro {
 namespace {
 
 // Each eigenvector column divided by its length.
-void normalise_columns(Mat3& axes) {
+template <class Real>
+void normalise_columns(BasicMat3<Real>& axes) {
   for (int k = 0; k < 3; ++k) {
-    float s = 0.0f;
+    Real s = 0;
     s = ((s + axes(0, k) * axes(0, k)) + axes(1, k) * axes(1, k)) + axes(2, k) * axes(2, k);
-    const float q = std::sqrt(s);
+    const Real q = std::sqrt(s);
     for (int i = 0; i < 3; ++i) axes(i, k) = axes(i, k) / q;
   }
 }
 
 // Largest moment first: the solver returns them ascending, so the first and
 // last moments and eigenvector columns change places.
-void order_descending(float moments[3], Mat3& axes) {
+template <class Real>
+void order_descending(Real moments[3], BasicMat3<Real>& axes) {
   std::swap(moments[0], moments[2]);
   for (int i = 0; i < 3; ++i) std::swap(axes(i, 0), axes(i, 2));
 }
 
-void transpose(Mat3& a) {
+template <class Real>
+void transpose(BasicMat3<Real>& a) {
   std::swap(a(0, 1), a(1, 0));
   std::swap(a(0, 2), a(2, 0));
   std::swap(a(1, 2), a(2, 1));
 }
 
-float determinant(const Mat3& a) {
+template <class Real>
+Real determinant(const BasicMat3<Real>& a) {
   return a(0, 2) * (a(1, 0) * a(2, 1) - a(2, 0) * a(1, 1)) +
          (a(0, 0) * (a(1, 1) * a(2, 2) - a(2, 1) * a(1, 2)) -
           a(0, 1) * (a(2, 2) * a(1, 0) - a(1, 2) * a(2, 0)));
@@ -44,14 +47,16 @@ float determinant(const Mat3& a) {
 // A left-handed set of axes becomes right-handed by negating the first row
 // (sign bits flip, so a zero becomes -0). A determinant of 0 or NaN leaves the
 // matrix be.
-void make_right_handed(Mat3& axes) {
-  if (determinant(axes) < 0.0f)
+template <class Real>
+void make_right_handed(BasicMat3<Real>& axes) {
+  if (determinant(axes) < 0)
     for (int j = 0; j < 3; ++j) axes(0, j) = -axes(0, j);
 }
 
 // The solver cannot diagonalise a tensor whose sums left the float range: it
 // would return infinite or NaN moments as if it had succeeded.
-bool upper_triangle_is_finite(const Mat3& a) {
+template <class Real>
+bool upper_triangle_is_finite(const BasicMat3<Real>& a) {
   for (int j = 0; j < 3; ++j)
     for (int i = 0; i <= j; ++i)
       if (!std::isfinite(a(i, j))) return false;
@@ -70,6 +75,34 @@ Lanes load(const Atom& a) {
 template <int Lane>
 Lanes broadcast(Lanes v) {
   return pick<Lane, Lane, Lane, Lane>(v);
+}
+
+// LAPACK's symmetric eigensolver in each precision, on the upper triangle.
+void symmetric_eigen(Mat3& a, float w[3], int& status) {
+  const int n = 3, lda = 3, lwork = 27;
+  float work[27];
+  ssyev_("V", "U", &n, a.a, &lda, w, work, &lwork, &status, 1, 1);
+}
+void symmetric_eigen(Mat3d& a, double w[3], int& status) {
+  const int n = 3, lda = 3, lwork = 27;
+  double work[27];
+  dsyev_("V", "U", &n, a.a, &lda, w, work, &lwork, &status, 1, 1);
+}
+
+// Moments and axes from the tensor: unit eigenvectors, largest moment first,
+// as rows, right-handed. The solver's status.
+template <class Real>
+int frame_of_tensor(const BasicMat3<Real>& tensor, Real moments[3], BasicMat3<Real>& axes) {
+  axes = tensor;
+  if (!upper_triangle_is_finite(axes)) return illegal_matrix;
+  int status = 0;
+  symmetric_eigen(axes, moments, status);
+  if (status != 0) return status;
+  normalise_columns(axes);
+  order_descending(moments, axes);
+  transpose(axes);
+  make_right_handed(axes);
+  return 0;
 }
 
 }  // namespace
@@ -108,34 +141,30 @@ Mat3 inertia_tensor(std::span<const Atom> atoms, Vec3 centre) {
 }
 
 int principal_frame(std::span<const Atom> atoms, Vec3 centre, float moments[3], Mat3& axes) {
-  axes = inertia_tensor(atoms, centre);
-  if (!upper_triangle_is_finite(axes)) return illegal_matrix;
-  const int n = 3, lda = 3, lwork = 27;
-  float work[27];
-  int status = 0;
-  ssyev_("V", "U", &n, axes.a, &lda, moments, work, &lwork, &status, 1, 1);
-  if (status != 0) return status;
-  normalise_columns(axes);
-  order_descending(moments, axes);
-  transpose(axes);
-  make_right_handed(axes);
-  return 0;
+  return frame_of_tensor(inertia_tensor(atoms, centre), moments, axes);
 }
 
-int canonical_signs(std::span<const Atom> atoms, Vec3 centre, Mat3& axes) {
+namespace {
+
+// The canonical signs in either precision: Real for the sums, Eps its
+// machine epsilon.
+template <class Real, class AtomT>
+int canonical_signs_in(std::span<const AtomT> atoms, BasicVec3<Real> centre,
+                       BasicMat3<Real>& axes) {
   int unfixed = 0;
   for (int k = 0; k < 2; ++k) {
-    float sum = 0, magnitude = 0;  // the third moment, and the sum of its terms' sizes
-    for (const Atom& atom : atoms) {
-      const float p = (axes(k, 0) * (atom.x - centre.x) + axes(k, 1) * (atom.y - centre.y)) +
-                      axes(k, 2) * (atom.z - centre.z);
-      const float term = ((atom.mass * p) * p) * p;
+    Real sum = 0, magnitude = 0;  // the third moment, and the sum of its terms' sizes
+    for (const AtomT& atom : atoms) {
+      const Real p = (axes(k, 0) * (atom.x - centre.x) + axes(k, 1) * (atom.y - centre.y)) +
+                     axes(k, 2) * (atom.z - centre.z);
+      const Real term = ((atom.mass * p) * p) * p;
       sum += term;
       magnitude += std::fabs(term);
     }
     // A sum of n terms may be off by about n roundings of the largest partial
     // sum, and each term by a few of its own.
-    const float rounding = static_cast<float>(atoms.size() + 4) * FLT_EPSILON * magnitude;
+    const Real rounding = static_cast<Real>(atoms.size() + 4) *
+                          std::numeric_limits<Real>::epsilon() * magnitude;
     if (!(std::fabs(sum) > rounding)) {
       unfixed |= 1 << k;
     } else if (sum < 0) {
@@ -146,6 +175,50 @@ int canonical_signs(std::span<const Atom> atoms, Vec3 centre, Mat3& axes) {
   axes(2, 1) = axes(0, 2) * axes(1, 0) - axes(0, 0) * axes(1, 2);
   axes(2, 2) = axes(0, 0) * axes(1, 1) - axes(0, 1) * axes(1, 0);
   return unfixed;
+}
+
+}  // namespace
+
+int canonical_signs(std::span<const Atom> atoms, Vec3 centre, Mat3& axes) {
+  return canonical_signs_in<float>(atoms, centre, axes);
+}
+
+int canonical_signs(std::span<const AtomD> atoms, Vec3d centre, Mat3d& axes) {
+  return canonical_signs_in<double>(atoms, centre, axes);
+}
+
+Vec3d centre_of_mass(std::span<const AtomD> atoms, double& total_mass) {
+  double x = 0, y = 0, z = 0, m = 0;
+  for (const AtomD& a : atoms) {
+    x = x + a.x * a.mass;
+    y = y + a.y * a.mass;
+    z = z + a.z * a.mass;
+    m = m + a.mass;
+  }
+  total_mass = m;
+  return {x / m, y / m, z / m};
+}
+
+Mat3d inertia_tensor(std::span<const AtomD> atoms, Vec3d centre) {
+  double xx = 0, yy = 0, zz = 0, xy = 0, xz = 0, yz = 0;
+  for (const AtomD& a : atoms) {
+    const double x = a.x - centre.x, y = a.y - centre.y, z = a.z - centre.z, m = a.mass;
+    const double sx = x * x, sy = y * y, sz = z * z, r2 = (sx + sy) + sz;
+    xx = m * (r2 - sx) + xx;
+    yy = m * (r2 - sy) + yy;
+    zz = m * (r2 - sz) + zz;
+    xy = xy - (m * x) * y;
+    xz = xz - (m * x) * z;
+    yz = yz - (m * y) * z;
+  }
+  Mat3d t;
+  t(0, 0) = xx, t(1, 1) = yy, t(2, 2) = zz;
+  t(0, 1) = xy, t(0, 2) = xz, t(1, 2) = yz;
+  return t;
+}
+
+int principal_frame(std::span<const AtomD> atoms, Vec3d centre, double moments[3], Mat3d& axes) {
+  return frame_of_tensor(inertia_tensor(atoms, centre), moments, axes);
 }
 
 }  // namespace gyro

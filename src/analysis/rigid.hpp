@@ -11,23 +11,34 @@
 
 namespace gyro {
 
-// A point or direction: three floats that always travel together.
-struct Vec3 {
-  float x = 0, y = 0, z = 0;
+// A point or direction: three numbers that always travel together.
+template <class Real>
+struct BasicVec3 {
+  Real x = 0, y = 0, z = 0;
 };
+using Vec3 = BasicVec3<float>;
+using Vec3d = BasicVec3<double>;  // the same in double precision (--double)
 
 // A 3x3 matrix stored column after column, the order LAPACK reads and writes;
 // (row, column) from 0.
-struct Mat3 {
-  float a[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};
-  float& operator()(int row, int col) { return a[col * 3 + row]; }
-  float operator()(int row, int col) const { return a[col * 3 + row]; }
+template <class Real>
+struct BasicMat3 {
+  Real a[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};
+  Real& operator()(int row, int col) { return a[col * 3 + row]; }
+  Real operator()(int row, int col) const { return a[col * 3 + row]; }
 };
+using Mat3 = BasicMat3<float>;
+using Mat3d = BasicMat3<double>;
 
 // One accepted atom: its coordinates and mass (atomic mass units), in one
 // 16-byte record that the analysis loads as one vector.
 struct alignas(16) Atom {
   float x, y, z, mass;
+};
+
+// An accepted atom in double precision (--double).
+struct AtomD {
+  double x, y, z, mass;
 };
 
 // Four floats in one vector register (x, y, z and a fourth lane).
@@ -96,5 +107,34 @@ int principal_frame(std::span<const Atom> atoms, Vec3 centre, float moments[3], 
 // for each of the first two axes (1, 2) whose third moment is zero within the
 // rounding of its sum (a symmetric shape): that axis keeps its sign.
 int canonical_signs(std::span<const Atom> atoms, Vec3 centre, Mat3& axes);
+
+// The same four in double precision, with LAPACK's double-precision
+// eigensolver; every operation in double, the grouping as in single
+// precision (the sums in atom order, one after the other).
+Vec3d centre_of_mass(std::span<const AtomD> atoms, double& total_mass);
+Mat3d inertia_tensor(std::span<const AtomD> atoms, Vec3d centre);
+int principal_frame(std::span<const AtomD> atoms, Vec3d centre, double moments[3], Mat3d& axes);
+int canonical_signs(std::span<const AtomD> atoms, Vec3d centre, Mat3d& axes);
+
+// Frame in double precision, one coordinate at a time.
+class FrameD {
+ public:
+  FrameD() = default;
+  FrameD(Vec3d centre, bool rotated, const Mat3d& axes)
+      : centre_(centre), axes_(axes), rotated_(rotated) {}
+  Vec3d moved(Vec3d r) const {
+    const Vec3d d{r.x - centre_.x, r.y - centre_.y, r.z - centre_.z};
+    if (!rotated_) return d;
+    auto row = [&](int i) {
+      return ((0.0 + axes_(i, 0) * d.x) + axes_(i, 1) * d.y) + axes_(i, 2) * d.z;
+    };
+    return {row(0), row(1), row(2)};
+  }
+
+ private:
+  Vec3d centre_;
+  Mat3d axes_;
+  bool rotated_ = false;
+};
 
 }  // namespace gyro

@@ -54,9 +54,9 @@ bool take_long_option(std::string_view arg, CmdLine& cl) {
       cl.stop = name == "--help" ? CmdLine::Stop::help : CmdLine::Stop::version;
     return true;
   }
-  if (name == "--json" || name == "--canonical") {
+  if (name == "--json" || name == "--canonical" || name == "--double") {
     if (has_value) return wrong("takes no value");
-    (name == "--json" ? cl.json : cl.canonical) = true;
+    (name == "--json" ? cl.json : name == "--canonical" ? cl.canonical : cl.double_precision) = true;
     return true;
   }
   if (name == "--model" || name == "--max-atoms") {
@@ -184,6 +184,7 @@ std::string help_text() {
          "                    and hybrid-36 serial numbers\n"
          "  --canonical       axis signs from the atoms' third moments: one pose\n"
          "                    whatever the input pose\n"
+         "  --double          read and compute in double precision\n"
          "  --json            the report as one line of JSON, numbers in full\n"
          "  --help            this text\n"
          "  --version         the version\n"

@@ -8,8 +8,31 @@
 namespace gyro {
 namespace {
 
-std::string json_triple(float a, float b, float c) {
+template <class Real>
+std::string json_triple(Real a, Real b, Real c) {
   return "[" + json_number(a) + ", " + json_number(b) + ", " + json_number(c) + "]";
+}
+
+// The numbers of the object in the run's precision.
+template <class Real>
+std::string json_numbers(const RunContext& ctx, Real mass, BasicVec3<Real> c,
+                         const Real (&m)[3], const BasicMat3<Real>& axes) {
+  std::string j = ", \"mass\": " + json_number(mass);
+  if (ctx.atoms.count == 0)
+    return j + ", \"centre\": null, \"moments\": null, \"relative_moments\": null, "
+               "\"axes\": null, \"radius_of_gyration\": null";
+  const Real p1 = m[0];
+  j += ", \"centre\": " + json_triple(c.x, c.y, c.z);
+  j += ", \"moments\": " + json_triple(m[0], m[1], m[2]);
+  j += ", \"relative_moments\": " + json_triple(p1 / p1, m[1] / p1, m[2] / p1);
+  j += ", \"axes\": [";
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0) j += ", ";
+    j += json_triple(axes(i, 0), axes(i, 1), axes(i, 2));
+  }
+  j += "]";
+  const Real radius = std::sqrt((m[0] + m[1] + m[2]) / (Real(2) * mass));
+  return j + ", \"radius_of_gyration\": " + json_number(radius);
 }
 
 }  // namespace
@@ -47,29 +70,22 @@ std::string json_number(float v) {
   return std::string(buf, end);
 }
 
+std::string json_number(double v) {
+  if (!std::isfinite(v)) return "null";
+  char buf[32];
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, end);
+}
+
 std::string json_report(const RunContext& ctx, std::string_view error) {
   std::string j = "{\"file\": " + json_string(ctx.input_path);
   j += ", \"atoms\": " + std::to_string(ctx.atoms.count);
   j += ", \"skipped\": " + std::to_string(ctx.atoms.skipped);
-  j += ", \"mass\": " + json_number(ctx.total_mass);
-  const float(&m)[3] = ctx.moments;
-  if (ctx.atoms.count == 0) {
-    j += ", \"centre\": null, \"moments\": null, \"relative_moments\": null, \"axes\": null, "
-         "\"radius_of_gyration\": null";
+  if (ctx.double_precision) {
+    const auto& d = ctx.in_double;
+    j += json_numbers(ctx, d.total_mass, d.centre, d.moments, d.axes);
   } else {
-    const Vec3& c = ctx.centre;
-    const float p1 = m[0];
-    j += ", \"centre\": " + json_triple(c.x, c.y, c.z);
-    j += ", \"moments\": " + json_triple(m[0], m[1], m[2]);
-    j += ", \"relative_moments\": " + json_triple(p1 / p1, m[1] / p1, m[2] / p1);
-    j += ", \"axes\": [";
-    for (int i = 0; i < 3; ++i) {
-      if (i > 0) j += ", ";
-      j += json_triple(ctx.axes(i, 0), ctx.axes(i, 1), ctx.axes(i, 2));
-    }
-    j += "]";
-    const float radius = std::sqrt((m[0] + m[1] + m[2]) / (2.0f * ctx.total_mass));
-    j += ", \"radius_of_gyration\": " + json_number(radius);
+    j += json_numbers(ctx, ctx.total_mass, ctx.centre, ctx.moments, ctx.axes);
   }
   j += ", \"skipped_names\": {";
   bool first = true;

@@ -17,6 +17,7 @@ std::string json_string(std::string_view bytes);
 // The shortest decimal that reads back as the same float; null for NaN and
 // the infinities, which JSON lacks.
 std::string json_number(float v);
+std::string json_number(double v);  // the same for a double (--double)
 
 // The object of a run that analysed its input: file, counts, mass, centre,
 // moments, axes, radius of gyration, skipped names, output name (with a

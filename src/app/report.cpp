@@ -7,7 +7,8 @@ namespace gyro {
 namespace {
 
 // A label line: blank, label, blanks to column 21, then F15.4 fields two blanks apart.
-std::string vector_line(const char* label, const float (&v)[3]) {
+template <class Real>
+std::string vector_line(const char* label, const Real (&v)[3]) {
   std::string s = " ";
   s += label;
   s.resize(21, ' ');
@@ -18,7 +19,8 @@ std::string vector_line(const char* label, const float (&v)[3]) {
   return s + "\n";
 }
 
-std::string matrix_row(const Mat3& axes, int i) {
+template <class Real>
+std::string matrix_row(const BasicMat3<Real>& axes, int i) {
   std::string s(5, ' ');
   for (int j = 0; j < 3; ++j) {
     if (j > 0) s += "  ";
@@ -27,19 +29,28 @@ std::string matrix_row(const Mat3& axes, int i) {
   return s + "\n";
 }
 
-bool fits(float v) { return fixed(v, 15, 4).find('*') == std::string::npos; }
+bool fits(double v) { return fixed(v, 15, 4).find('*') == std::string::npos; }
 
-}  // namespace
+// The numbers of the report in the run's precision.
+template <class Real>
+struct Numbers {
+  Real mass;
+  BasicVec3<Real> centre;
+  const Real (&moments)[3];
+  const BasicMat3<Real>& axes;
+};
 
-std::string unfit_report_note(const RunContext& ctx) {
-  const float(&m)[3] = ctx.moments;
-  const float p1 = m[0];
+template <class Real>
+std::string unfit_note(const RunContext& ctx, const Numbers<Real>& n) {
+  const Real(&m)[3] = n.moments;
+  const Real p1 = m[0];
+  const BasicVec3<Real>& c = n.centre;
   const struct {
     const char* name;
     bool fit;
   } quantities[] = {
-      {"the mass", fits(ctx.total_mass)},
-      {"the centre of mass", fits(ctx.centre.x) && fits(ctx.centre.y) && fits(ctx.centre.z)},
+      {"the mass", fits(n.mass)},
+      {"the centre of mass", fits(c.x) && fits(c.y) && fits(c.z)},
       {"the principal moments", fits(m[0]) && fits(m[1]) && fits(m[2])},
       {"the relative moments", fits(p1 / p1) && fits(m[1] / p1) && fits(m[2] / p1)},
   };
@@ -51,7 +62,8 @@ std::string unfit_report_note(const RunContext& ctx) {
          " do not fit the report's fields and print as asterisks; --json prints them in full\n";
 }
 
-std::string report_text(const RunContext& ctx) {
+template <class Real>
+std::string report_lines(const RunContext& ctx, const Numbers<Real>& n) {
   std::string r = "\nInput pdb file:  " + name_field(ctx.input_path) + "\n";
   if (ctx.mode != Mode::report_only) r += "Output pdb file: " + name_field(ctx.output_path) + "\n";
   r += FreeLine()
@@ -61,14 +73,32 @@ std::string report_text(const RunContext& ctx) {
            .num(ctx.atoms.skipped)
            .str();
   r += "\n";
-  r += " mass" + std::string(16, ' ') + fixed(ctx.total_mass, 15, 4) + "\n";
-  r += vector_line("center of mass", {ctx.centre.x, ctx.centre.y, ctx.centre.z});
-  r += vector_line("principle moments", ctx.moments);
-  const float p1 = ctx.moments[0];
-  r += vector_line("relative moments ", {p1 / p1, ctx.moments[1] / p1, ctx.moments[2] / p1});
+  r += " mass" + std::string(16, ' ') + fixed(n.mass, 15, 4) + "\n";
+  r += vector_line<Real>("center of mass", {n.centre.x, n.centre.y, n.centre.z});
+  r += vector_line("principle moments", n.moments);
+  const Real p1 = n.moments[0];
+  r += vector_line<Real>("relative moments ", {p1 / p1, n.moments[1] / p1, n.moments[2] / p1});
   r += "\n" + std::string(27, ' ') + "rotation matrix\n";
-  for (int i = 0; i < 3; ++i) r += matrix_row(ctx.axes, i);
+  for (int i = 0; i < 3; ++i) r += matrix_row(n.axes, i);
   return r;
+}
+
+}  // namespace
+
+std::string report_text(const RunContext& ctx) {
+  if (ctx.double_precision) {
+    const auto& d = ctx.in_double;
+    return report_lines(ctx, Numbers<double>{d.total_mass, d.centre, d.moments, d.axes});
+  }
+  return report_lines(ctx, Numbers<float>{ctx.total_mass, ctx.centre, ctx.moments, ctx.axes});
+}
+
+std::string unfit_report_note(const RunContext& ctx) {
+  if (ctx.double_precision) {
+    const auto& d = ctx.in_double;
+    return unfit_note(ctx, Numbers<double>{d.total_mass, d.centre, d.moments, d.axes});
+  }
+  return unfit_note(ctx, Numbers<float>{ctx.total_mass, ctx.centre, ctx.moments, ctx.axes});
 }
 
 }  // namespace gyro

@@ -154,15 +154,20 @@ Outcome failed() { return {exit_failure, false}; }
 Outcome write_phase(RunContext& ctx, RecordCursor& records, const Checksum& first, Sink& err,
                     Sink& output) {
   // The table holds the atoms as read: they are moved as they are written.
-  const Frame frame(ctx.centre, ctx.mode == Mode::rotated, ctx.axes);
+  const bool rotated = ctx.mode == Mode::rotated, has_frame = ctx.atoms.count > 0;
+  const bool simulation_serials = ctx.selection.max_atoms.has_value();
+  const Frame frame(ctx.centre, rotated, ctx.axes);
   if (!records.rewind()) {
     err.put(about(ctx.input_path) + records.failure() + "\n");
     return failed();
   }
-  WriteResult res = ctx.selection.any()
-                        ? write_every_record(records, ctx.atoms.count > 0, frame, output,
-                                             ctx.selection.max_atoms.has_value())
-                        : write_structure(records, ctx.atoms, frame, output);
+  WriteResult res =
+      ctx.double_precision
+          ? write_every_record(records, has_frame,
+                               FrameD(ctx.in_double.centre, rotated, ctx.in_double.axes), output,
+                               simulation_serials)
+      : ctx.selection.any() ? write_every_record(records, has_frame, frame, output, simulation_serials)
+                            : write_structure(records, ctx.atoms, frame, output);
   if (!res.fault && !(records.checksum() == first))
     res.fault = {PassFault::Kind::changed, records.lineno(), 0, 0, {}};
   if (res.fault) {
@@ -196,16 +201,46 @@ int open_failure(const std::string& name, bool output, Sink& out, Sink& err) {
 
 }  // namespace
 
+namespace {
+
+// The first pass in the run's precision, with its options.
+PassFault read_phase(RunContext& ctx, RecordCursor& records, ReadNotes& notes, Sink& err,
+                     bool every_record) {
+  if (ctx.selection.any())
+    return read_selected_atoms(records, ctx.atoms, notes, err, ctx.selection, every_record);
+  return read_atoms(records, ctx.atoms, notes, err);
+}
+
+// Centre, principal frame and (with --canonical) the axes' signs in the run's
+// precision; the solver's status.
+int analyse(RunContext& ctx, Sink& err) {
+  int unfixed = 0, status = 0;
+  if (ctx.double_precision) {
+    auto& d = ctx.in_double;
+    const auto atoms = ctx.atoms.accepted_double();
+    d.centre = centre_of_mass(atoms, d.total_mass);
+    status = principal_frame(atoms, d.centre, d.moments, d.axes);
+    if (status == 0 && ctx.canonical && ctx.atoms.count > 0)
+      unfixed = canonical_signs(atoms, d.centre, d.axes);
+  } else {
+    const auto atoms = ctx.atoms.accepted();
+    ctx.centre = centre_of_mass(atoms, ctx.total_mass);
+    status = principal_frame(atoms, ctx.centre, ctx.moments, ctx.axes);
+    if (status == 0 && ctx.canonical && ctx.atoms.count > 0)
+      unfixed = canonical_signs(atoms, ctx.centre, ctx.axes);
+  }
+  err.put(unfixed_axes_note(ctx.input_path, unfixed));
+  return status;
+}
+
+}  // namespace
+
 Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err, Sink* output) {
   AtomTable& t = ctx.atoms;
   ReadNotes notes;
   if (ctx.json) notes.skipped_names = &ctx.skipped_names;
   if (output) records.learn_layout();
-  const PassFault fault =
-      ctx.selection.any()
-          ? read_selected_atoms(records, t, notes, err, ctx.selection, output != nullptr)
-          : read_atoms(records, t, notes, err);
-  if (fault) {
+  if (const PassFault fault = read_phase(ctx, records, notes, err, output != nullptr)) {
     err.put(pass_fault_text(ctx.input_path, fault));
     return failed();
   }
@@ -213,14 +248,11 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
   if (records.first_line().length > reclen)
     notes.first_line_carriage_returns = records.first_line().carriage_returns;
   err.put(first_pass_notes(ctx.input_path, t, notes, ctx.selection));
-  ctx.centre = centre_of_mass(t.accepted(), ctx.total_mass);
-  if (int status = principal_frame(t.accepted(), ctx.centre, ctx.moments, ctx.axes)) {
+  if (int status = analyse(ctx, err)) {
     out.put(FreeLine().text("error ").num(status).str());
     err.put(solver_failure_note(ctx.input_path, status));
     return failed();
   }
-  if (ctx.canonical && t.count > 0)
-    err.put(unfixed_axes_note(ctx.input_path, canonical_signs(t.accepted(), ctx.centre, ctx.axes)));
   out.put(report_text(ctx));
   err.put(unfit_report_note(ctx));
   if (!out.flush()) {
@@ -272,6 +304,7 @@ Outcome run_files(const CmdLine& cl, RunContext& ctx, Sink& out, Sink& err) {
   } catch (const std::bad_alloc&) {
     out_of_memory = true;
     outcome = failed();
+    ctx.atoms.release();
   }
   if (output) {
     if (outcome.output_complete)
@@ -320,7 +353,7 @@ int run(int argc, const char* const* argv, Sink& out, Sink& err) {
   if (cl.stop == CmdLine::Stop::flag_error) err.put(flag_error_text());
   if (cl.stop == CmdLine::Stop::option_error) return usage_stop(err, cl.option_error);
   if (cl.stop != CmdLine::Stop::none) return usage_stop(err, cl.usage_reason);
-  auto ctx = std::make_unique<RunContext>(cl.selection);
+  auto ctx = std::make_unique<RunContext>(cl.selection, cl.double_precision);
   ctx->mode = cl.mode;
   ctx->input_path = cl.input_path;
   ctx->output_path = cl.output_path;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "analysis/rigid.hpp"
@@ -22,8 +23,10 @@ inline constexpr int exit_usage = 2;    // usage text and unknown flag
 
 // All state of one run, alive until it ends.
 struct RunContext {
-  explicit RunContext(const Selection& chosen = {})
-      : selection(chosen), atoms(chosen.max_atoms.value_or(max_atoms)) {}
+  explicit RunContext(const Selection& chosen = {}, bool use_double = false)
+      : selection(chosen),
+        atoms(chosen.max_atoms.value_or(max_atoms), use_double),
+        double_precision(use_double) {}
   Mode mode = Mode::report_only;
   Selection selection;
   std::string input_path, output_path;
@@ -34,6 +37,14 @@ struct RunContext {
   Mat3 axes;         // rows: the principal axes
   bool json = false;  // the report as one line of JSON
   bool canonical = false;  // axis signs from the third moments
+  // --double: the atoms and every result in double precision instead.
+  const bool double_precision;
+  struct {
+    double total_mass = 0;
+    Vec3d centre;
+    double moments[3] = {0, 0, 0};
+    Mat3d axes;
+  } in_double;
   std::map<std::string, std::int64_t> skipped_names;  // with json: skipped records by name
 };
 

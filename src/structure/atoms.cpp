@@ -9,41 +9,53 @@
 #include "text/fields.hpp"
 
 namespace gyro {
-namespace {
+AtomTable::AtomTable(std::int64_t most, bool double_precision)
+    : limit(most), in_double(double_precision) {}
 
 // The slots always include one beyond the accepted atoms: the reader converts
 // a record into it before it knows whether the record is accepted.
-std::size_t bytes_for(std::int64_t slots) {
-  return static_cast<std::size_t>(slots + 1) * sizeof(Atom);
+std::size_t AtomTable::bytes_for(std::int64_t slots) const {
+  return static_cast<std::size_t>(slots + 1) * (in_double ? sizeof(AtomD) : sizeof(Atom));
 }
 
-}  // namespace
+void AtomTable::place(void* p) {
+  if (in_double)
+    atoms_double = static_cast<AtomD*>(p);
+  else
+    atoms = static_cast<Atom*>(p);
+}
 
-AtomTable::AtomTable(std::int64_t most) : limit(most) {}
+void* AtomTable::slots() const {
+  return in_double ? static_cast<void*>(atoms_double) : static_cast<void*>(atoms);
+}
 
 void AtomTable::allocate() {
-  if (atoms != nullptr) return;
-  const std::int64_t slots = std::min(limit, max_atoms);
-  void* p = ::mmap(nullptr, bytes_for(slots), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
+  if (slots() != nullptr) return;
+  const std::int64_t n = std::min(limit, max_atoms);
+  void* p = ::mmap(nullptr, bytes_for(n), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
                    -1, 0);
   if (p == MAP_FAILED) throw std::bad_alloc();
-  atoms = static_cast<Atom*>(p);
-  bytes_ = bytes_for(slots);
-  capacity = slots;
+  place(p);
+  bytes_ = bytes_for(n);
+  capacity = n;
 }
 
-AtomTable::~AtomTable() {
-  if (atoms != nullptr) ::munmap(atoms, bytes_);
+AtomTable::~AtomTable() { release(); }
+
+void AtomTable::release() {
+  if (slots() != nullptr) ::munmap(slots(), bytes_);
+  place(nullptr);
+  capacity = 0;
 }
 
 void AtomTable::grow() {
-  const std::int64_t slots = std::min(limit, capacity * 2);
-  const std::size_t bytes = bytes_for(slots);
-  void* p = ::mremap(atoms, bytes_, bytes, MREMAP_MAYMOVE);
+  const std::int64_t n = std::min(limit, capacity * 2);
+  const std::size_t bytes = bytes_for(n);
+  void* p = ::mremap(slots(), bytes_, bytes, MREMAP_MAYMOVE);
   if (p == MAP_FAILED) throw std::bad_alloc();
-  atoms = static_cast<Atom*>(p);
+  place(p);
   bytes_ = bytes;
-  capacity = slots;
+  capacity = n;
 }
 
 bool simulation_serial(std::string_view f) {
@@ -78,6 +90,29 @@ bool any_atom_fields(const char* line, float xyz[4], FieldFault& fault, bool sim
     }
   }
   return true;
+}
+
+bool any_atom_fields(const char* line, double xyz[3], FieldFault& fault,
+                     bool simulation_serials) {
+  float checked[4];
+  if (!any_atom_fields(line, checked, fault, simulation_serials)) return false;
+  const std::string_view rec(line, reclen);
+  for (int k = 0; k < 3; ++k) real_field(columns(rec, 31 + 8 * k, 8), 3, xyz[k]);
+  return true;
+}
+
+namespace {
+#if defined(__x86_64__)
+const bool have_wide_vectors = __builtin_cpu_supports("avx2");
+#endif
+}  // namespace
+
+bool atom_fields_double(const char* line, double xyz[3], FieldFault& fault,
+                        bool simulation_serials) {
+#if defined(__x86_64__)
+  if (have_wide_vectors && usual_atom_fields_double_wide(line, xyz)) return true;
+#endif
+  return usual_atom_fields(line, xyz) || any_atom_fields(line, xyz, fault, simulation_serials);
 }
 
 }  // namespace gyro

@@ -24,7 +24,8 @@ inline constexpr std::int64_t max_atoms = 64000;  // the usual limit of accepted
 // only those written take memory; beyond the usual limit the table grows
 // without copying (the pages are remapped).
 struct AtomTable {
-  explicit AtomTable(std::int64_t limit = max_atoms);
+  // `in_double`: the atoms are kept in double precision (AtomD), not as Atom.
+  explicit AtomTable(std::int64_t limit = max_atoms, bool in_double = false);
   ~AtomTable();
   AtomTable(const AtomTable&) = delete;
   AtomTable& operator=(const AtomTable&) = delete;
@@ -33,15 +34,26 @@ struct AtomTable {
   std::int64_t skipped = 0;   // atom records left out: their name gives no mass
   std::int64_t limit;         // the most atoms a run accepts
   std::int64_t capacity = 0;  // slots that can be written now, up to the limit
-  Atom* atoms = nullptr;
+  const bool in_double;
+  Atom* atoms = nullptr;          // the slots in single precision, or
+  AtomD* atoms_double = nullptr;  // those in double precision
   std::span<Atom> accepted() const { return {atoms, static_cast<std::size_t>(count)}; }
+  std::span<const AtomD> accepted_double() const {
+    return {atoms_double, static_cast<std::size_t>(count)};
+  }
   // The slots up to the usual limit, once: the reading calls it first.
   // Throws std::bad_alloc when they cannot be had.
   void allocate();
   // More slots, up to the limit; throws std::bad_alloc when none can be had.
   void grow();
+  // The slots given back (the counts stay): after a run failed for want of
+  // memory, so that saying so has some.
+  void release();
 
  private:
+  std::size_t bytes_for(std::int64_t slots) const;
+  void place(void* p);  // the slots at p (null: none)
+  void* slots() const;
   std::size_t bytes_ = 0;
 };
 
@@ -70,6 +82,9 @@ inline bool is_atom_record(const char* line) {
 // write them are read too (see simulation_serial).
 [[gnu::noinline]] bool any_atom_fields(const char* line, float xyz[4], FieldFault& fault,
                                        bool simulation_serials = false);
+// The same to the doubles nearest to the fields' decimal text.
+[[gnu::noinline]] bool any_atom_fields(const char* line, double xyz[3], FieldFault& fault,
+                                       bool simulation_serials = false);
 
 // A serial-number field (5 columns) in a form that simulation programs use
 // past 99 999: hexadecimal digits ("186a0"), hybrid-36 (an upper-case letter
@@ -79,9 +94,36 @@ bool simulation_serial(std::string_view field);
 
 // The mass of the element whose symbol stands in columns 77-78 (`symbol`
 // pointing at column 77): one or two letters, upper or lower case, blanks
-// ignored. 0 for a symbol that is no element; -1 for two blanks (the atom
-// name decides then).
-float element_column_mass(const char* symbol);
+// ignored; the double nearest to the table's decimal (in single precision the
+// float nearest to it, which the tests check). 0 for a symbol that is no
+// element; -1 for two blanks (the atom name decides then).
+double element_column_mass(const char* symbol);
+
+// The atom record's serial number checked and x, y, z as the doubles nearest
+// to their decimal text; false with the columns of the first field that fails
+// to convert. `simulation_serials` as for any_atom_fields.
+bool atom_fields_double(const char* line, double xyz[3], FieldFault& fault,
+                        bool simulation_serials);
+
+#if defined(__x86_64__)
+// usual_atom_fields to doubles with 256-bit vectors: the floats read there are
+// each nearest to exactly one decimal of at most 7 digits with 3 decimals, so
+// their thousandths come back exactly (the float times 1000 is exact in
+// double and within half of them), and divided by 1000 give the double nearest
+// to the decimal.
+[[gnu::target("avx2")]] inline bool usual_atom_fields_double_wide(const char* line,
+                                                                  double xyz[3]) {
+  float quick[4];
+  const bool usual = usual_atom_fields_wide(line, quick);
+  const __m256d thousandths = _mm256_round_pd(
+      _mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(quick)), _mm256_set1_pd(1000.0)),
+      _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+  alignas(32) double v[4];
+  _mm256_store_pd(v, _mm256_div_pd(thousandths, _mm256_set1_pd(1000.0)));
+  xyz[0] = v[0], xyz[1] = v[1], xyz[2] = v[2];
+  return usual;
+}
+#endif
 inline bool atom_fields(const char* line, float xyz[4], FieldFault& fault) {
   return usual_atom_fields(line, xyz) || any_atom_fields(line, xyz, fault);
 }
@@ -96,6 +138,9 @@ enum Element : std::uint8_t { none, hydrogen, carbon, nitrogen, oxygen, sulphur,
                               iron, iron_if_e_follows };
 inline constexpr float mass_of[] = {0.0f,   1.00797f, 12.01115f, 14.0067f, 15.9994f,
                                     32.06f, 30.974f,  55.847f,   0.0f};
+// The same masses as the doubles nearest to their decimals (--double).
+inline constexpr double mass_of_double[] = {0.0,   1.00797, 12.01115, 14.0067, 15.9994,
+                                            32.06, 30.974,  55.847,   0.0};
 
 struct Tables {
   Element by_first[256];   // first character not blank
@@ -134,5 +179,8 @@ inline mass_rules::Element atom_element(const char* name) {
   return name[blank1 ? 2 : 1] == 'E' ? iron : none;
 }
 inline float atom_mass(const char* name) { return mass_rules::mass_of[atom_element(name)]; }
+inline double atom_mass_double(const char* name) {
+  return mass_rules::mass_of_double[atom_element(name)];
+}
 
 }  // namespace gyro

@@ -13,36 +13,36 @@ namespace {
 
 struct Element {
   char symbol[3];
-  float mass;
+  double mass;
 };
 
 constexpr Element elements[] = {
-    {"H", mass_rules::mass_of[mass_rules::hydrogen]}, {"D", 2.0141f}, {"HE", 4.0026f},
-    {"LI", 6.94f}, {"BE", 9.0122f}, {"B", 10.81f},
-    {"C", mass_rules::mass_of[mass_rules::carbon]},
-    {"N", mass_rules::mass_of[mass_rules::nitrogen]},
-    {"O", mass_rules::mass_of[mass_rules::oxygen]}, {"F", 18.998f}, {"NE", 20.180f},
-    {"NA", 22.990f}, {"MG", 24.305f}, {"AL", 26.982f}, {"SI", 28.085f},
-    {"P", mass_rules::mass_of[mass_rules::phosphorus]},
-    {"S", mass_rules::mass_of[mass_rules::sulphur]}, {"CL", 35.45f}, {"AR", 39.95f},
-    {"K", 39.098f}, {"CA", 40.078f}, {"SC", 44.956f}, {"TI", 47.867f}, {"V", 50.942f},
-    {"CR", 51.996f}, {"MN", 54.938f}, {"FE", mass_rules::mass_of[mass_rules::iron]},
-    {"CO", 58.933f}, {"NI", 58.693f}, {"CU", 63.546f}, {"ZN", 65.38f}, {"GA", 69.723f},
-    {"GE", 72.630f}, {"AS", 74.922f}, {"SE", 78.971f}, {"BR", 79.904f}, {"KR", 83.798f},
-    {"RB", 85.468f}, {"SR", 87.62f}, {"Y", 88.906f}, {"ZR", 91.224f}, {"NB", 92.906f},
-    {"MO", 95.95f}, {"TC", 98.0f}, {"RU", 101.07f}, {"RH", 102.91f}, {"PD", 106.42f},
-    {"AG", 107.87f}, {"CD", 112.41f}, {"IN", 114.82f}, {"SN", 118.71f}, {"SB", 121.76f},
-    {"TE", 127.60f}, {"I", 126.90f}, {"XE", 131.29f}, {"CS", 132.91f}, {"BA", 137.33f},
-    {"LA", 138.91f}, {"CE", 140.12f}, {"PR", 140.91f}, {"ND", 144.24f}, {"PM", 145.0f},
-    {"SM", 150.36f}, {"EU", 151.96f}, {"GD", 157.25f}, {"TB", 158.93f}, {"DY", 162.50f},
-    {"HO", 164.93f}, {"ER", 167.26f}, {"TM", 168.93f}, {"YB", 173.05f}, {"LU", 174.97f},
-    {"HF", 178.49f}, {"TA", 180.95f}, {"W", 183.84f}, {"RE", 186.21f}, {"OS", 190.23f},
-    {"IR", 192.22f}, {"PT", 195.08f}, {"AU", 196.97f}, {"HG", 200.59f}, {"TL", 204.38f},
-    {"PB", 207.2f}, {"BI", 208.98f}, {"PO", 209.0f}, {"AT", 210.0f}, {"RN", 222.0f},
-    {"FR", 223.0f}, {"RA", 226.0f}, {"AC", 227.0f}, {"TH", 232.04f}, {"PA", 231.04f},
-    {"U", 238.03f}, {"NP", 237.0f}, {"PU", 244.0f}, {"AM", 243.0f}, {"CM", 247.0f},
-    {"BK", 247.0f}, {"CF", 251.0f}, {"ES", 252.0f}, {"FM", 257.0f}, {"MD", 258.0f},
-    {"NO", 259.0f}, {"LR", 262.0f},
+    {"H", mass_rules::mass_of_double[mass_rules::hydrogen]}, {"D", 2.0141}, {"HE", 4.0026},
+    {"LI", 6.94}, {"BE", 9.0122}, {"B", 10.81},
+    {"C", mass_rules::mass_of_double[mass_rules::carbon]},
+    {"N", mass_rules::mass_of_double[mass_rules::nitrogen]},
+    {"O", mass_rules::mass_of_double[mass_rules::oxygen]}, {"F", 18.998}, {"NE", 20.180},
+    {"NA", 22.990}, {"MG", 24.305}, {"AL", 26.982}, {"SI", 28.085},
+    {"P", mass_rules::mass_of_double[mass_rules::phosphorus]},
+    {"S", mass_rules::mass_of_double[mass_rules::sulphur]}, {"CL", 35.45}, {"AR", 39.95},
+    {"K", 39.098}, {"CA", 40.078}, {"SC", 44.956}, {"TI", 47.867}, {"V", 50.942},
+    {"CR", 51.996}, {"MN", 54.938}, {"FE", mass_rules::mass_of_double[mass_rules::iron]},
+    {"CO", 58.933}, {"NI", 58.693}, {"CU", 63.546}, {"ZN", 65.38}, {"GA", 69.723},
+    {"GE", 72.630}, {"AS", 74.922}, {"SE", 78.971}, {"BR", 79.904}, {"KR", 83.798},
+    {"RB", 85.468}, {"SR", 87.62}, {"Y", 88.906}, {"ZR", 91.224}, {"NB", 92.906},
+    {"MO", 95.95}, {"TC", 98.0}, {"RU", 101.07}, {"RH", 102.91}, {"PD", 106.42},
+    {"AG", 107.87}, {"CD", 112.41}, {"IN", 114.82}, {"SN", 118.71}, {"SB", 121.76},
+    {"TE", 127.60}, {"I", 126.90}, {"XE", 131.29}, {"CS", 132.91}, {"BA", 137.33},
+    {"LA", 138.91}, {"CE", 140.12}, {"PR", 140.91}, {"ND", 144.24}, {"PM", 145.0},
+    {"SM", 150.36}, {"EU", 151.96}, {"GD", 157.25}, {"TB", 158.93}, {"DY", 162.50},
+    {"HO", 164.93}, {"ER", 167.26}, {"TM", 168.93}, {"YB", 173.05}, {"LU", 174.97},
+    {"HF", 178.49}, {"TA", 180.95}, {"W", 183.84}, {"RE", 186.21}, {"OS", 190.23},
+    {"IR", 192.22}, {"PT", 195.08}, {"AU", 196.97}, {"HG", 200.59}, {"TL", 204.38},
+    {"PB", 207.2}, {"BI", 208.98}, {"PO", 209.0}, {"AT", 210.0}, {"RN", 222.0},
+    {"FR", 223.0}, {"RA", 226.0}, {"AC", 227.0}, {"TH", 232.04}, {"PA", 231.04},
+    {"U", 238.03}, {"NP", 237.0}, {"PU", 244.0}, {"AM", 243.0}, {"CM", 247.0},
+    {"BK", 247.0}, {"CF", 251.0}, {"ES", 252.0}, {"FM", 257.0}, {"MD", 258.0},
+    {"NO", 259.0}, {"LR", 262.0},
 };
 
 // Letters A-Z as 1-26, anything else 0.
@@ -50,7 +50,7 @@ constexpr int letter_index(char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 1 :
 
 // mass[first][second]: second 0 for one-letter symbols.
 struct MassGrid {
-  float mass[27][27];
+  double mass[27][27];
 };
 
 constexpr MassGrid make_grid() {
@@ -63,7 +63,7 @@ constexpr MassGrid grid = make_grid();
 
 }  // namespace
 
-float element_column_mass(const char* symbol) {
+double element_column_mass(const char* symbol) {
   char letters[2];
   int n = 0;
   for (int k = 0; k < 2; ++k) {

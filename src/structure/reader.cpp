@@ -39,19 +39,44 @@ std::string unknown_atom_text(const char* line) {
 }
 
 // The usual layout read with 128-bit vectors, which every x86-64 processor
-// has, or with 256-bit ones.
+// has, or with 256-bit ones; into floats, or (--double) into doubles.
 struct NarrowVectors {
   static constexpr bool wide = false;
+  using Real = float;
   static bool fields(const char* line, float xyz[4]) { return usual_atom_fields(line, xyz); }
+};
+struct NarrowVectorsDouble {
+  static constexpr bool wide = false;
+  using Real = double;
+  static bool fields(const char* line, double xyz[4]) { return usual_atom_fields(line, xyz); }
 };
 #if defined(__x86_64__)
 struct WideVectors {
   static constexpr bool wide = true;
+  using Real = float;
   [[gnu::target("avx2")]] static bool fields(const char* line, float xyz[4]) {
     return usual_atom_fields_wide(line, xyz);
   }
 };
+struct WideVectorsDouble {
+  static constexpr bool wide = true;
+  using Real = double;
+  [[gnu::target("avx2")]] static bool fields(const char* line, double xyz[4]) {
+    return usual_atom_fields_double_wide(line, xyz);
+  }
+};
 #endif
+
+// An accepted atom into slot `k` of the table, in its precision.
+inline void keep_atom(AtomTable& t, std::int64_t k, const float xyz[4], mass_rules::Element e) {
+  Atom& atom = t.atoms[static_cast<std::size_t>(k)];
+  std::memcpy(&atom, xyz, sizeof atom);
+  atom.mass = mass_rules::mass_of[e];
+}
+inline void keep_atom(AtomTable& t, std::int64_t k, const double xyz[4], mass_rules::Element e) {
+  t.atoms_double[static_cast<std::size_t>(k)] = {xyz[0], xyz[1], xyz[2],
+                                                 mass_rules::mass_of_double[e]};
+}
 
 // The reading loop. The fields of an atom record are converted into the
 // table's next free slot (one beyond the accepted atoms, so there is always
@@ -68,7 +93,7 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
       notes.models += is_model_record(line);
       continue;
     }
-    float xyz[4];
+    typename Vectors::Real xyz[4];
     if (!Vectors::fields(line, xyz) && !any_atom_fields(line, xyz, bad))
       return field_fault(line, cur.lineno(), bad.col, bad.width);
     if (line[16] != ' ') ++notes.alternate_locations;
@@ -83,15 +108,14 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
         continue;
       }
     }
-    Atom& atom = t.atoms[static_cast<std::size_t>(t.count++)];
-    std::memcpy(&atom, xyz, sizeof atom);
-    atom.mass = mass_rules::mass_of[element];
+    keep_atom(t, t.count++, xyz, element);
   }
   if (cur.failed()) return {PassFault::Kind::read_error, cur.lineno(), 0, 0, cur.failure()};
   return {};
 }
 
 PassFault read_narrow(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err) {
+  if (t.in_double) return read_loop<NarrowVectorsDouble>(cur, t, notes, err);
   return read_loop<NarrowVectors>(cur, t, notes, err);
 }
 
@@ -100,6 +124,10 @@ PassFault read_narrow(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& e
 [[gnu::flatten, gnu::target("avx2")]] PassFault read_wide(RecordCursor& cur, AtomTable& t,
                                                          ReadNotes& notes, Sink& err) {
   return read_loop<WideVectors>(cur, t, notes, err);
+}
+[[gnu::flatten, gnu::target("avx2")]] PassFault read_wide_double(RecordCursor& cur, AtomTable& t,
+                                                                ReadNotes& notes, Sink& err) {
+  return read_loop<WideVectorsDouble>(cur, t, notes, err);
 }
 const bool have_wide_vectors = __builtin_cpu_supports("avx2");
 #endif
@@ -173,19 +201,56 @@ class ModelWalk {
   std::vector<std::int64_t> numbers_;
 };
 
-// The mass of an atom record: from the element column when asked for and it
-// is not blank, else from the atom name; 0 when neither gives one.
-float record_mass(const char* line, bool element_masses) {
-  const float by_element = element_masses ? element_column_mass(line + 76) : -1;
-  return by_element >= 0 ? by_element : atom_mass(line + 12);
-}
+// Where a selective reading puts its accepted atoms, and in what precision:
+// the fields of an atom record are converted into `xyz`, its mass decided
+// (from the element column when asked for and it is not blank, else from the
+// atom name; 0 when neither gives one), and the atom accepted with it.
+struct SinglePrecision {
+  AtomTable& t;
+  float xyz[4];
+  bool fields(const char* line, FieldFault& bad, bool simulation_serials) {
+    return usual_atom_fields(line, xyz) || any_atom_fields(line, xyz, bad, simulation_serials);
+  }
+  static float mass(const char* line, bool element_masses) {
+    const double by_element = element_masses ? element_column_mass(line + 76) : -1;
+    return by_element >= 0 ? static_cast<float>(by_element) : atom_mass(line + 12);
+  }
+  PassFault accept(float mass, long lineno) {
+    if (t.count == t.capacity)
+      if (PassFault full = full_table(t, lineno)) return full;
+    Atom& atom = t.atoms[static_cast<std::size_t>(t.count++)];
+    std::memcpy(&atom, xyz, sizeof atom);
+    atom.mass = mass;
+    return {};
+  }
+  void restart() { t.count = 0; }
+};
 
-}  // namespace
+struct DoublePrecision {
+  AtomTable& t;
+  double xyz[3];
+  bool fields(const char* line, FieldFault& bad, bool simulation_serials) {
+    return atom_fields_double(line, xyz, bad, simulation_serials);
+  }
+  static double mass(const char* line, bool element_masses) {
+    const double by_element = element_masses ? element_column_mass(line + 76) : -1;
+    return by_element >= 0 ? by_element : atom_mass_double(line + 12);
+  }
+  PassFault accept(double mass, long lineno) {
+    if (t.count == t.capacity)
+      if (PassFault full = full_table(t, lineno)) return full;
+    t.atoms_double[static_cast<std::size_t>(t.count++)] = {xyz[0], xyz[1], xyz[2], mass};
+    return {};
+  }
+  void restart() { t.count = 0; }
+};
 
-PassFault read_selected_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
-                              const Selection& sel, bool every_record) {
-  t.allocate();
-  t.count = 0;
+// The selective reading loop in either precision.
+template <class Precision>
+PassFault read_selected(RecordCursor& cur, Precision store, ReadNotes& notes, Sink& err,
+                        const Selection& sel, bool every_record) {
+  AtomTable& t = store.t;
+  store.restart();
   t.skipped = 0;
   notes.restart();
   ModelWalk models(sel.model);
@@ -198,7 +263,8 @@ PassFault read_selected_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes,
       if (is_model_record(line)) {
         ++notes.models;
         if (models.enter(line)) {
-          t.count = t.skipped = 0;
+          store.restart();
+          t.skipped = 0;
           const std::int64_t models_so_far = notes.models;
           notes.restart();
           notes.models = models_so_far;
@@ -216,8 +282,7 @@ PassFault read_selected_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes,
       notes.other_locations += in_model;
       continue;
     }
-    float xyz[4];
-    if (!usual_atom_fields(line, xyz) && !any_atom_fields(line, xyz, bad, sel.max_atoms.has_value()))
+    if (!store.fields(line, bad, sel.max_atoms.has_value()))
       return field_fault(line, cur.lineno(), bad.col, bad.width);
     if (!selected) {
       notes.other_locations += in_model;
@@ -225,7 +290,7 @@ PassFault read_selected_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes,
     }
     if (line[16] != ' ') ++notes.alternate_locations;
     if (cur.length() < 54) ++notes.short_records;
-    const float mass = record_mass(line, sel.element_masses);
+    const auto mass = store.mass(line, sel.element_masses);
     if (mass == 0) {
       if (models.provisional() && !notes.skipped_names)
         held += unknown_atom_text(line);
@@ -234,11 +299,7 @@ PassFault read_selected_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes,
       ++t.skipped;
       continue;
     }
-    if (t.count == t.capacity)
-      if (PassFault full = full_table(t, cur.lineno())) return full;
-    Atom& atom = t.atoms[static_cast<std::size_t>(t.count++)];
-    std::memcpy(&atom, xyz, sizeof atom);
-    atom.mass = mass;
+    if (PassFault full = store.accept(mass, cur.lineno())) return full;
   }
   if (cur.failed()) return {PassFault::Kind::read_error, cur.lineno(), 0, 0, cur.failure()};
   if (std::string missing = models.missing(); !missing.empty())
@@ -247,10 +308,22 @@ PassFault read_selected_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes,
   return {};
 }
 
+}  // namespace
+
+PassFault read_selected_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
+                              const Selection& sel, bool every_record) {
+  t.allocate();
+  if (t.in_double) return read_selected(cur, DoublePrecision{t, {}}, notes, err, sel, every_record);
+  return read_selected(cur, SinglePrecision{t, {}}, notes, err, sel, every_record);
+}
+
+
+
 PassFault read_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err) {
   t.allocate();
 #if defined(__x86_64__)
-  if (have_wide_vectors) return read_wide(cur, t, notes, err);
+  if (have_wide_vectors)
+    return t.in_double ? read_wide_double(cur, t, notes, err) : read_wide(cur, t, notes, err);
 #endif
   return read_narrow(cur, t, notes, err);
 }

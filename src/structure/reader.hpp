@@ -43,7 +43,7 @@ struct ReadNotes {
   }
 };
 
-// Fills the table from the ATOM/HETATM records of the input; an atom whose
+// Fills the table (in its precision) from the ATOM/HETATM records of the input; an atom whose
 // name gives no mass is counted in `skipped` and warned about on `err`. Stops
 // at a field that does not convert, at an accepted atom that finds the table
 // full, or when reading fails.
@@ -58,5 +58,7 @@ PassFault read_atoms(RecordCursor& input, AtomTable& t, ReadNotes& notes, Sink& 
 // have stops it too.
 PassFault read_selected_atoms(RecordCursor& input, AtomTable& t, ReadNotes& notes, Sink& err,
                               const Selection& selection, bool every_record);
+
+
 
 }  // namespace gyro

@@ -100,29 +100,62 @@ const bool have_wide_vectors = __builtin_cpu_supports("avx2");
 
 }  // namespace
 
-WriteResult write_every_record(RecordCursor& cur, bool has_frame, const Frame& frame, Sink& out,
-                               bool simulation_serials) {
+namespace {
+
+// The copy loop of write_every_record; `move` writes an atom record's new
+// coordinates into columns 31-54 of the copy and returns how many did not
+// fit, or -1 when its fields do not convert.
+template <class Move>
+WriteResult copy_moving_every_atom(RecordCursor& cur, bool has_frame, Sink& out, Move move) {
   WriteResult res;
   while (const char* line = cur.next()) {
     char* rec = out.claim(reclen + 1);
     std::memcpy(rec, line, reclen);
     rec[reclen] = '\n';
     if (has_frame && is_atom_record(line)) {
-      float xyz[4] = {0, 0, 0, 0};
-      FieldFault bad;
-      if (!usual_atom_fields(line, xyz) && !any_atom_fields(line, xyz, bad, simulation_serials)) {
+      const int unfit = move(line, rec + 30);
+      if (unfit < 0) {
         res.fault = {PassFault::Kind::changed, cur.lineno(), 0, 0, {}};
         return res;
       }
-      xyz[3] = 0;
-      Lanes v;
-      std::memcpy(&v, xyz, sizeof v);
-      res.unfit += NarrowVectors::fields(rec + 30, frame.moved(v));
+      res.unfit += unfit;
     }
     out.commit(reclen + 1);
   }
   if (cur.failed()) res.fault = {PassFault::Kind::read_error, cur.lineno(), 0, 0, cur.failure()};
   return res;
+}
+
+}  // namespace
+
+WriteResult write_every_record(RecordCursor& cur, bool has_frame, const Frame& frame, Sink& out,
+                               bool simulation_serials) {
+  return copy_moving_every_atom(cur, has_frame, out, [&](const char* line, char* fields) {
+    float xyz[4] = {0, 0, 0, 0};
+    FieldFault bad;
+    if (!usual_atom_fields(line, xyz) && !any_atom_fields(line, xyz, bad, simulation_serials))
+      return -1;
+    xyz[3] = 0;
+    Lanes v;
+    std::memcpy(&v, xyz, sizeof v);
+    return NarrowVectors::fields(fields, frame.moved(v));
+  });
+}
+
+WriteResult write_every_record(RecordCursor& cur, bool has_frame, const FrameD& frame, Sink& out,
+                               bool simulation_serials) {
+  return copy_moving_every_atom(cur, has_frame, out, [&](const char* line, char* fields) {
+    double xyz[3];
+    FieldFault bad;
+    if (!atom_fields_double(line, xyz, bad, simulation_serials)) return -1;
+    const Vec3d moved = frame.moved({xyz[0], xyz[1], xyz[2]});
+    int unfit = 0;
+    for (const double v : {moved.x, moved.y, moved.z}) {
+      unfit += !fixed_field(fields, v, 8, 3);  // rounded once, from the double
+      fields += 8;
+    }
+    return unfit;
+  });
 }
 
 WriteResult write_structure(RecordCursor& cur, const AtomTable& t, const Frame& frame, Sink& out) {

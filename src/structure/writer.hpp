@@ -31,5 +31,9 @@ WriteResult write_structure(RecordCursor& input, const AtomTable& t, const Frame
 // `simulation_serials` as for any_atom_fields.
 WriteResult write_every_record(RecordCursor& input, bool has_frame, const Frame& frame, Sink& out,
                                bool simulation_serials);
+// The same in double precision (--double): each coordinate read as the double
+// nearest to its text, moved in double and rounded once to 3 decimals.
+WriteResult write_every_record(RecordCursor& input, bool has_frame, const FrameD& frame, Sink& out,
+                               bool simulation_serials);
 
 }  // namespace gyro

@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstring>
 #include <limits>
+#include <iterator>
 #include <optional>
-
 
 namespace gyro {
 namespace {
@@ -21,22 +21,41 @@ std::size_t squeeze(std::string_view field, char* buf) {
   return n;
 }
 
-constexpr float pow10f[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+// Powers of ten that are exact in each precision, and the most digits whose
+// whole number is exact too.
+template <class Real>
+struct Exact;
+template <>
+struct Exact<float> {
+  static constexpr float pow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+  static constexpr std::size_t digits = 8;
+  static constexpr std::uint64_t most = std::uint64_t{1} << 24;
+};
+template <>
+struct Exact<double> {
+  static constexpr double pow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                     1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                     1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  static constexpr std::size_t digits = 15;
+  static constexpr std::uint64_t most = std::uint64_t{1} << 53;
+};
 
-// The float nearest to digits·10^e10, digits being a string of decimal digits.
-// Exact through every path: small mantissas and powers of ten are exact floats,
-// so one correctly rounded division or product gives the nearest float; anything
-// else goes to the correctly rounding library conversion.
-std::optional<float> nearest_float(std::string_view digits, long e10) {
+// The float (or double) nearest to digits·10^e10, digits being a string of
+// decimal digits. Exact through every path: small mantissas and powers of ten
+// are exact, so one correctly rounded division or product gives the nearest
+// value; anything else goes to the correctly rounding library conversion.
+template <class Real>
+std::optional<Real> nearest_real(std::string_view digits, long e10) {
   while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
-  if (digits.size() <= 8) {
-    std::uint32_t m = 0;
-    for (char c : digits) m = m * 10 + static_cast<std::uint32_t>(c - '0');
-    if (m == 0) return 0.0f;
-    if (m <= (1u << 24)) {
-      float fm = static_cast<float>(m);
-      if (e10 <= 0 && e10 >= -10) return fm / pow10f[-e10];
-      if (e10 > 0 && e10 <= 10) return fm * pow10f[e10];
+  if (digits.size() <= Exact<Real>::digits) {
+    std::uint64_t m = 0;
+    for (char c : digits) m = m * 10 + static_cast<std::uint64_t>(c - '0');
+    if (m == 0) return Real(0);
+    constexpr long powers = static_cast<long>(std::size(Exact<Real>::pow10)) - 1;
+    if (m <= Exact<Real>::most) {
+      const Real rm = static_cast<Real>(m);
+      if (e10 <= 0 && e10 >= -powers) return rm / Exact<Real>::pow10[-e10];
+      if (e10 > 0 && e10 <= powers) return rm * Exact<Real>::pow10[e10];
     }
   }
   char text[128];
@@ -44,11 +63,11 @@ std::optional<float> nearest_float(std::string_view digits, long e10) {
   for (std::size_t i = 0; i < n; ++i) text[i] = digits[i];
   text[n++] = 'e';
   auto [end, ec] = std::to_chars(text + n, text + sizeof text, e10);
-  float value = 0.0f;
+  Real value = 0;
   auto res = std::from_chars(text, end, value);
   if (res.ec == std::errc::result_out_of_range) {
     // Beyond the range: too large fails, too small rounds to zero.
-    if (e10 + static_cast<long>(digits.size()) <= 0) return 0.0f;
+    if (e10 + static_cast<long>(digits.size()) <= 0) return Real(0);
     return std::nullopt;
   }
   if (res.ec != std::errc() || res.ptr != end) return std::nullopt;
@@ -80,11 +99,12 @@ std::optional<std::int32_t> general_int(std::string_view field) {
 }
 
 // Any real field, exponents included.
-std::optional<float> general_real(std::string_view field, int decimals) {
+template <class Real>
+std::optional<Real> general_real(std::string_view field, int decimals) {
   char buf[reclen + 1];
   if (field.size() > reclen) return std::nullopt;
   std::size_t n = squeeze(field, buf);
-  if (n == 0) return 0.0f;
+  if (n == 0) return Real(0);
 
   std::size_t i = 0;
   bool neg = false;
@@ -123,7 +143,7 @@ std::optional<float> general_real(std::string_view field, int decimals) {
     if (eneg) exp = -exp;
   }
   long e10 = exp - (frac >= 0 ? frac : decimals);
-  auto value = nearest_float(std::string_view(digits, ndig), e10);
+  auto value = nearest_real<Real>(std::string_view(digits, ndig), e10);
   if (value && neg) return -*value;
   return value;
 }
@@ -139,7 +159,13 @@ bool int_field(std::string_view field, std::int32_t& value) {
 }
 
 bool real_field(std::string_view field, int decimals, float& value) {
-  const auto v = general_real(field, decimals);
+  const auto v = general_real<float>(field, decimals);
+  if (v) value = *v;
+  return v.has_value();
+}
+
+bool real_field(std::string_view field, int decimals, double& value) {
+  const auto v = general_real<double>(field, decimals);
   if (v) value = *v;
   return v.has_value();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -31,6 +32,8 @@ bool int_field(std::string_view field, std::int32_t& value);
 // rightmost `decimals` digits are the fraction. False when the text is not of
 // that form or the value lies beyond the float range.
 bool real_field(std::string_view field, int decimals, float& value);
+// The same, to the double nearest to the decimal value.
+bool real_field(std::string_view field, int decimals, double& value);
 
 // Byte-parallel tests on 8 bytes held in a 64-bit word, first byte lowest.
 namespace swar {
@@ -113,7 +116,10 @@ inline bool plain_serial(const char* line) {
 // (xyz[3] is overwritten too) and the result is true; otherwise false, and the
 // general conversion must read the record.
 #if defined(__SSE2__)
-inline bool usual_atom_fields(const char* line, float xyz[4]) {
+// The work of usual_atom_fields up to the values: each field's digits as a
+// whole number of thousandths (below 10^7) in lanes 0-2 of `thousandths`, and
+// all ones in the lanes of the negative ones in `negative`.
+inline bool usual_atom_thousandths(const char* line, __m128i& thousandths, __m128i& negative) {
   // Two vectors: x and y (columns 31-46); z (47-54) and the bytes of columns
   // 7-14, the serial number and what follows it.
   const __m128i zero = _mm_setzero_si128();
@@ -170,20 +176,52 @@ inline bool usual_atom_fields(const char* line, float xyz[4]) {
   const __m128i xy2 = _mm_madd_epi16(_mm_packs_epi32(x4, y4), hundreds);
   const __m128i z2 = _mm_madd_epi16(_mm_packs_epi32(z4, z4), hundreds);
   const __m128i thousands = _mm_setr_epi16(1000, 1, 1000, 1, 1000, 1, 1000, 1);
-  const __m128i mantissas = _mm_madd_epi16(_mm_packs_epi32(xy2, z2), thousands);
-  const __m128 values = _mm_div_ps(_mm_cvtepi32_ps(mantissas), _mm_set1_ps(1000.0f));
-  // A field with a minus among its bytes is negative: its sign bit is set.
+  thousandths = _mm_madd_epi16(_mm_packs_epi32(xy2, z2), thousands);
+  // A field with a minus among its bytes is negative.
   const __m128 minus_counts =
       _mm_shuffle_ps(_mm_castsi128_ps(_mm_sad_epu8(a.minus, zero)),
                      _mm_castsi128_ps(_mm_sad_epu8(b.minus, zero)), _MM_SHUFFLE(2, 0, 2, 0));
-  const __m128i negative = _mm_cmpgt_epi32(_mm_castps_si128(minus_counts), zero);
+  negative = _mm_cmpgt_epi32(_mm_castps_si128(minus_counts), zero);
+  return usual;
+}
+
+inline bool usual_atom_fields(const char* line, float xyz[4]) {
+  __m128i thousandths, negative;
+  const bool usual = usual_atom_thousandths(line, thousandths, negative);
+  // The float nearest to each value, its sign bit set where negative.
+  const __m128 values = _mm_div_ps(_mm_cvtepi32_ps(thousandths), _mm_set1_ps(1000.0f));
   _mm_storeu_ps(xyz, _mm_xor_ps(values, _mm_castsi128_ps(_mm_slli_epi32(negative, 31))));
+  return usual;
+}
+
+// usual_atom_fields to the doubles nearest to the values (--double).
+inline bool usual_atom_fields(const char* line, double xyz[3]) {
+  __m128i thousandths, negative;
+  const bool usual = usual_atom_thousandths(line, thousandths, negative);
+  alignas(16) std::int32_t n[4], minus[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(n), thousandths);
+  _mm_store_si128(reinterpret_cast<__m128i*>(minus), negative);
+  for (int k = 0; k < 3; ++k) {
+    const double v = static_cast<double>(n[k]) / 1000.0;
+    xyz[k] = minus[k] ? -v : v;
+  }
   return usual;
 }
 #else
 inline bool usual_atom_fields(const char* line, float xyz[4]) {
   return plain_serial(line) & pdb_coordinate(line + 30, xyz[0]) &
          pdb_coordinate(line + 38, xyz[1]) & pdb_coordinate(line + 46, xyz[2]);
+}
+inline bool usual_atom_fields(const char* line, double xyz[3]) {
+  float quick[4];
+  const bool usual = usual_atom_fields(line, quick);
+  // At most 7 digits with 3 decimals: the float is nearest to exactly one such
+  // decimal, whose thousandths it gives back.
+  for (int k = 0; k < 3; ++k)
+    xyz[k] = static_cast<double>(static_cast<std::int32_t>(
+                 std::fabs(static_cast<double>(quick[k])) * 1000.0 + 0.5)) /
+             1000.0 * (std::signbit(quick[k]) ? -1 : 1);
+  return usual;
 }
 #endif
 

@@ -7,15 +7,17 @@
 namespace gyro {
 namespace {
 
-// Fixed-point text of a finite v into buf (64 bytes hold any float with up to
-// 8 decimals); returns its length. The float widened to double is the same
-// value, and the library writes that exact value correctly rounded, ties to
-// even. The sign is written whenever the sign bit is set, -0 included.
-std::size_t fixed_text(char* buf, float v, int decimals) {
+// Room for the fixed-point text of any double with up to 8 decimals.
+constexpr std::size_t fixed_room = 330;
+
+// Fixed-point text of a finite v into buf (fixed_room bytes); returns its
+// length. The library writes the exact value correctly rounded, ties to even
+// (a float widened to double is the same value). The sign is written whenever
+// the sign bit is set, -0 included.
+std::size_t fixed_text(char* buf, double v, int decimals) {
   char* p = buf;
   if (std::signbit(v)) *p++ = '-';
-  p = std::to_chars(p, buf + 63, std::fabs(static_cast<double>(v)), std::chars_format::fixed,
-                    decimals)
+  p = std::to_chars(p, buf + fixed_room - 1, std::fabs(v), std::chars_format::fixed, decimals)
           .ptr;
   if (decimals == 0) *p++ = '.';
   return static_cast<std::size_t>(p - buf);
@@ -24,7 +26,11 @@ std::size_t fixed_text(char* buf, float v, int decimals) {
 }  // namespace
 
 bool fixed_field(char* out, float v, int width, int decimals) {
-  char buf[64];
+  return fixed_field(out, static_cast<double>(v), width, decimals);
+}
+
+bool fixed_field(char* out, double v, int width, int decimals) {
+  char buf[fixed_room];
   std::size_t len;
   const bool finite = std::isfinite(v);
   if (finite) {
@@ -46,7 +52,7 @@ bool fixed_field(char* out, float v, int width, int decimals) {
   return finite;
 }
 
-std::string fixed(float v, int width, int decimals) {
+std::string fixed(double v, int width, int decimals) {
   std::string s(static_cast<std::size_t>(width), ' ');
   fixed_field(s.data(), v, width, decimals);
   return s;

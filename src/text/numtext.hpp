@@ -19,9 +19,10 @@ namespace gyro {
 // is set; "NaN", "Infinity" or "Inf"; width asterisks when the text is too wide.
 // Returns true when v was written as a finite number that fits.
 bool fixed_field(char* out, float v, int width, int decimals);
+bool fixed_field(char* out, double v, int width, int decimals);
 
-// The same field as a string.
-std::string fixed(float v, int width, int decimals);
+// The same field as a string (a float widened to double is the same value).
+std::string fixed(double v, int width, int decimals);
 
 // Text pieces of 8-column coordinate fields, made at compile time: the
 // blank-filled whole part of every value from 0 to 9999 ("   0" to "9999") and

@@ -199,6 +199,58 @@ TEST(Canonical, SymmetricShapeKeepsTheSolversSigns) {
   EXPECT_TRUE(unfixed == 1 || unfixed == 2) << unfixed;
 }
 
+// In double precision the mass, centre and tensor agree with the same sums in
+// long double to the order of summation, and the moments keep the tensor's
+// trace; the axes form a right-handed orthonormal frame.
+TEST(DoublePrecision, AgreesWithLongDoubleSums) {
+  std::mt19937 gen(4242);
+  std::uniform_real_distribution<double> coord(-500.0, 900.0);
+  const double masses[] = {1.00797, 12.01115, 14.0067, 15.9994, 32.06};
+  for (int trial = 0; trial < 20; ++trial) {
+    std::vector<AtomD> atoms;
+    for (int i = 0; i < 5 + trial * 97; ++i)
+      atoms.push_back({coord(gen), coord(gen) * 0.5, coord(gen) * 0.25, masses[gen() % 5]});
+    long double m = 0, x = 0, y = 0, z = 0;
+    for (const AtomD& a : atoms) {
+      m += a.mass;
+      x += a.mass * static_cast<long double>(a.x);
+      y += a.mass * static_cast<long double>(a.y);
+      z += a.mass * static_cast<long double>(a.z);
+    }
+    const long double cx = x / m, cy = y / m, cz = z / m;
+    long double ixx = 0, iyy = 0, izz = 0, ixy = 0;
+    for (const AtomD& a : atoms) {
+      const long double dx = a.x - cx, dy = a.y - cy, dz = a.z - cz;
+      ixx += a.mass * (dy * dy + dz * dz);
+      iyy += a.mass * (dx * dx + dz * dz);
+      izz += a.mass * (dx * dx + dy * dy);
+      ixy -= a.mass * dx * dy;
+    }
+    double mass = 0;
+    const Vec3d c = centre_of_mass(atoms, mass);
+    EXPECT_NEAR(mass, static_cast<double>(m), 1e-12 * mass);
+    EXPECT_NEAR(c.x, static_cast<double>(cx), 1e-9);
+    EXPECT_NEAR(c.y, static_cast<double>(cy), 1e-9);
+    EXPECT_NEAR(c.z, static_cast<double>(cz), 1e-9);
+    const Mat3d t = inertia_tensor(atoms, c);
+    const double scale = static_cast<double>(ixx + iyy + izz);
+    EXPECT_NEAR(t(0, 0), static_cast<double>(ixx), 1e-9 * scale);
+    EXPECT_NEAR(t(1, 1), static_cast<double>(iyy), 1e-9 * scale);
+    EXPECT_NEAR(t(2, 2), static_cast<double>(izz), 1e-9 * scale);
+    EXPECT_NEAR(t(0, 1), static_cast<double>(ixy), 1e-9 * scale);
+    double moments[3];
+    Mat3d axes;
+    ASSERT_EQ(principal_frame(atoms, c, moments, axes), 0);
+    EXPECT_GE(moments[0], moments[1]);
+    EXPECT_GE(moments[1], moments[2]);
+    EXPECT_NEAR(moments[0] + moments[1] + moments[2], scale, 1e-9 * scale);
+    const double det = axes(0, 0) * (axes(1, 1) * axes(2, 2) - axes(1, 2) * axes(2, 1)) -
+                       axes(0, 1) * (axes(1, 0) * axes(2, 2) - axes(1, 2) * axes(2, 0)) +
+                       axes(0, 2) * (axes(1, 0) * axes(2, 1) - axes(1, 1) * axes(2, 0));
+    EXPECT_NEAR(det, 1.0, 1e-12);
+  }
+}
+
 // The sums run in vector lanes; each lane must be the plain running sum of
 // single-precision operations, in atom order and with the grouping below, bit
 // for bit: centre, translation, tensor and rotation against scalar code.

@@ -3,7 +3,9 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "analysis/rigid.hpp"
@@ -48,7 +50,40 @@ TEST(ElementColumn, SymbolsRightOrLeftInAnyCase) {
       {"FE", 55.847f}, {" H", 1.00797f}, {" D", 2.0141f}, {"SE", 78.971f}, {"  ", -1},
       {"XX", 0}, {"C1", 0}, {"1C", 0}, {"Q ", 0}, {"\xc3\x91", 0},
   };
-  for (const auto& c : cases) EXPECT_EQ(element_column_mass(c.symbol), c.want) << c.symbol;
+  for (const auto& c : cases)
+    EXPECT_EQ(static_cast<float>(element_column_mass(c.symbol)), c.want) << c.symbol;
+  // In double precision the masses of the name rules are the doubles nearest to
+  // their decimals, and those doubles round to the name rules' floats.
+  for (int e = mass_rules::hydrogen; e <= mass_rules::iron; ++e)
+    EXPECT_EQ(static_cast<float>(mass_rules::mass_of_double[e]), mass_rules::mass_of[e]) << e;
+  EXPECT_EQ(element_column_mass(" C"), 12.01115);
+  EXPECT_EQ(element_column_mass("CA"), 40.078);
+}
+
+// In double precision every coordinate is the double nearest to its decimal
+// text, whichever reader takes the record: the usual layout (through the
+// floats' thousandths, 128- or 256-bit vectors) or the general conversion.
+TEST(DoubleFields, NearestDoubleToTheText) {
+  std::mt19937 gen(99);
+  for (int trial = 0; trial < 100000; ++trial) {
+    char line[81];
+    const int decimals = trial % 5 == 0 ? 1 + static_cast<int>(gen() % 4) : 3;
+    char fields[3][16];
+    for (auto& f : fields) {
+      const double v = (static_cast<double>(gen() % 20000001) - 10000000) / 1000.0;
+      std::snprintf(f, sizeof f, "%8.*f", decimals, decimals == 3 ? v : v / 10);
+    }
+    std::snprintf(line, sizeof line, "ATOM  %5d  CA  GLY A   1    %.8s%.8s%.8s  1.00  0.00",
+                  trial % 100000, fields[0], fields[1], fields[2]);
+    double xyz[3];
+    FieldFault bad;
+    ASSERT_TRUE(atom_fields_double(line, xyz, bad, false)) << line;
+    for (int k = 0; k < 3; ++k) {
+      std::string text(line + 30 + 8 * k, 8);
+      std::erase(text, ' ');
+      EXPECT_EQ(xyz[k], std::strtod(text.c_str(), nullptr)) << text;
+    }
+  }
 }
 
 TEST(SerialField, FormsOfSimulationPrograms) {
