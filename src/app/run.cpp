@@ -13,6 +13,7 @@
 #include "app/json.hpp"
 #include "app/notes.hpp"
 #include "app/report.hpp"
+#include "structure/mmcif.hpp"
 #include "structure/reader.hpp"
 #include "structure/writer.hpp"
 #include "text/numtext.hpp"
@@ -161,11 +162,12 @@ Outcome write_phase(RunContext& ctx, RecordCursor& records, const Checksum& firs
     err.put(about(ctx.input_path) + records.failure() + "\n");
     return failed();
   }
+  const FrameD frame_double(ctx.in_double.centre, rotated, ctx.in_double.axes);
   WriteResult res =
-      ctx.double_precision
-          ? write_every_record(records, has_frame,
-                               FrameD(ctx.in_double.centre, rotated, ctx.in_double.axes), output,
-                               simulation_serials)
+      ctx.mmcif ? (ctx.double_precision ? write_mmcif(records, has_frame, frame_double, output)
+                                        : write_mmcif(records, has_frame, frame, output))
+      : ctx.double_precision
+          ? write_every_record(records, has_frame, frame_double, output, simulation_serials)
       : ctx.selection.any() ? write_every_record(records, has_frame, frame, output, simulation_serials)
                             : write_structure(records, ctx.atoms, frame, output);
   if (!res.fault && !(records.checksum() == first))
@@ -206,6 +208,8 @@ namespace {
 // The first pass in the run's precision, with its options.
 PassFault read_phase(RunContext& ctx, RecordCursor& records, ReadNotes& notes, Sink& err,
                      bool every_record) {
+  if (ctx.mmcif)
+    return read_mmcif_atoms(records, ctx.atoms, notes, err, ctx.selection, every_record);
   if (ctx.selection.any())
     return read_selected_atoms(records, ctx.atoms, notes, err, ctx.selection, every_record);
   return read_atoms(records, ctx.atoms, notes, err);
@@ -239,7 +243,8 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
   AtomTable& t = ctx.atoms;
   ReadNotes notes;
   if (ctx.json) notes.skipped_names = &ctx.skipped_names;
-  if (output) records.learn_layout();
+  ctx.mmcif = records.begins_with_data_block();
+  if (output && !ctx.mmcif) records.learn_layout();
   if (const PassFault fault = read_phase(ctx, records, notes, err, output != nullptr)) {
     err.put(pass_fault_text(ctx.input_path, fault));
     return failed();

@@ -37,6 +37,7 @@ struct RunContext {
   Mat3 axes;         // rows: the principal axes
   bool json = false;  // the report as one line of JSON
   bool canonical = false;  // axis signs from the third moments
+  bool mmcif = false;      // the input is mmCIF text, not PDB records
   // --double: the atoms and every result in double precision instead.
   const bool double_precision;
   struct {

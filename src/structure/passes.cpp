@@ -16,6 +16,7 @@ std::string pass_fault_text(const std::string& input_path, const PassFault& f) {
   if (f.kind == PassFault::Kind::changed) return file + "the file changed while it was read\n";
   if (f.kind == PassFault::Kind::no_model) return file + "no model " + f.text + "\n";
   const std::string at = file + "line " + std::to_string(f.lineno);
+  if (f.kind == PassFault::Kind::damaged) return at + ": " + f.text + "\n";
   if (f.kind == PassFault::Kind::full)
     return at + ": more than " + f.text + " atoms (" +
            (f.text == std::to_string(max_atoms) ? "--max-atoms=N" : "a larger --max-atoms") +

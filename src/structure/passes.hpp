@@ -8,7 +8,8 @@ namespace gyro {
 struct PassFault {
   // changed: the second reading of the file did not give the text of the first.
   // no_model: the selected model is not in the file.
-  enum class Kind { none, bad_field, full, read_error, changed, no_model } kind = Kind::none;
+  // damaged: mmCIF text that cannot be read, `text` saying why.
+  enum class Kind { none, bad_field, full, read_error, changed, no_model, damaged } kind = Kind::none;
   long lineno = 0;         // 1-based line of the record
   int col = 0, width = 0;  // bad_field: the field's columns
   std::string text;        // bad_field: the field's text as read; read_error: why;

@@ -157,7 +157,8 @@ class ModelWalk {
   // Empty when the wanted model is there; else "N (the file has ...)".
   std::string missing() {
     if (!wanted_ || found_ || (!seen_ && *wanted_ == 1)) return {};
-    return std::to_string(*wanted_) + " (the file has " + models_held() + ")";
+    if (numbers_.empty()) return std::to_string(*wanted_) + " (the file has no MODEL records: all its atoms are model 1)";
+    return std::to_string(*wanted_) + " (the file has " + models_text(numbers_) + ")";
   }
 
  private:
@@ -177,22 +178,6 @@ class ModelWalk {
     std::int64_t n = 0;
     std::from_chars(field.data(), field.data() + field.size(), n);
     return n;
-  }
-  // "models 1-3, 5", "model 2", or what a file without MODEL records holds.
-  std::string models_held() {
-    if (numbers_.empty()) return "no MODEL records: all its atoms are model 1";
-    std::sort(numbers_.begin(), numbers_.end());
-    numbers_.erase(std::unique(numbers_.begin(), numbers_.end()), numbers_.end());
-    std::string list;
-    for (std::size_t k = 0; k < numbers_.size();) {
-      std::size_t run = k;
-      while (run + 1 < numbers_.size() && numbers_[run + 1] == numbers_[run] + 1) ++run;
-      if (k > 0) list += ", ";
-      list += std::to_string(numbers_[k]);
-      if (run > k) list += "-" + std::to_string(numbers_[run]);
-      k = run + 1;
-    }
-    return (numbers_.size() == 1 ? "model " : "models ") + list;
   }
 
   std::optional<std::int64_t> wanted_;
@@ -309,6 +294,21 @@ PassFault read_selected(RecordCursor& cur, Precision store, ReadNotes& notes, Si
 }
 
 }  // namespace
+
+std::string models_text(std::vector<std::int64_t> numbers) {
+  std::sort(numbers.begin(), numbers.end());
+  numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+  std::string list;
+  for (std::size_t k = 0; k < numbers.size();) {
+    std::size_t run = k;
+    while (run + 1 < numbers.size() && numbers[run + 1] == numbers[run] + 1) ++run;
+    if (k > 0) list += ", ";
+    list += std::to_string(numbers[k]);
+    if (run > k) list += "-" + std::to_string(numbers[run]);
+    k = run + 1;
+  }
+  return (numbers.size() == 1 ? "model " : "models ") + list;
+}
 
 PassFault read_selected_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
                               const Selection& sel, bool every_record) {

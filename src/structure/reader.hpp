@@ -49,6 +49,9 @@ struct ReadNotes {
 // full, or when reading fails.
 PassFault read_atoms(RecordCursor& input, AtomTable& t, ReadNotes& notes, Sink& err);
 
+// "models 1-3, 5" or "model 2": the model numbers seen, in ranges.
+std::string models_text(std::vector<std::int64_t> numbers);
+
 // read_atoms for a run with options: only the atom records of the selected
 // model and locations count (the others count in nothing), masses may come
 // from the element column, and with a limit of its own serial numbers in the

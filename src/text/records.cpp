@@ -68,6 +68,21 @@ bool RecordCursor::refill() {
   return true;
 }
 
+bool RecordCursor::begins_with_data_block() {
+  if (block_ && unread() == 0 && !at_end_) refill();
+  std::string_view rest(pos_, unread());
+  while (!rest.empty()) {
+    const std::size_t lf = rest.find('\n');
+    const std::string_view line = rest.substr(0, lf);
+    const std::size_t first = line.find_first_not_of(" \t\r");
+    if (first != std::string_view::npos && line[first] != '#')
+      return line.substr(first).starts_with("data_");
+    if (lf == std::string_view::npos) break;
+    rest.remove_prefix(lf + 1);
+  }
+  return false;
+}
+
 void RecordCursor::look_at_first_line(const char* from, const char* to) {
   if (first_line_.complete) return;
   const char* lf = static_cast<const char*>(std::memchr(from, '\n', static_cast<std::size_t>(to - from)));

@@ -158,6 +158,14 @@ class RecordCursor {
   // Whether this (second) reading may trust the layout learnt in the first.
   bool trusted() const { return trusted_; }
 
+  // Whether the first line that is neither blank nor a comment ("#") begins
+  // with "data_": the text is mmCIF. Looks at what the first block holds
+  // without reading any line away.
+  bool begins_with_data_block();
+  // The whole of the line `line` that next() returned (it is cut at 80 bytes
+  // there): all its bytes, or the first 80 of a line longer than the block.
+  std::string_view whole_line(const char* line) const { return {line, length_}; }
+
   // The first line as read so far (whole once its line feed or the end was
   // read): its length and the carriage returns in it, the one before its line
   // feed aside. Lines ended by carriage returns alone read as one.

@@ -7,8 +7,10 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "analysis/rigid.hpp"
+#include "structure/mmcif.hpp"
 #include "structure/reader.hpp"
 #include "structure/writer.hpp"
 
@@ -84,6 +86,27 @@ TEST(DoubleFields, NearestDoubleToTheText) {
       EXPECT_EQ(xyz[k], std::strtod(text.c_str(), nullptr)) << text;
     }
   }
+}
+
+// Values of an mmCIF line: blanks and tabs between them, quotes that close only
+// before a blank or the end, a comment after them.
+TEST(CifValues, SplitsQuotesAndComments) {
+  struct Case { std::string_view line; std::vector<std::string> want; };
+  const Case cases[] = {
+      {"ATOM 1 C 'C A' . 1.5", {"ATOM", "1", "C", "C A", ".", "1.5"}},
+      {"  x\ty  # a comment 'z'", {"x", "y"}},
+      {"'it''s' \"say \"hi\"\" b", {"it''s", "say \"hi\"", "b"}},
+      {"a#b 'c#d' #e", {"a#b", "c#d"}},
+      {"", {}},
+  };
+  std::vector<CifValue> values;
+  for (const auto& c : cases) {
+    ASSERT_TRUE(cif_values(c.line, values)) << c.line;
+    std::vector<std::string> got;
+    for (const CifValue& v : values) got.emplace_back(c.line.substr(v.begin, v.end - v.begin));
+    EXPECT_EQ(got, c.want) << c.line;
+  }
+  EXPECT_FALSE(cif_values("1 2 'open", values));
 }
 
 TEST(SerialField, FormsOfSimulationPrograms) {

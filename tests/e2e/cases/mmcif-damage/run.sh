@@ -1,0 +1,14 @@
+# Damaged mmCIF stops the run: status 1, nothing on standard output, no
+# output file, the line and what is wrong.
+loop() { printf 'data_x\nloop_\n'; for t in "$@"; do printf '_atom_site.%s\n' "$t"; done; }
+loop Cartn_x Cartn_y type_symbol > no-z.cif; echo '1 2 C' >> no-z.cif
+loop Cartn_x Cartn_y Cartn_z > no-symbol.cif; echo '1 2 3' >> no-symbol.cif
+loop Cartn_x Cartn_y Cartn_z type_symbol > fewer.cif; printf '1 2 3 C\n1 2 3\n#\n' >> fewer.cif
+loop Cartn_x Cartn_y Cartn_z type_symbol > more.cif; printf '1 2 3 C\n1 2 3 C 4\n' >> more.cif
+loop Cartn_x Cartn_y Cartn_z type_symbol > unknown.cif; printf '1 2 3 C\n1 ? 3 C\n' >> unknown.cif
+printf 'data_x\n_cell.length_a 10\n' > no-loop.cif
+loop Cartn_x Cartn_y Cartn_z type_symbol > quote.cif; printf "1 2 3 'C\n" >> quote.cif
+for f in no-z no-symbol fewer more unknown no-loop quote; do
+  "$BIN" -r "$f.cif" out.cif; echo "$f: status $?"
+  rm -f "$f.cif"
+done
