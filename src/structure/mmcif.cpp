@@ -1,9 +1,11 @@
 #include "structure/mmcif.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <cstring>
 #include <cstdint>
 #include <string>
 #include <type_traits>
@@ -11,6 +13,10 @@
 
 #include "text/fields.hpp"
 #include "text/numtext.hpp"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace gyro {
 namespace {
@@ -404,8 +410,56 @@ WriteResult write_with(RecordCursor& cur, bool has_frame, Sink& out, Mover move)
 
 }  // namespace
 
+namespace {
+
+#if defined(__SSE2__)
+// cif_values for a line of at most 256 bytes without quotes or "#": the
+// blanks found 16 bytes at a time into bit masks, each value a run of
+// non-blank bits. False (nothing done) for any other line.
+bool plain_values(std::string_view line, std::vector<CifValue>& values) {
+  const std::size_t n = line.size();
+  if (n > 256) return false;
+  alignas(16) char buf[256];
+  std::memcpy(buf, line.data(), n);
+  std::memset(buf + n, ' ', sizeof buf - n);
+  std::uint64_t filled[4] = {0, 0, 0, 0};  // bit set: a byte of a value
+  const std::size_t chunks = (n + 15) / 16;
+  for (std::size_t c = 0; c < chunks; ++c) {
+    const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(buf + 16 * c));
+    auto eq = [&](char b) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(b)); };
+    const auto special = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(eq('\''), eq('"')), eq('#'))));
+    if (special != 0) return false;
+    const auto blank_bits = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(eq(' '), eq('\t')), eq('\r'))));
+    filled[c / 4] |= std::uint64_t{~blank_bits & 0xFFFFu} << (16 * (c % 4));
+  }
+  // The next bit at or after `at` that is set (want) or clear (!want).
+  auto next = [&](std::size_t at, bool want) {
+    while (at < 256) {
+      const std::uint64_t w = want ? filled[at / 64] : ~filled[at / 64];
+      const std::uint64_t rest = w >> (at % 64);
+      if (rest != 0) return at + static_cast<std::size_t>(std::countr_zero(rest));
+      at = (at / 64 + 1) * 64;
+    }
+    return std::size_t{256};
+  };
+  for (std::size_t at = next(0, true); at < n; at = next(at, true)) {
+    const std::size_t end = next(at, false);
+    values.push_back({at, end, false});
+    at = end;
+  }
+  return true;
+}
+#else
+bool plain_values(std::string_view, std::vector<CifValue>&) { return false; }
+#endif
+
+}  // namespace
+
 bool cif_values(std::string_view line, std::vector<CifValue>& values) {
   values.clear();
+  if (plain_values(line, values)) return true;
   std::size_t i = 0;
   const std::size_t n = line.size();
   while (i < n) {

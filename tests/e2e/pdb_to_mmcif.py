@@ -19,7 +19,8 @@ for line in open(sys.argv[1]):
     name = line[12:16].strip()
     symbol = line[76:78].strip() or "?"
     alt = line[16].strip() or "."
-    quoted = "'" + name + "'" if "'" not in name else '"' + name + '"'
+    # Quoted as the archive quotes: only names that need it (primes, blanks).
+    quoted = '"' + name + '"' if "'" in name else "'" + name + "'" if " " in name else name
     out.append(" ".join([line[:6].strip(), str(len(out)), symbol, quoted, alt, line[17:20].strip(),
                          line[21].strip() or "A", line[22:26].strip(), line[30:38].strip(),
                          line[38:46].strip(), line[46:54].strip(), line[54:60].strip() or "1.0",

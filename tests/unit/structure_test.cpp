@@ -1,6 +1,7 @@
 // Mass rules, the reading pass and the writing pass.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -98,6 +99,7 @@ TEST(CifValues, SplitsQuotesAndComments) {
       {"'it''s' \"say \"hi\"\" b", {"it''s", "say \"hi\"", "b"}},
       {"a#b 'c#d' #e", {"a#b", "c#d"}},
       {"", {}},
+      {"ATOM 1 C CA . GLY\t1.5\r", {"ATOM", "1", "C", "CA", ".", "GLY", "1.5"}},
   };
   std::vector<CifValue> values;
   for (const auto& c : cases) {
@@ -107,6 +109,21 @@ TEST(CifValues, SplitsQuotesAndComments) {
     EXPECT_EQ(got, c.want) << c.line;
   }
   EXPECT_FALSE(cif_values("1 2 'open", values));
+  // Lines of every length around the 16-byte steps and the 256-byte limit of
+  // the quick split: the same values as the general one gives.
+  for (std::size_t length = 1; length < 300; ++length) {
+    std::string line;
+    for (std::size_t k = 0; line.size() < length; ++k) line += (k % 3 == 0 ? "  " : "ab ");
+    line.resize(length);
+    ASSERT_TRUE(cif_values(line, values));
+    std::size_t words = 0;
+    for (const CifValue& v : values) {
+      EXPECT_EQ(line.substr(v.begin, v.end - v.begin).find(' '), std::string::npos);
+      words += v.end - v.begin;
+    }
+    EXPECT_EQ(words, static_cast<std::size_t>(std::count(line.begin(), line.end(), 'a') +
+                                              std::count(line.begin(), line.end(), 'b')));
+  }
 }
 
 TEST(SerialField, FormsOfSimulationPrograms) {
