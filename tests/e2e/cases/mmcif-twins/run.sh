@@ -3,14 +3,15 @@
 # locations and gzip alike; -r changes only the coordinate values of the
 # atom rows, each the value the PDB copy has.
 conv=$REPO/tests/e2e/pdb_to_mmcif.py
-cp "$REPO/examples/1crn.pdb" "$REPO/tests/data/models.pdb" "$REPO/tests/data/altloc.pdb" .
-for f in 1crn models altloc; do python3 "$conv" "$f.pdb" "$f.cif"; done
+cp "$REPO/examples/1crn.pdb" "$REPO"/tests/data/{1a8o,models,altloc}.pdb .
+for f in 1crn 1a8o models altloc; do python3 "$conv" "$f.pdb" "$f.cif"; done
 same() {  # the reports of the two runs, past the file-name lines
   cmp -s <("$BIN" "$@" --masses=element "$pdb" 2>/dev/null | grep -v 'pdb file:') \
          <("$BIN" "$@" "$cif" 2>/dev/null | grep -v 'pdb file:') && echo "$cif $*: same"
 }
 pdb=1crn.pdb cif=1crn.cif same
 pdb=1crn.pdb cif=1crn.cif same --double --canonical
+pdb=1a8o.pdb cif=1a8o.cif same
 pdb=models.pdb cif=models.cif same --model=2
 pdb=altloc.pdb cif=altloc.cif same --altloc=B
 gzip -c 1crn.cif > 1crn.cif.gz
@@ -33,4 +34,4 @@ for b, a in zip(before, after):
         assert a == b, a
 print(len(before) == len(after), rows, "rows: only their coordinates changed, as in the PDB copy")
 PY
-rm -f ./*.cif ./*.cif.gz 1crn-r.pdb
+rm -f ./*.cif ./*.cif.gz 1crn-r.pdb 1a8o.pdb
