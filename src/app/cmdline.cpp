@@ -190,9 +190,10 @@ std::string help_text() {
          "  --version         the version\n"
          "  --                end of the options: a name after it may begin with -\n"
          "\n"
-         "Options may stand anywhere before --. pdb.in may be gzip-compressed, and\n"
-         "/dev/stdin reads standard input (with -t and -r too); pdb.out is written\n"
-         "gzip-compressed when its name ends in .gz. See the manual page: man gyrolabium\n";
+         "Options may stand anywhere before --. pdb.in is PDB text or mmCIF, plain or\n"
+         "gzip-compressed, and /dev/stdin reads standard input (with -t and -r too);\n"
+         "pdb.out is written gzip-compressed when its name ends in .gz.\n"
+         "See the manual page: man gyrolabium\n";
 }
 
 std::string version_text() { return "gyrolabium " GYRO_VERSION "\n"; }
