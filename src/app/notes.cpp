@@ -39,7 +39,9 @@ std::string first_pass_notes(const std::string& input, const AtomTable& t, const
   std::string notes;
   if (t.skipped > 0)
     notes += file + atom_records(t.skipped) + " skipped: " +
-             (t.skipped == 1 ? "its atom name gives" : "their atom names give") + " no mass\n";
+             (n.mmcif ? (t.skipped == 1 ? "its type_symbol gives" : "their type_symbols give")
+                      : (t.skipped == 1 ? "its atom name gives" : "their atom names give")) +
+             " no mass\n";
   if (n.first_line_carriage_returns > 0)
     notes += file + "line 1 holds " + std::to_string(n.first_line_carriage_returns) +
              (n.first_line_carriage_returns == 1 ? " carriage return" : " carriage returns") +
@@ -52,13 +54,16 @@ std::string first_pass_notes(const std::string& input, const AtomTable& t, const
              "the numbers of the report are not a result\n";
   if (n.models > 1 && !selection.model)
     notes += file + std::to_string(n.models) +
-             " MODEL records: all models were read together as one structure\n";
+             (n.mmcif ? " models (pdbx_PDB_model_num)" : " MODEL records") +
+             ": all models were read together as one structure\n";
   if (selection.altloc && n.other_locations > 0)
     notes += file + atom_records(n.other_locations) + " of alternate locations other than " +
              *selection.altloc + (n.other_locations == 1 ? " was" : " were") + " left out\n";
   if (n.alternate_locations > 0 && !selection.altloc)
     notes += file + atom_records(n.alternate_locations) +
-             " with an alternate location (column 17): all were counted\n";
+             (n.mmcif ? " with an alternate location (label_alt_id)"
+                      : " with an alternate location (column 17)") +
+             ": all were counted\n";
   if (n.short_records > 0)
     notes += file + atom_records(n.short_records) +
              (n.short_records == 1 ? " ends before column 54" : " end before column 54") +

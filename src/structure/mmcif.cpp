@@ -81,8 +81,8 @@ PassFault damage(long lineno, std::string why) {
 }
 
 // Walks the lines of mmCIF text up to the end of its first data block. For
-// every line, visitor.line(text) gives where the line starts in the text the
-// visitor holds (0 when it holds none), and visitor.line_end(row_pending)
+// every line, visitor.line(text, crlf) gives where the line starts in the text
+// the visitor holds (0 when it holds none), and visitor.line_end(row_pending)
 // follows its values; visitor.row(columns, row, lineno) takes every complete
 // row of the _atom_site loop and may stop the walk with a fault.
 template <class Visitor>
@@ -162,7 +162,7 @@ PassFault walk_atom_site(RecordCursor& cur, Visitor& visitor) {
   };
   while (const char* p = cur.next()) {
     const std::string_view line = cur.whole_line(p);
-    const std::size_t base = visitor.line(line);
+    const std::size_t base = visitor.line(line, cur.ended_by_crlf());
     if (done) {
       visitor.line_end(false);
       continue;
@@ -272,7 +272,7 @@ struct AtomReader {
   std::vector<std::int64_t> models;
   bool model_found = false;
 
-  std::size_t line(std::string_view) { return 0; }
+  std::size_t line(std::string_view, bool) { return 0; }
   void line_end(bool) {}
 
   PassFault not_a_number(const Row& row, int column, const char* name, long lineno) {
@@ -343,10 +343,10 @@ struct AtomWriter {
   Mover move;  // (x, y, z text) -> three texts, false when not numbers
   std::string held;
 
-  std::size_t line(std::string_view text) {
+  std::size_t line(std::string_view text, bool crlf) {
     const std::size_t at = held.size();
     held.append(text);
-    held += '\n';
+    held += crlf ? "\r\n" : "\n";
     return at;
   }
   void line_end(bool row_pending) {
@@ -493,6 +493,10 @@ PassFault read_mmcif_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Si
   notes.restart();
   AtomReader reader{t, notes, err, sel, every_record, {}, false};
   if (PassFault fault = walk_atom_site(cur, reader)) return fault;
+  notes.mmcif = true;
+  std::vector<std::int64_t> distinct = reader.models;
+  std::sort(distinct.begin(), distinct.end());
+  notes.models = std::unique(distinct.begin(), distinct.end()) - distinct.begin();
   if (sel.model && !reader.model_found)
     return {PassFault::Kind::no_model, cur.lineno(), 0, 0,
             std::to_string(*sel.model) + " (the file has " +

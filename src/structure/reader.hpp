@@ -33,6 +33,7 @@ struct ReadNotes {
   std::int64_t other_locations = 0;      // atom records of locations left out
   std::int64_t unselected = 0;           // atom records of other models or locations
   std::int64_t first_line_carriage_returns = 0;  // when line 1 is longer than 80 bytes
+  bool mmcif = false;  // read from mmCIF rows: models are pdbx_PDB_model_num values
   // Where set, the skipped atom records are counted here by name (columns
   // 13-16 less blanks) instead of each having its line on standard error.
   std::map<std::string, std::int64_t>* skipped_names = nullptr;

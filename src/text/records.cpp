@@ -34,6 +34,7 @@ bool RecordCursor::rewind() {
   irregular_passed_ = 0;
   upcoming_irregular_ = irregular_.empty() ? -1 : irregular_[0];
   lineno_ = 0;
+  crlf_line_ = -1;
   if (!block_) {
     pos_ = text_.data();
     end_ = pos_ + text_.size();
@@ -104,7 +105,10 @@ const char* RecordCursor::last_line() {
       auto end = static_cast<std::size_t>(static_cast<const char*>(lf) - pos_);
       if (overlong) return take_kept_line(end + 1);
       const std::size_t skip = end + 1;
-      if (end > 0 && pos_[end - 1] == '\r') --end;
+      if (end > 0 && pos_[end - 1] == '\r') {
+        --end;
+        crlf_line_ = lineno_ + 1;  // the line being taken
+      }
       return take_line(end, skip);
     }
     if (block_ && !overlong && unread() == cap_) {

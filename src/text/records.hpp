@@ -165,6 +165,9 @@ class RecordCursor {
   // The whole of the line `line` that next() returned (it is cut at 80 bytes
   // there): all its bytes, or the first 80 of a line longer than the block.
   std::string_view whole_line(const char* line) const { return {line, length_}; }
+  // Whether the last line read ended with a carriage return before its line
+  // feed (a usual 80-byte record never does).
+  bool ended_by_crlf() const { return crlf_line_ == lineno_; }
 
   // The first line as read so far (whole once its line feed or the end was
   // read): its length and the carriage returns in it, the one before its line
@@ -202,7 +205,10 @@ class RecordCursor {
     if (lf == nullptr) return last_line();
     auto end = static_cast<std::size_t>(static_cast<const char*>(lf) - line);
     const std::size_t skip = end + 1;
-    if (end > 0 && line[end - 1] == '\r') --end;
+    if (end > 0 && line[end - 1] == '\r') {
+      --end;
+      crlf_line_ = lineno_ + 1;  // the line being taken
+    }
     return take_line(end, skip);
   }
   [[gnu::noinline]] void learn_irregular();
@@ -247,6 +253,7 @@ class RecordCursor {
   std::vector<long> irregular_;
   bool learning_ = false, trusted_ = false;
   FirstLine first_line_;
+  long crlf_line_ = -1;  // the last line that ended with CR LF
   std::size_t irregular_passed_ = 0;
   long upcoming_irregular_ = 0;  // the next irregular line of the second reading
 };

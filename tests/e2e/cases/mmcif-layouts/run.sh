@@ -1,7 +1,7 @@
 # mmCIF as other programs write it: columns in another order, no group_PDB,
 # values quoted with blanks inside, a text field and comments before the loop,
-# a lower-case symbol, an element not in the table, CRLF line ends, read
-# from a pipe; and the -t copy of it.
+# a lower-case symbol, an element not in the table, CRLF line ends; read from
+# a pipe; and the -t copy of it, which keeps the CRLF line ends.
 printf '%s\r\n' '# written by hand' 'data_other' '_cell.length_a 10.0' '_struct.title' \
   ';two lines of text' 'loop_ _atom_site.Cartn_x' ';' \
   'loop_' '_atom_site.Cartn_z' '_atom_site.auth_atom_id' '_atom_site.type_symbol' \
