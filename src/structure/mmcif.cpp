@@ -239,24 +239,26 @@ bool coordinate(std::string_view text, Real& v) {
   constexpr std::uint64_t exact = std::is_same_v<Real, float> ? std::uint64_t{1} << 24
                                                               : std::uint64_t{1} << 53;
   constexpr Real pow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
-  std::size_t i = text.size() > 0 && text[0] == '-';
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const bool negative = p != end && *p == '-';
+  p += negative;
+  const char* const first = p;
   std::uint64_t m = 0;
-  int decimals = -1, digits = 0;
-  for (; i < text.size() && digits < 16; ++i) {
-    const char c = text[i];
-    if (c >= '0' && c <= '9') {
-      m = m * 10 + static_cast<std::uint64_t>(c - '0');
-      ++digits;
-      decimals += decimals >= 0;
-    } else if (c == '.' && decimals < 0) {
-      decimals = 0;
-    } else {
-      break;
-    }
+  auto digits = [&] {
+    for (; p != end && static_cast<unsigned char>(*p - '0') < 10 && p - first < 16; ++p)
+      m = m * 10 + static_cast<std::uint64_t>(*p - '0');
+  };
+  digits();
+  const char* point = p;
+  if (p != end && *p == '.') {
+    ++p;
+    digits();
   }
-  if (i == text.size() && digits > 0 && m <= exact && decimals < 8) {
-    const Real r = static_cast<Real>(m) / pow10[decimals < 0 ? 0 : decimals];
-    v = text[0] == '-' ? -r : r;
+  const auto decimals = point == p ? 0 : p - point - 1;
+  if (p == end && p - first > (point != p) && m <= exact && decimals < 8) {
+    const Real r = static_cast<Real>(m) / pow10[decimals];
+    v = negative ? -r : r;
     return true;
   }
   return !text.empty() && text != "?" && text != "." && real_field(text, 0, v);
