@@ -81,12 +81,14 @@ std::string unfixed_axes_note(const std::string& input, int unfixed) {
          (unfixed == 3 ? "their signs are" : "its sign is") + " the eigensolver's\n";
 }
 
-std::string solver_failure_note(const std::string& input, int status) {
+std::string solver_failure_note(const std::string& input, int status, bool in_double) {
   const std::string file = about(input);
   if (status == -4)
     return file +
-           "the coordinates are too large for single precision: the inertia tensor "
-           "overflowed\n";
+           (in_double ? "the coordinates are too large for double precision: the inertia tensor "
+                        "overflowed\n"
+                      : "the coordinates are too large for single precision: the inertia tensor "
+                        "overflowed\n");
   if (status > 0)
     return file + "the eigensolver did not converge on the inertia tensor\n";
   return file + "the eigensolver refused its argument " + std::to_string(-status) + "\n";

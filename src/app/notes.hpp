@@ -30,6 +30,6 @@ std::string first_pass_notes(const std::string& input, const AtomTable& t, const
 std::string unfixed_axes_note(const std::string& input, int unfixed);
 
 // Why the eigensolver gave no principal frame, for its status code.
-std::string solver_failure_note(const std::string& input, int status);
+std::string solver_failure_note(const std::string& input, int status, bool in_double = false);
 
 }  // namespace gyro

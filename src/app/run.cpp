@@ -255,7 +255,7 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
   err.put(first_pass_notes(ctx.input_path, t, notes, ctx.selection));
   if (int status = analyse(ctx, err)) {
     out.put(FreeLine().text("error ").num(status).str());
-    err.put(solver_failure_note(ctx.input_path, status));
+    err.put(solver_failure_note(ctx.input_path, status, ctx.double_precision));
     return failed();
   }
   out.put(report_text(ctx));

@@ -278,8 +278,12 @@ struct AtomReader {
   void line_end(bool) {}
 
   PassFault not_a_number(const Row& row, int column, const char* name, long lineno) {
-    return damage(lineno, std::string(name) + " is not a number: \"" +
-                              printable(row.value(column)) + "\"");
+    double wide;
+    const bool too_large = !t.in_double && coordinate(row.value(column), wide);
+    return damage(lineno, std::string(name) +
+                              (too_large ? " is too large for single precision (--double reads it)"
+                                         : " is not a number") +
+                              ": \"" + printable(row.value(column)) + "\"");
   }
 
   PassFault row(const AtomSiteColumns& c, const Row& r, long lineno) {

@@ -12,3 +12,9 @@ for f in no-z no-symbol fewer more unknown no-loop quote; do
   "$BIN" -r "$f.cif" out.cif; echo "$f: status $?"
   rm -f "$f.cif"
 done
+# Beyond single precision: a stop that says so; with --double the tensor
+# overflows, and that stop says so too.
+loop Cartn_x Cartn_y Cartn_z type_symbol > huge.cif; printf '1e200 0 0 C\n-1e200 0 0 C\n' >> huge.cif
+"$BIN" huge.cif; echo "huge: status $?"
+"$BIN" --double huge.cif; echo "huge, --double: status $?"
+rm -f huge.cif
