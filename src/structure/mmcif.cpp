@@ -76,6 +76,55 @@ struct Row {
   }
 };
 
+// The bytes of a line of at most 256 bytes without quotes or "#" that belong
+// to values, as bits (bit i of filled[i / 64]: byte i), found 16 bytes at a
+// time. False (nothing found) for any other line.
+bool plain_masks(std::string_view line, std::uint64_t (&filled)[4]) {
+#if defined(__SSE2__)
+  const std::size_t n = line.size();
+  if (n > 256) return false;
+  alignas(16) char buf[256];
+  std::memcpy(buf, line.data(), n);
+  std::memset(buf + n, ' ', (n + 15) / 16 * 16 - n);
+  filled[0] = filled[1] = filled[2] = filled[3] = 0;
+  const std::size_t chunks = (n + 15) / 16;
+  for (std::size_t c = 0; c < chunks; ++c) {
+    const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(buf + 16 * c));
+    auto eq = [&](char b) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(b)); };
+    const auto special = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(eq('\''), eq('"')), eq('#'))));
+    if (special != 0) return false;
+    const auto blank_bits = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(eq(' '), eq('\t')), eq('\r'))));
+    filled[c / 4] |= std::uint64_t{~blank_bits & 0xFFFFu} << (16 * (c % 4));
+  }
+  return true;
+#else
+  (void)line;
+  (void)filled;
+  return false;
+#endif
+}
+
+// The first clear bit of `filled` at or after `at` (the end of a value).
+std::size_t value_end(const std::uint64_t (&filled)[4], std::size_t at) {
+  while (at < 256) {
+    const std::uint64_t rest = ~filled[at / 64] >> (at % 64);
+    if (rest != 0) return at + static_cast<std::size_t>(std::countr_zero(rest));
+    at = (at / 64 + 1) * 64;
+  }
+  return 256;
+}
+
+// The first bits of the runs of set bits: where values begin.
+void value_starts(const std::uint64_t (&filled)[4], std::uint64_t (&starts)[4]) {
+  std::uint64_t carry = 0;
+  for (int w = 0; w < 4; ++w) {
+    starts[w] = filled[w] & ~((filled[w] << 1) | carry);
+    carry = filled[w] >> 63;
+  }
+}
+
 PassFault damage(long lineno, std::string why) {
   return {PassFault::Kind::damaged, lineno, 0, 0, std::move(why)};
 }
@@ -96,6 +145,8 @@ PassFault walk_atom_site(RecordCursor& cur, Visitor& visitor) {
   Row row;
   int filled = 0;
   long row_line = 0;  // where the row being filled began
+  std::uint64_t needed = 0;  // bit k: column k is read (none when a row is wider than 64)
+  std::uint64_t masks[4], starts[4];
   std::vector<CifValue> values;
   auto end_rows = [&]() -> PassFault {
     if (state == State::atom_rows && filled > 0)
@@ -114,6 +165,9 @@ PassFault walk_atom_site(RecordCursor& cur, Visitor& visitor) {
       if (atom_site) {
         loop_found = true;
         columns = atom_site_columns(tags);
+        for (const int k : {columns.x, columns.y, columns.z, columns.symbol, columns.auth_name,
+                            columns.label_name, columns.model, columns.alt})
+          if (k >= 0 && columns.count <= 64) needed |= std::uint64_t{1} << k;
         for (const auto& [column, name] : {std::pair{columns.x, "Cartn_x"}, {columns.y, "Cartn_y"},
                                            {columns.z, "Cartn_z"}, {columns.symbol, "type_symbol"}})
           if (column < 0) return damage(cur.lineno(), std::string("_atom_site has no ") + name + " column");
@@ -123,7 +177,10 @@ PassFault walk_atom_site(RecordCursor& cur, Visitor& visitor) {
     if (row_ended_here)
       return damage(cur.lineno(), "a row with more values than the " +
                                       std::to_string(columns.count) + " columns of _atom_site");
-    if (filled == 0) row_line = cur.lineno();
+    if (filled == 0) {
+      row.clear();
+      row_line = cur.lineno();
+    }
     row.values.push_back(text);
     row.held.emplace_back(held_begin, held_end);
     if (++filled < columns.count) return {};
@@ -160,7 +217,8 @@ PassFault walk_atom_site(RecordCursor& cur, Visitor& visitor) {
     }
     return {};
   };
-  while (const char* p = cur.next()) {
+  // Lines are taken whole where they stand (Columns 1: none is blank-filled).
+  while (const char* p = cur.next<false, false, 1>()) {
     const std::string_view line = cur.whole_line(p);
     const std::size_t base = visitor.line(line, cur.ended_by_crlf());
     if (done) {
@@ -184,6 +242,39 @@ PassFault walk_atom_site(RecordCursor& cur, Visitor& visitor) {
       if (PassFault f = value("?", base, base)) return f;
       rest = line.substr(1);
       rest_at = 1;
+    }
+    // A plain line that is one whole row of the loop, as nearly all are: the
+    // values found from bit masks, only the columns read taken.
+    if (state == State::atom_rows && filled == 0 && rest_at == 0 && needed != 0 &&
+        plain_masks(line, masks)) {
+      value_starts(masks, starts);
+      int count = 0;  // (counted bit by bit: a processor may lack popcnt)
+      for (const std::uint64_t w : starts)
+        for (std::uint64_t bits = w; bits != 0; bits &= bits - 1) ++count;
+      if (count == columns.count) {
+        const auto n = static_cast<std::size_t>(count);
+        if (row.values.size() != n) {
+          row.values.assign(n, {});
+          row.held.assign(n, {});
+        }
+        int k = 0;
+        for (int w = 0; w < 4; ++w)
+          for (std::uint64_t bits = starts[w]; bits != 0; bits &= bits - 1, ++k) {
+            if (((needed >> k) & 1) == 0) continue;
+            const auto at = static_cast<std::size_t>(64 * w + std::countr_zero(bits));
+            const std::size_t end = value_end(masks, at);
+            row.values[static_cast<std::size_t>(k)] = {line.data() + at, end - at};
+            row.held[static_cast<std::size_t>(k)] = {base + at, base + end};
+          }
+        // (A line of tags or keywords never has as many values as a row.)
+        if (line[line.find_first_not_of(" \t")] != '_') {
+          row_line = cur.lineno();
+          if (PassFault f = visitor.row(columns, row, cur.lineno())) return f;
+          visitor.line_end(false);
+          continue;
+        }
+        row.clear();
+      }
     }
     if (!cif_values(rest, values))
       return damage(cur.lineno(), "a quoted value is not closed on its line");
@@ -416,56 +507,18 @@ WriteResult write_with(RecordCursor& cur, bool has_frame, Sink& out, Mover move)
 
 }  // namespace
 
-namespace {
-
-#if defined(__SSE2__)
-// cif_values for a line of at most 256 bytes without quotes or "#": the
-// blanks found 16 bytes at a time into bit masks, each value a run of
-// non-blank bits. False (nothing done) for any other line.
-bool plain_values(std::string_view line, std::vector<CifValue>& values) {
-  const std::size_t n = line.size();
-  if (n > 256) return false;
-  alignas(16) char buf[256];
-  std::memcpy(buf, line.data(), n);
-  std::memset(buf + n, ' ', sizeof buf - n);
-  std::uint64_t filled[4] = {0, 0, 0, 0};  // bit set: a byte of a value
-  const std::size_t chunks = (n + 15) / 16;
-  for (std::size_t c = 0; c < chunks; ++c) {
-    const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(buf + 16 * c));
-    auto eq = [&](char b) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(b)); };
-    const auto special = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(eq('\''), eq('"')), eq('#'))));
-    if (special != 0) return false;
-    const auto blank_bits = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(eq(' '), eq('\t')), eq('\r'))));
-    filled[c / 4] |= std::uint64_t{~blank_bits & 0xFFFFu} << (16 * (c % 4));
-  }
-  // The next bit at or after `at` that is set (want) or clear (!want).
-  auto next = [&](std::size_t at, bool want) {
-    while (at < 256) {
-      const std::uint64_t w = want ? filled[at / 64] : ~filled[at / 64];
-      const std::uint64_t rest = w >> (at % 64);
-      if (rest != 0) return at + static_cast<std::size_t>(std::countr_zero(rest));
-      at = (at / 64 + 1) * 64;
-    }
-    return std::size_t{256};
-  };
-  for (std::size_t at = next(0, true); at < n; at = next(at, true)) {
-    const std::size_t end = next(at, false);
-    values.push_back({at, end, false});
-    at = end;
-  }
-  return true;
-}
-#else
-bool plain_values(std::string_view, std::vector<CifValue>&) { return false; }
-#endif
-
-}  // namespace
-
 bool cif_values(std::string_view line, std::vector<CifValue>& values) {
   values.clear();
-  if (plain_values(line, values)) return true;
+  std::uint64_t filled[4], starts[4];
+  if (plain_masks(line, filled)) {
+    value_starts(filled, starts);
+    for (int w = 0; w < 4; ++w)
+      for (std::uint64_t bits = starts[w]; bits != 0; bits &= bits - 1) {
+        const auto at = static_cast<std::size_t>(64 * w + std::countr_zero(bits));
+        values.push_back({at, value_end(filled, at), false});
+      }
+    return true;
+  }
   std::size_t i = 0;
   const std::size_t n = line.size();
   while (i < n) {

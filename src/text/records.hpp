@@ -209,6 +209,14 @@ class RecordCursor {
       --end;
       crlf_line_ = lineno_ + 1;  // the line being taken
     }
+    if constexpr (Columns < reclen) {
+      if (end >= static_cast<std::size_t>(Columns)) {  // long enough: taken where it stands
+        length_ = end;
+        pos_ += skip;
+        ++lineno_;
+        return line;
+      }
+    }
     return take_line(end, skip);
   }
   [[gnu::noinline]] void learn_irregular();
