@@ -63,19 +63,20 @@ std::string json_string(std::string_view s) {
   return j + "\"";
 }
 
-std::string json_number(float v) {
+namespace {
+
+template <class Real>
+std::string shortest(Real v) {
   if (!std::isfinite(v)) return "null";
   char buf[32];
   const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
   return std::string(buf, end);
 }
 
-std::string json_number(double v) {
-  if (!std::isfinite(v)) return "null";
-  char buf[32];
-  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, end);
-}
+}  // namespace
+
+std::string json_number(float v) { return shortest(v); }
+std::string json_number(double v) { return shortest(v); }
 
 std::string json_report(const RunContext& ctx, std::string_view error) {
   std::string j = "{\"file\": " + json_string(ctx.input_path);

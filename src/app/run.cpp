@@ -218,21 +218,20 @@ PassFault read_phase(RunContext& ctx, RecordCursor& records, ReadNotes& notes, S
 // Centre, principal frame and (with --canonical) the axes' signs in the run's
 // precision; the solver's status.
 int analyse(RunContext& ctx, Sink& err) {
-  int unfixed = 0, status = 0;
-  if (ctx.double_precision) {
-    auto& d = ctx.in_double;
-    const auto atoms = ctx.atoms.accepted_double();
-    d.centre = centre_of_mass(atoms, d.total_mass);
-    status = principal_frame(atoms, d.centre, d.moments, d.axes);
-    if (status == 0 && ctx.canonical && ctx.atoms.count > 0)
-      unfixed = canonical_signs(atoms, d.centre, d.axes);
-  } else {
-    const auto atoms = ctx.atoms.accepted();
-    ctx.centre = centre_of_mass(atoms, ctx.total_mass);
-    status = principal_frame(atoms, ctx.centre, ctx.moments, ctx.axes);
-    if (status == 0 && ctx.canonical && ctx.atoms.count > 0)
-      unfixed = canonical_signs(atoms, ctx.centre, ctx.axes);
-  }
+  int unfixed = 0;
+  auto solve = [&](auto atoms, auto& total_mass, auto& centre, auto& moments, auto& axes) {
+    centre = centre_of_mass(atoms, total_mass);
+    const int status = principal_frame(atoms, centre, moments, axes);
+    if (status == 0 && ctx.canonical && !atoms.empty())
+      unfixed = canonical_signs(atoms, centre, axes);
+    return status;
+  };
+  auto& d = ctx.in_double;
+  const int status =
+      ctx.double_precision
+          ? solve(ctx.atoms.accepted_double(), d.total_mass, d.centre, d.moments, d.axes)
+          : solve(std::span<const Atom>(ctx.atoms.accepted()), ctx.total_mass, ctx.centre,
+                  ctx.moments, ctx.axes);
   err.put(unfixed_axes_note(ctx.input_path, unfixed));
   return status;
 }

@@ -110,7 +110,9 @@ const bool have_wide_vectors = __builtin_cpu_supports("avx2");
 bool atom_fields_double(const char* line, double xyz[3], FieldFault& fault,
                         bool simulation_serials) {
 #if defined(__x86_64__)
-  if (have_wide_vectors && usual_atom_fields_double_wide(line, xyz)) return true;
+  if (have_wide_vectors)
+    return usual_atom_fields_double_wide(line, xyz) ||
+           any_atom_fields(line, xyz, fault, simulation_serials);
 #endif
   return usual_atom_fields(line, xyz) || any_atom_fields(line, xyz, fault, simulation_serials);
 }

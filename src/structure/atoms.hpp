@@ -46,6 +46,21 @@ struct AtomTable {
   void allocate();
   // More slots, up to the limit; throws std::bad_alloc when none can be had.
   void grow();
+  // Whether one more atom may be accepted: false at the limit; more slots
+  // when all are taken.
+  bool room() {
+    if (count < capacity) return true;
+    if (count == limit) return false;
+    grow();
+    return true;
+  }
+  // The next accepted atom (room() first), in the table's precision.
+  void add(const float xyz[3], float mass) {
+    atoms[static_cast<std::size_t>(count++)] = {xyz[0], xyz[1], xyz[2], mass};
+  }
+  void add(const double xyz[3], double mass) {
+    atoms_double[static_cast<std::size_t>(count++)] = {xyz[0], xyz[1], xyz[2], mass};
+  }
   // The slots given back (the counts stay): after a run failed for want of
   // memory, so that saying so has some.
   void release();
@@ -105,25 +120,6 @@ double element_column_mass(const char* symbol);
 bool atom_fields_double(const char* line, double xyz[3], FieldFault& fault,
                         bool simulation_serials);
 
-#if defined(__x86_64__)
-// usual_atom_fields to doubles with 256-bit vectors: the floats read there are
-// each nearest to exactly one decimal of at most 7 digits with 3 decimals, so
-// their thousandths come back exactly (the float times 1000 is exact in
-// double and within half of them), and divided by 1000 give the double nearest
-// to the decimal.
-[[gnu::target("avx2")]] inline bool usual_atom_fields_double_wide(const char* line,
-                                                                  double xyz[3]) {
-  float quick[4];
-  const bool usual = usual_atom_fields_wide(line, quick);
-  const __m256d thousandths = _mm256_round_pd(
-      _mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(quick)), _mm256_set1_pd(1000.0)),
-      _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-  alignas(32) double v[4];
-  _mm256_store_pd(v, _mm256_div_pd(thousandths, _mm256_set1_pd(1000.0)));
-  xyz[0] = v[0], xyz[1] = v[1], xyz[2] = v[2];
-  return usual;
-}
-#endif
 inline bool atom_fields(const char* line, float xyz[4], FieldFault& fault) {
   return usual_atom_fields(line, xyz) || any_atom_fields(line, xyz, fault);
 }

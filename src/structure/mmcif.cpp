@@ -217,6 +217,14 @@ PassFault walk_atom_site(RecordCursor& cur, Visitor& visitor) {
     }
     return {};
   };
+  // A line that is one whole row of the loop, its values in `row`: to the
+  // visitor, and the line is done.
+  auto whole_row = [&]() -> PassFault {
+    row_line = cur.lineno();
+    PassFault fault = visitor.row(columns, row, cur.lineno());
+    visitor.line_end(false);
+    return fault;
+  };
   // Lines are taken whole where they stand (Columns 1: none is blank-filled).
   while (const char* p = cur.next<false, false, 1>()) {
     const std::string_view line = cur.whole_line(p);
@@ -268,9 +276,7 @@ PassFault walk_atom_site(RecordCursor& cur, Visitor& visitor) {
           }
         // (A line of tags or keywords never has as many values as a row.)
         if (line[line.find_first_not_of(" \t")] != '_') {
-          row_line = cur.lineno();
-          if (PassFault f = visitor.row(columns, row, cur.lineno())) return f;
-          visitor.line_end(false);
+          if (PassFault f = whole_row()) return f;
           continue;
         }
         row.clear();
@@ -278,8 +284,7 @@ PassFault walk_atom_site(RecordCursor& cur, Visitor& visitor) {
     }
     if (!cif_values(rest, values))
       return damage(cur.lineno(), "a quoted value is not closed on its line");
-    // A line that is one whole row of the loop, as nearly all are, goes
-    // straight to the visitor.
+    // Any other line that is one whole row (quoted values in it).
     if (state == State::atom_rows && filled == 0 && rest_at == 0 &&
         values.size() == static_cast<std::size_t>(columns.count) &&
         (values[0].quoted || line[values[0].begin] != '_')) {
@@ -288,10 +293,7 @@ PassFault walk_atom_site(RecordCursor& cur, Visitor& visitor) {
         row.values.emplace_back(line.data() + v.begin, v.end - v.begin);
         row.held.emplace_back(base + v.begin, base + v.end);
       }
-      row_line = cur.lineno();
-      if (PassFault f = visitor.row(columns, row, cur.lineno())) return f;
-      row.clear();
-      visitor.line_end(false);
+      if (PassFault f = whole_row()) return f;
       continue;
     }
     for (const CifValue& v : values) {
@@ -417,16 +419,11 @@ struct AtomReader {
       ++t.skipped;
       return {};
     }
-    if (t.count == t.capacity) {
-      if (t.count == t.limit)
-        return {PassFault::Kind::full, lineno, 0, 0, std::to_string(t.limit)};
-      t.grow();
-    }
-    const auto k = static_cast<std::size_t>(t.count++);
+    if (!t.room()) return {PassFault::Kind::full, lineno, 0, 0, std::to_string(t.limit)};
     if (t.in_double)
-      t.atoms_double[k] = {xyz[0], xyz[1], xyz[2], mass};
+      t.add(xyz, mass);
     else
-      t.atoms[k] = {xyzf[0], xyzf[1], xyzf[2], static_cast<float>(mass)};
+      t.add(xyzf, static_cast<float>(mass));
     return {};
   }
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <type_traits>
 
 #include "text/numtext.hpp"
 
@@ -15,10 +16,7 @@ bool is_model_end(const char* line) { return std::memcmp(line, "ENDMDL", 6) == 0
 // An accepted atom that finds every slot taken: more slots while the limit
 // allows, else the stop.
 [[gnu::noinline]] PassFault full_table(AtomTable& t, long lineno) {
-  if (t.count < t.limit) {
-    t.grow();
-    return {};
-  }
+  if (t.room()) return {};
   return {PassFault::Kind::full, lineno, 0, 0, std::to_string(t.limit)};
 }
 
@@ -157,8 +155,9 @@ class ModelWalk {
   // Empty when the wanted model is there; else "N (the file has ...)".
   std::string missing() {
     if (!wanted_ || found_ || (!seen_ && *wanted_ == 1)) return {};
-    if (numbers_.empty()) return std::to_string(*wanted_) + " (the file has no MODEL records: all its atoms are model 1)";
-    return std::to_string(*wanted_) + " (the file has " + models_text(numbers_) + ")";
+    const std::string held = numbers_.empty() ? "no MODEL records: all its atoms are model 1"
+                                              : models_text(numbers_);
+    return std::to_string(*wanted_) + " (the file has " + held + ")";
   }
 
  private:
@@ -186,56 +185,35 @@ class ModelWalk {
   std::vector<std::int64_t> numbers_;
 };
 
-// Where a selective reading puts its accepted atoms, and in what precision:
-// the fields of an atom record are converted into `xyz`, its mass decided
-// (from the element column when asked for and it is not blank, else from the
-// atom name; 0 when neither gives one), and the atom accepted with it.
-struct SinglePrecision {
-  AtomTable& t;
-  float xyz[4];
+// How a selective reading converts an atom record in the table's precision
+// (Real): the fields into `xyz`, and the mass from the element column when
+// asked for and it is not blank, else from the atom name (0 when neither
+// gives one).
+template <class Real>
+struct Precision {
+  Real xyz[4];
   bool fields(const char* line, FieldFault& bad, bool simulation_serials) {
-    return usual_atom_fields(line, xyz) || any_atom_fields(line, xyz, bad, simulation_serials);
+    if constexpr (std::is_same_v<Real, float>)
+      return usual_atom_fields(line, xyz) || any_atom_fields(line, xyz, bad, simulation_serials);
+    else
+      return atom_fields_double(line, xyz, bad, simulation_serials);
   }
-  static float mass(const char* line, bool element_masses) {
+  static Real mass(const char* line, bool element_masses) {
     const double by_element = element_masses ? element_column_mass(line + 76) : -1;
-    return by_element >= 0 ? static_cast<float>(by_element) : atom_mass(line + 12);
+    if (by_element >= 0) return static_cast<Real>(by_element);
+    if constexpr (std::is_same_v<Real, float>)
+      return atom_mass(line + 12);
+    else
+      return atom_mass_double(line + 12);
   }
-  PassFault accept(float mass, long lineno) {
-    if (t.count == t.capacity)
-      if (PassFault full = full_table(t, lineno)) return full;
-    Atom& atom = t.atoms[static_cast<std::size_t>(t.count++)];
-    std::memcpy(&atom, xyz, sizeof atom);
-    atom.mass = mass;
-    return {};
-  }
-  void restart() { t.count = 0; }
-};
-
-struct DoublePrecision {
-  AtomTable& t;
-  double xyz[3];
-  bool fields(const char* line, FieldFault& bad, bool simulation_serials) {
-    return atom_fields_double(line, xyz, bad, simulation_serials);
-  }
-  static double mass(const char* line, bool element_masses) {
-    const double by_element = element_masses ? element_column_mass(line + 76) : -1;
-    return by_element >= 0 ? by_element : atom_mass_double(line + 12);
-  }
-  PassFault accept(double mass, long lineno) {
-    if (t.count == t.capacity)
-      if (PassFault full = full_table(t, lineno)) return full;
-    t.atoms_double[static_cast<std::size_t>(t.count++)] = {xyz[0], xyz[1], xyz[2], mass};
-    return {};
-  }
-  void restart() { t.count = 0; }
 };
 
 // The selective reading loop in either precision.
-template <class Precision>
-PassFault read_selected(RecordCursor& cur, Precision store, ReadNotes& notes, Sink& err,
+template <class Real>
+PassFault read_selected(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
                         const Selection& sel, bool every_record) {
-  AtomTable& t = store.t;
-  store.restart();
+  Precision<Real> record;
+  t.count = 0;
   t.skipped = 0;
   notes.restart();
   ModelWalk models(sel.model);
@@ -248,8 +226,7 @@ PassFault read_selected(RecordCursor& cur, Precision store, ReadNotes& notes, Si
       if (is_model_record(line)) {
         ++notes.models;
         if (models.enter(line)) {
-          store.restart();
-          t.skipped = 0;
+          t.count = t.skipped = 0;
           const std::int64_t models_so_far = notes.models;
           notes.restart();
           notes.models = models_so_far;
@@ -267,7 +244,7 @@ PassFault read_selected(RecordCursor& cur, Precision store, ReadNotes& notes, Si
       notes.other_locations += in_model;
       continue;
     }
-    if (!store.fields(line, bad, sel.max_atoms.has_value()))
+    if (!record.fields(line, bad, sel.max_atoms.has_value()))
       return field_fault(line, cur.lineno(), bad.col, bad.width);
     if (!selected) {
       notes.other_locations += in_model;
@@ -275,7 +252,7 @@ PassFault read_selected(RecordCursor& cur, Precision store, ReadNotes& notes, Si
     }
     if (line[16] != ' ') ++notes.alternate_locations;
     if (cur.length() < 54) ++notes.short_records;
-    const auto mass = store.mass(line, sel.element_masses);
+    const Real mass = record.mass(line, sel.element_masses);
     if (mass == 0) {
       if (models.provisional() && !notes.skipped_names)
         held += unknown_atom_text(line);
@@ -284,7 +261,9 @@ PassFault read_selected(RecordCursor& cur, Precision store, ReadNotes& notes, Si
       ++t.skipped;
       continue;
     }
-    if (PassFault full = store.accept(mass, cur.lineno())) return full;
+    if (t.count == t.capacity)
+      if (PassFault full = full_table(t, cur.lineno())) return full;
+    t.add(record.xyz, mass);
   }
   if (cur.failed()) return {PassFault::Kind::read_error, cur.lineno(), 0, 0, cur.failure()};
   if (std::string missing = models.missing(); !missing.empty())
@@ -313,11 +292,9 @@ std::string models_text(std::vector<std::int64_t> numbers) {
 PassFault read_selected_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
                               const Selection& sel, bool every_record) {
   t.allocate();
-  if (t.in_double) return read_selected(cur, DoublePrecision{t, {}}, notes, err, sel, every_record);
-  return read_selected(cur, SinglePrecision{t, {}}, notes, err, sel, every_record);
+  if (t.in_double) return read_selected<double>(cur, t, notes, err, sel, every_record);
+  return read_selected<float>(cur, t, notes, err, sel, every_record);
 }
-
-
 
 PassFault read_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err) {
   t.allocate();
