@@ -1,10 +1,13 @@
 // Writes a deterministic protein-like PDB file of N atom records to standard
 // output: residues of backbone, side-chain and hydrogen atoms (old and new
 // hydrogen names), some waters and a few zinc ions, coordinates in the
-// ordinary range. Usage: gen N
+// ordinary range. With "cif", the same atoms as the archive writes them in
+// mmCIF: an _atom_site loop of 21 columns, each value padded to its column's
+// width. Usage: gen N [cif]
 #include <cstdio>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -21,6 +24,13 @@ const char* const residue[] = {" N  ", " CA ", " C  ", " O  ", " CB ", " CG ", "
                                "HG22", "HD11"};
 constexpr int residue_atoms = sizeof residue / sizeof residue[0];
 
+const char* const cif_columns[] = {
+    "group_PDB",    "id",           "type_symbol",     "label_atom_id",      "label_alt_id",
+    "label_comp_id", "label_asym_id", "label_entity_id", "label_seq_id",      "pdbx_PDB_ins_code",
+    "Cartn_x",      "Cartn_y",      "Cartn_z",         "occupancy",          "B_iso_or_equiv",
+    "pdbx_formal_charge", "auth_seq_id", "auth_comp_id", "auth_asym_id",     "auth_atom_id",
+    "pdbx_PDB_model_num"};
+
 // The element symbol of a name: its first letter.
 const char* element(const char* name) {
   static char sym[2] = {0, 0};
@@ -32,13 +42,20 @@ const char* element(const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: gen N\n");
+  if (argc < 2 || argc > 3 || (argc == 3 && std::strcmp(argv[2], "cif") != 0)) {
+    std::fprintf(stderr, "usage: gen N [cif]\n");
     return 2;
   }
   const long n = std::atol(argv[1]);
-  std::printf("HEADER    GENERATED PROTEIN-LIKE STRUCTURE\n");
-  std::printf("CRYST1  100.000  100.000  100.000  90.00  90.00  90.00 P 1           1\n");
+  const bool cif = argc == 3;
+  if (cif) {
+    std::printf("data_GEN\n#\n_entry.id GEN\n#\n_struct.title 'GENERATED PROTEIN-LIKE STRUCTURE'\n#\n");
+    std::printf("loop_\n");
+    for (const char* tag : cif_columns) std::printf("_atom_site.%s\n", tag);
+  } else {
+    std::printf("HEADER    GENERATED PROTEIN-LIKE STRUCTURE\n");
+    std::printf("CRYST1  100.000  100.000  100.000  90.00  90.00  90.00 P 1           1\n");
+  }
   double x = 0, y = 0, z = 0;
   long serial = 0, resno = 0;
   while (serial < n) {
@@ -55,12 +72,23 @@ int main(int argc, char** argv) {
       const char* name = zinc ? "ZN  " : water ? (k == 0 ? " O  " : k == 1 ? " H1 " : " H2 ")
                                                : residue[k];
       const char* res = zinc ? " ZN" : water ? "HOH" : "ALA";
+      const char* group = zinc || water ? "HETATM" : "ATOM";
+      const char* symbol = zinc ? "ZN" : element(name);
+      ++serial;
+      if (cif) {
+        char bare[5];
+        std::sscanf(name, "%4s", bare);
+        std::printf("%-6s %-6ld %-2s %-4s . %-3s A %-1d %-5ld ? %-8.3f %-8.3f %-8.3f 1.00 20.00 ? "
+                    "%-5ld %-3s A %-4s 1 \n",
+                    group, serial, symbol, bare, res + (res[0] == ' '), water ? 2 : 1, resno,
+                    x, y, z, resno, res + (res[0] == ' '), bare);
+        continue;
+      }
       std::printf("%-6s%5ld %s %s A%4ld    %8.3f%8.3f%8.3f  1.00 20.00          %2s  \n",
-                  zinc || water ? "HETATM" : "ATOM", ++serial % 100000, name, res, resno % 10000,
-                  x, y, z, zinc ? "ZN" : element(name));
+                  group, serial % 100000, name, res, resno % 10000, x, y, z, symbol);
     }
-    if (resno % 200 == 0) std::printf("TER\n");
+    if (resno % 200 == 0 && !cif) std::printf("TER\n");
   }
-  std::printf("END\n");
+  std::printf(cif ? "#\n" : "END\n");
   return 0;
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <span>
+#include <string_view>
 
 #include "analysis/rigid.hpp"
 #include "text/fields.hpp"
@@ -113,6 +114,25 @@ bool simulation_serial(std::string_view field);
 // float nearest to it, which the tests check). 0 for a symbol that is no
 // element; -1 for two blanks (the atom name decides then).
 double element_column_mass(const char* symbol);
+
+// The element masses by the letters of their symbols: mass[first][second],
+// with letters of either case numbered 1-26 by `index` (anything else 0) and
+// second 0 for one-letter symbols; 0 where no element stands.
+struct ElementTable {
+  unsigned char index[256];
+  double mass[27][27];
+};
+extern const ElementTable element_table;
+
+// The mass of an element symbol of one or two letters, either case, as
+// element_column_mass gives it; 0 for anything else.
+inline double element_symbol_mass(std::string_view symbol) {
+  if (symbol.empty() || symbol.size() > 2) return 0;
+  const int first = element_table.index[static_cast<unsigned char>(symbol[0])];
+  const int second = symbol.size() == 2 ? element_table.index[static_cast<unsigned char>(symbol[1])] : 0;
+  if (symbol.size() == 2 && second == 0) return 0;
+  return element_table.mass[first][second];
+}
 
 // The atom record's serial number checked and x, y, z as the doubles nearest
 // to their decimal text; false with the columns of the first field that fails

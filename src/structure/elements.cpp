@@ -4,7 +4,6 @@
 // nitrogen, oxygen, sulphur, phosphorus and iron carry the values of the
 // atom-name rules, so a file whose element column agrees with its atom names
 // gets the same masses either way.
-#include <cctype>
 
 #include "structure/atoms.hpp"
 
@@ -48,32 +47,28 @@ constexpr Element elements[] = {
 // Letters A-Z as 1-26, anything else 0.
 constexpr int letter_index(char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 1 : 0; }
 
-// mass[first][second]: second 0 for one-letter symbols.
-struct MassGrid {
-  double mass[27][27];
-};
-
-constexpr MassGrid make_grid() {
-  MassGrid g{};
-  for (const Element& e : elements) g.mass[letter_index(e.symbol[0])][letter_index(e.symbol[1])] = e.mass;
-  return g;
+constexpr ElementTable make_table() {
+  ElementTable t{};
+  for (int c = 'A'; c <= 'Z'; ++c)
+    t.index[c] = t.index[c - 'A' + 'a'] = static_cast<unsigned char>(letter_index(static_cast<char>(c)));
+  for (const Element& e : elements) t.mass[letter_index(e.symbol[0])][letter_index(e.symbol[1])] = e.mass;
+  return t;
 }
-
-constexpr MassGrid grid = make_grid();
 
 }  // namespace
 
+constinit const ElementTable element_table = make_table();
+
 double element_column_mass(const char* symbol) {
-  char letters[2];
+  int letters[2];
   int n = 0;
   for (int k = 0; k < 2; ++k) {
-    const auto c = static_cast<unsigned char>(symbol[k]);
-    if (c == ' ') continue;
-    if (!std::isalpha(c)) return 0;
-    letters[n++] = static_cast<char>(std::toupper(c));
+    if (symbol[k] == ' ') continue;
+    letters[n] = element_table.index[static_cast<unsigned char>(symbol[k])];
+    if (letters[n++] == 0) return 0;
   }
   if (n == 0) return -1;
-  return grid.mass[letter_index(letters[0])][n == 2 ? letter_index(letters[1]) : 0];
+  return element_table.mass[letters[0]][n == 2 ? letters[1] : 0];
 }
 
 }  // namespace gyro

@@ -21,10 +21,14 @@
 namespace gyro {
 namespace {
 
-// The bytes that separate values, as a table: looked up for every byte.
+// The bytes that separate values: blanks, tabs, carriage returns and the
+// other control bytes (which mmCIF text does not hold), as a table looked up
+// for every byte.
 struct Blanks {
   bool is[256] = {};
-  constexpr Blanks() { is[' '] = is['\t'] = is['\r'] = true; }
+  constexpr Blanks() {
+    for (int c = 0; c <= ' '; ++c) is[c] = true;
+  }
 };
 constexpr Blanks blanks;
 bool blank(char c) { return blanks.is[static_cast<unsigned char>(c)]; }
@@ -56,14 +60,248 @@ AtomSiteColumns atom_site_columns(const std::vector<std::string>& tags) {
   return c;
 }
 
+// The value that begins at p when it is at most 8 bytes long (9 may be read
+// from p): the first byte up to ' ' ends it, found in all 8 at once (flagged
+// exactly: no borrow reaches the first).
+inline bool short_value(const char* p, std::string_view& value) {
+  if constexpr (std::endian::native != std::endian::little) return false;
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  const std::uint64_t ends = (w - swar::ones * 0x21) & ~w & (swar::ones * 0x80);
+  const std::size_t n = ends != 0 ? static_cast<std::size_t>(std::countr_zero(ends)) / 8 : 8;
+  if (n == 8 && static_cast<unsigned char>(p[8]) > ' ') return false;
+  value = {p, n};
+  return true;
+}
+
+// Three coordinate values of 5 to 8 bytes (8 may be read from each start)
+// set right-aligned among blanks into the coordinate fields of an atom record
+// (blanks, at most one minus, digits in the first 4 bytes; the point; 3
+// decimals) and read as that record's are; false when one is not of that
+// layout.
+template <class Real>
+bool record_coordinates(const std::string_view (&text)[3], Real* xyz) {
+  if constexpr (std::endian::native != std::endian::little) return false;
+  for (const std::string_view t : text)
+    if (t.size() < 5 || t.size() > 8) return false;
+  alignas(16) char record[64];
+  std::memset(record + 6, ' ', 8);  // a serial number of blanks
+  for (int k = 0; k < 3; ++k) {
+    std::uint64_t w;
+    std::memcpy(&w, text[k].data(), 8);
+    const unsigned pad = 8 * static_cast<unsigned>(8 - text[k].size());
+    w = (w << pad) | (swar::ones * ' ' & ((std::uint64_t{1} << pad) - 1));
+    std::memcpy(record + 30 + 8 * k, &w, 8);
+  }
+  return usual_atom_fields(record, xyz);
+}
+
+// 64 bytes of text as bits (bit i: byte i): the blanks (bytes up to ' '),
+// the bytes that keep a line from being read as plain values (quotes, "#"
+// and "_", which every keyword and tag holds) and the line feeds.
+struct WordMasks {
+  std::uint64_t blank, special, feed;
+};
+
+// The scan with the vectors every processor of its kind has.
+struct NarrowScan {
+  [[gnu::always_inline]] static WordMasks word(const char* p) {
+    WordMasks m{0, 0, 0};
+#if defined(__SSE2__)
+    for (int c = 0; c < 4; ++c) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * c));
+      auto eq = [&](char b) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(b)); };
+      auto bits = [&](__m128i x) {
+        return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(x))} << (16 * c);
+      };
+      m.blank |= bits(_mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(' ')), v));
+      // '#' and '\'' differ only in the bit 0x04.
+      const __m128i hash_or_quote = _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(0x04)),
+                                                   _mm_set1_epi8('\''));
+      m.special |= bits(_mm_or_si128(_mm_or_si128(hash_or_quote, eq('"')), eq('_')));
+      m.feed |= bits(eq('\n'));
+    }
+#else
+    for (int i = 0; i < 64; ++i) {
+      const std::uint64_t bit = std::uint64_t{1} << i;
+      const char c = p[i];
+      if (blank(c)) m.blank |= bit;
+      if (c == '\'' || c == '"' || c == '#' || c == '_') m.special |= bit;
+      if (c == '\n') m.feed |= bit;
+    }
+#endif
+    return m;
+  }
+  // The coordinates of a plain row from where they begin (9 bytes may be
+  // read from each), as record_coordinates reads them.
+  template <class Real>
+  static bool plain_coordinates(const char* const (&at)[3], Real* xyz) {
+    std::string_view text[3];
+    for (int k = 0; k < 3; ++k)
+      if (!short_value(at[k], text[k])) return false;
+    return record_coordinates(text, xyz);
+  }
+};
+
+#if defined(__x86_64__)
+// The same with 256-bit vectors, for processors that have them.
+struct WideScan {
+  [[gnu::target("avx2")]] static WordMasks word(const char* p) {
+    WordMasks m{0, 0, 0};
+    for (int c = 0; c < 2; ++c) {
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * c));
+      const __m256i blank = _mm256_cmpeq_epi8(_mm256_min_epu8(v, _mm256_set1_epi8(' ')), v);
+      const __m256i special = _mm256_or_si256(
+          _mm256_or_si256(_mm256_cmpeq_epi8(_mm256_or_si256(v, _mm256_set1_epi8(0x04)),
+                                            _mm256_set1_epi8('\'')),
+                          _mm256_cmpeq_epi8(v, _mm256_set1_epi8('"'))),
+          _mm256_cmpeq_epi8(v, _mm256_set1_epi8('_')));
+      const __m256i feed = _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n'));
+      const int shift = 32 * c;
+      m.blank |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(blank))} << shift;
+      m.special |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(special))} << shift;
+      m.feed |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(feed))} << shift;
+    }
+    return m;
+  }
+
+  // The coordinates of a plain row from where they begin (9 bytes may be
+  // read from each), as record_coordinates reads them: the 8 bytes at each
+  // start in one vector, their lengths from the blanks among them, each
+  // shifted to stand right-aligned among blanks (all three at once), with
+  // blanks as the serial number, read as the usual record's fields are.
+  [[gnu::target("avx2")]] static bool plain_fields(const char* const (&at)[3], __m256i& fields) {
+    std::uint64_t w[3];
+    for (int k = 0; k < 3; ++k) std::memcpy(&w[k], at[k], 8);
+    const auto lane = [](std::uint64_t x) { return static_cast<long long>(x); };
+    const __m256i blank = _mm256_set1_epi8(' ');
+    const __m256i v = _mm256_set_epi64x(lane(swar::ones * ' '), lane(w[2]), lane(w[1]), lane(w[0]));
+    const auto blank_bits = static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(v, blank), v)));
+    long long pad[3];
+    for (int k = 0; k < 3; ++k) {
+      const int n = std::countr_zero((blank_bits >> (8 * k)) | 0x100u);
+      if (n < 5 || (n == 8 && static_cast<unsigned char>(at[k][8]) > ' ')) return false;
+      pad[k] = 64 - 8 * n;
+    }
+    const __m256i shift = _mm256_set_epi64x(0, pad[2], pad[1], pad[0]);
+    const __m256i fill = _mm256_andnot_si256(_mm256_sllv_epi64(_mm256_set1_epi64x(-1), shift), blank);
+    fields = _mm256_or_si256(_mm256_sllv_epi64(v, shift), fill);
+    return true;
+  }
+  [[gnu::target("avx2")]] static bool plain_coordinates(const char* const (&at)[3], float* xyz) {
+    __m256i fields;
+    float quick[4];
+    if (!plain_fields(at, fields) || !usual_atom_fields_wide(fields, quick)) return false;
+    std::memcpy(xyz, quick, 3 * sizeof(float));
+    return true;
+  }
+  [[gnu::target("avx2")]] static bool plain_coordinates(const char* const (&at)[3], double* xyz) {
+    __m256i fields;
+    return plain_fields(at, fields) && usual_atom_fields_double_wide(fields, xyz);
+  }
+};
+const bool have_wide_vectors = __builtin_cpu_supports("avx2");
+#endif
+
+// A line of at most 256 bytes as bits: the bytes that belong to values
+// (bit i of filled[i / 64]: byte i; the words past the line's are not set),
+// and whether any is special.
+struct LineMasks {
+  std::uint64_t filled[4] = {0, 0, 0, 0};
+  std::size_t words = 0;  // that the line and its line feed take
+  std::size_t length = 0;
+  bool special = false;
+};
+
+// The line at the front of `text` (of which 64 * 4 bytes may be read), ended
+// by a line feed within them, as masks; false when there is none.
+template <class Scan>
+[[gnu::always_inline]] inline bool line_masks(const char* text, LineMasks& m) {
+  std::uint64_t special = 0;
+  for (std::size_t w = 0; w < 4; ++w) {
+    const WordMasks b = Scan::word(text + 64 * w);
+    if (b.feed != 0) {
+      const auto at = static_cast<std::size_t>(std::countr_zero(b.feed));
+      const std::uint64_t before = (std::uint64_t{1} << at) - 1;
+      m.filled[w] = ~b.blank & before;
+      m.special = (special | (b.special & before)) != 0;
+      m.length = 64 * w + at;
+      m.words = w + 1;
+      return true;
+    }
+    m.filled[w] = ~b.blank;
+    special |= b.special;
+  }
+  return false;
+}
+
+// The values of a line shorter than 256 bytes (read from a blank-filled
+// copy) as line_masks gives them; false for a longer line.
+bool plain_masks(std::string_view line, LineMasks& m) {
+  if (line.size() >= 256) return false;
+  alignas(64) char buf[256];
+  std::memcpy(buf, line.data(), line.size());
+  std::memset(buf + line.size(), ' ', sizeof buf - line.size());
+  buf[line.size()] = '\n';
+  return line_masks<NarrowScan>(buf, m);
+}
+
+// The first clear bit of `filled` at or after `at` (the end of a value).
+[[gnu::always_inline]] inline std::size_t value_end(const std::uint64_t (&filled)[4], std::size_t at) {
+  while (at < 256) {
+    const std::uint64_t rest = ~filled[at / 64] >> (at % 64);
+    if (rest != 0) return at + static_cast<std::size_t>(std::countr_zero(rest));
+    at = (at / 64 + 1) * 64;
+  }
+  return 256;
+}
+
+// The first bits of the runs of set bits in the line's words: where values
+// begin.
+void value_starts(const LineMasks& m, std::uint64_t (&starts)[4]) {
+  std::uint64_t carry = 0;
+  for (std::size_t w = 0; w < m.words; ++w) {
+    starts[w] = m.filled[w] & ~((m.filled[w] << 1) | carry);
+    carry = m.filled[w] >> 63;
+  }
+}
+
+// The values of a row that every reading takes: x, y, z, type_symbol, the
+// model and the alternate location ("1" and "." where the loop has no such
+// column).
+struct RowValues {
+  std::string_view xyz[3], symbol, model, alt;
+  // Of a plain row instead of xyz: where x, y and z begin (9 bytes may be
+  // read from each), their ends not yet found.
+  const char* xyz_at[3] = {nullptr, nullptr, nullptr};
+};
+
 // A row of the loop: its values, and where each stood in the text the walk's
-// visitor holds. The values point into the line they stand on; those of a
-// row that goes on past its line are copied (keep()) before the line goes.
+// visitor holds. A plain row (a whole line without quotes) keeps its line,
+// where its values begin and the line's masks, and finds a value's end when
+// asked. Any other row keeps its values; those of a row that goes on past its
+// line point into copies (keep()) made before the line goes.
 struct Row {
   std::vector<std::string_view> values;
   std::vector<std::pair<std::size_t, std::size_t>> held;  // in the visitor's text: begin, end
   std::vector<std::string> kept;
-  std::string_view value(int k) const { return values[static_cast<std::size_t>(k)]; }
+  const char* line = nullptr;  // of a plain row; 8 bytes may be read past any value's start
+  const std::uint16_t* starts = nullptr;
+  const LineMasks* masks = nullptr;
+  std::size_t base = 0;  // where the line stands in the visitor's text
+
+  std::string_view value(int k) const {
+    const auto i = static_cast<std::size_t>(k);
+    if (line == nullptr) return values[i];
+    return {line + starts[i], value_end(masks->filled, starts[i]) - starts[i]};
+  }
+  std::pair<std::size_t, std::size_t> place(int k) const {
+    if (line == nullptr) return held[static_cast<std::size_t>(k)];
+    const std::string_view v = value(k);
+    const auto begin = base + static_cast<std::size_t>(v.data() - line);
+    return {begin, begin + v.size()};
+  }
   void keep() {
     std::vector<std::string> copies(values.begin(), values.end());
     kept.swap(copies);
@@ -73,67 +311,118 @@ struct Row {
     values.clear();
     held.clear();
     kept.clear();
+    line = nullptr;
   }
 };
 
-// The bytes of a line of at most 256 bytes without quotes or "#" that belong
-// to values, as bits (bit i of filled[i / 64]: byte i), found 16 bytes at a
-// time. False (nothing found) for any other line.
-bool plain_masks(std::string_view line, std::uint64_t (&filled)[4]) {
-#if defined(__SSE2__)
-  const std::size_t n = line.size();
-  if (n > 256) return false;
-  alignas(16) char buf[256];
-  std::memcpy(buf, line.data(), n);
-  std::memset(buf + n, ' ', (n + 15) / 16 * 16 - n);
-  filled[0] = filled[1] = filled[2] = filled[3] = 0;
-  const std::size_t chunks = (n + 15) / 16;
-  for (std::size_t c = 0; c < chunks; ++c) {
-    const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(buf + 16 * c));
-    auto eq = [&](char b) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(b)); };
-    const auto special = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(eq('\''), eq('"')), eq('#'))));
-    if (special != 0) return false;
-    const auto blank_bits = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(eq(' '), eq('\t')), eq('\r'))));
-    filled[c / 4] |= std::uint64_t{~blank_bits & 0xFFFFu} << (16 * (c % 4));
-  }
-  return true;
-#else
-  (void)line;
-  (void)filled;
-  return false;
-#endif
-}
-
-// The first clear bit of `filled` at or after `at` (the end of a value).
-std::size_t value_end(const std::uint64_t (&filled)[4], std::size_t at) {
-  while (at < 256) {
-    const std::uint64_t rest = ~filled[at / 64] >> (at % 64);
-    if (rest != 0) return at + static_cast<std::size_t>(std::countr_zero(rest));
-    at = (at / 64 + 1) * 64;
-  }
-  return 256;
-}
-
-// The first bits of the runs of set bits: where values begin.
-void value_starts(const std::uint64_t (&filled)[4], std::uint64_t (&starts)[4]) {
-  std::uint64_t carry = 0;
-  for (int w = 0; w < 4; ++w) {
-    starts[w] = filled[w] & ~((filled[w] << 1) | carry);
-    carry = filled[w] >> 63;
-  }
-}
-
 PassFault damage(long lineno, std::string why) {
   return {PassFault::Kind::damaged, lineno, 0, 0, std::move(why)};
+}
+
+// Where the values of the last plain row began, kept while the rows after it
+// have theirs at the same places, as the archive's aligned rows do.
+struct PlainLayout {
+  std::uint64_t starts[4] = {};
+  std::size_t words = 0;      // of the line they were found in (none yet)
+  std::uint16_t at[64] = {};  // column k begins at byte at[k]
+  std::uint16_t read_at[6] = {};  // the columns of RowValues (model, location absent: none_at)
+  static constexpr std::uint16_t none_at = 0xFFFF;
+};
+
+// The value that begins at byte `at` of a plain line: the first blank after
+// the start in its word ends it, unless the value runs on into the next word.
+[[gnu::always_inline]] inline std::string_view plain_value(const char* line, const LineMasks& m,
+                                                           std::size_t at) {
+  const std::uint64_t rest = ~m.filled[at / 64] >> (at % 64);
+  const std::size_t end = rest != 0 ? at + static_cast<std::size_t>(std::countr_zero(rest))
+                                    : value_end(m.filled, at);
+  return {line + at, end - at};
+}
+
+// Takes the lines ahead that are plain whole rows of the _atom_site loop (no
+// quote, comment, tag or keyword, a value a column), handing each to the
+// visitor with the values every reading takes; stops before any other line,
+// and before a line that does not end 8 bytes or more before the end of what
+// the cursor holds now.
+template <class Scan, class Visitor>
+[[gnu::always_inline]] inline PassFault plain_rows_with(RecordCursor& cur, Visitor& visitor,
+                                                        const AtomSiteColumns& columns, Row& row,
+                                                        PlainLayout& layout) {
+  LineMasks m;
+  row.clear();
+  row.starts = layout.at;
+  row.masks = &m;
+  const int read_columns[6] = {columns.x,      columns.y,     columns.z,
+                               columns.symbol, columns.model, columns.alt};
+  for (;;) {
+    // (The 4 words a line may take, and 8 bytes past the line, may be read.)
+    const std::string_view ahead = cur.ahead();
+    if (ahead.size() < 64 * 4 + 8 || !line_masks<Scan>(ahead.data(), m) || m.special ||
+        ahead[0] == ';')
+      break;
+    std::uint64_t starts[4];
+    value_starts(m, starts);
+    std::uint64_t differ = m.words ^ layout.words;
+    for (std::size_t w = 0; w < m.words; ++w) differ |= starts[w] ^ layout.starts[w];
+    if (differ != 0) {
+      int count = 0;
+      for (std::size_t w = 0; w < m.words; ++w) count += std::popcount(starts[w]);
+      if (count != columns.count) break;
+      int k = 0;
+      for (std::size_t w = 0; w < m.words; ++w)
+        for (std::uint64_t bits = starts[w]; bits != 0; bits &= bits - 1)
+          layout.at[k++] = static_cast<std::uint16_t>(64 * w + std::countr_zero(bits));
+      for (int j = 0; j < 6; ++j)
+        layout.read_at[j] = read_columns[j] >= 0 ? layout.at[read_columns[j]] : PlainLayout::none_at;
+      std::copy(starts, starts + m.words, std::begin(layout.starts));
+      layout.words = m.words;
+    }
+    const char* const line = ahead.data();
+    const std::uint16_t* const at = layout.read_at;
+    const RowValues values{{},
+                           plain_value(line, m, at[3]),
+                           at[4] == PlainLayout::none_at ? "1" : plain_value(line, m, at[4]),
+                           at[5] == PlainLayout::none_at ? "." : plain_value(line, m, at[5]),
+                           {line + at[0], line + at[1], line + at[2]}};
+    const bool crlf = m.length > 0 && line[m.length - 1] == '\r';
+    cur.pass_line(m.length, crlf);
+    row.base = visitor.line(ahead.substr(0, m.length - crlf), crlf);
+    row.line = line;
+    const bool go_on = visitor.template plain_row<Scan>(columns, row, values, cur.lineno());
+    visitor.line_end(false);
+    if (!go_on) {
+      row.clear();
+      return std::move(visitor.fault);
+    }
+  }
+  row.clear();
+  return {};
+}
+
+#if defined(__x86_64__)
+template <class Visitor>
+[[gnu::target("avx2")]] PassFault plain_rows_wide(RecordCursor& cur, Visitor& visitor,
+                                                  const AtomSiteColumns& columns, Row& row,
+                                                  PlainLayout& layout) {
+  return plain_rows_with<WideScan>(cur, visitor, columns, row, layout);
+}
+#endif
+
+template <class Visitor>
+PassFault plain_rows(RecordCursor& cur, Visitor& visitor, const AtomSiteColumns& columns,
+                     Row& row, PlainLayout& layout) {
+#if defined(__x86_64__)
+  if (have_wide_vectors) return plain_rows_wide(cur, visitor, columns, row, layout);
+#endif
+  return plain_rows_with<NarrowScan>(cur, visitor, columns, row, layout);
 }
 
 // Walks the lines of mmCIF text up to the end of its first data block. For
 // every line, visitor.line(text, crlf) gives where the line starts in the text
 // the visitor holds (0 when it holds none), and visitor.line_end(row_pending)
 // follows its values; visitor.row(columns, row, lineno) takes every complete
-// row of the _atom_site loop and may stop the walk with a fault.
+// row of the _atom_site loop, and may stop the walk by returning false with
+// the reason in visitor.fault.
 template <class Visitor>
 PassFault walk_atom_site(RecordCursor& cur, Visitor& visitor) {
   enum class State { outside, header, atom_rows, other_rows };
@@ -145,8 +434,6 @@ PassFault walk_atom_site(RecordCursor& cur, Visitor& visitor) {
   Row row;
   int filled = 0;
   long row_line = 0;  // where the row being filled began
-  std::uint64_t needed = 0;  // bit k: column k is read (none when a row is wider than 64)
-  std::uint64_t masks[4], starts[4];
   std::vector<CifValue> values;
   auto end_rows = [&]() -> PassFault {
     if (state == State::atom_rows && filled > 0)
@@ -165,9 +452,6 @@ PassFault walk_atom_site(RecordCursor& cur, Visitor& visitor) {
       if (atom_site) {
         loop_found = true;
         columns = atom_site_columns(tags);
-        for (const int k : {columns.x, columns.y, columns.z, columns.symbol, columns.auth_name,
-                            columns.label_name, columns.model, columns.alt})
-          if (k >= 0 && columns.count <= 64) needed |= std::uint64_t{1} << k;
         for (const auto& [column, name] : {std::pair{columns.x, "Cartn_x"}, {columns.y, "Cartn_y"},
                                            {columns.z, "Cartn_z"}, {columns.symbol, "type_symbol"}})
           if (column < 0) return damage(cur.lineno(), std::string("_atom_site has no ") + name + " column");
@@ -184,11 +468,11 @@ PassFault walk_atom_site(RecordCursor& cur, Visitor& visitor) {
     row.values.push_back(text);
     row.held.emplace_back(held_begin, held_end);
     if (++filled < columns.count) return {};
-    PassFault fault = visitor.row(columns, row, cur.lineno());
+    const bool go_on = visitor.row(columns, row, cur.lineno());
     row.clear();
     filled = 0;
     row_ended_here = true;
-    return fault;
+    return go_on ? PassFault{} : std::move(visitor.fault);
   };
   // A bare word that is not a value: a data block, a loop, a tag.
   auto keyword = [&](std::string_view word, bool& is_keyword) -> PassFault {
@@ -221,12 +505,17 @@ PassFault walk_atom_site(RecordCursor& cur, Visitor& visitor) {
   // visitor, and the line is done.
   auto whole_row = [&]() -> PassFault {
     row_line = cur.lineno();
-    PassFault fault = visitor.row(columns, row, cur.lineno());
+    const bool go_on = visitor.row(columns, row, cur.lineno());
     visitor.line_end(false);
-    return fault;
+    return go_on ? PassFault{} : std::move(visitor.fault);
   };
-  // Lines are taken whole where they stand (Columns 1: none is blank-filled).
-  while (const char* p = cur.next<false, false, 1>()) {
+  PlainLayout layout;
+  for (;;) {
+    if (state == State::atom_rows && filled == 0 && !in_text_field && !done && columns.count <= 64)
+      if (PassFault f = plain_rows(cur, visitor, columns, row, layout)) return f;
+    // Lines are taken whole where they stand (Columns 1: none is blank-filled).
+    const char* p = cur.next<false, false, 1>();
+    if (p == nullptr) break;
     const std::string_view line = cur.whole_line(p);
     const std::size_t base = visitor.line(line, cur.ended_by_crlf());
     if (done) {
@@ -250,37 +539,6 @@ PassFault walk_atom_site(RecordCursor& cur, Visitor& visitor) {
       if (PassFault f = value("?", base, base)) return f;
       rest = line.substr(1);
       rest_at = 1;
-    }
-    // A plain line that is one whole row of the loop, as nearly all are: the
-    // values found from bit masks, only the columns read taken.
-    if (state == State::atom_rows && filled == 0 && rest_at == 0 && needed != 0 &&
-        plain_masks(line, masks)) {
-      value_starts(masks, starts);
-      int count = 0;  // (counted bit by bit: a processor may lack popcnt)
-      for (const std::uint64_t w : starts)
-        for (std::uint64_t bits = w; bits != 0; bits &= bits - 1) ++count;
-      if (count == columns.count) {
-        const auto n = static_cast<std::size_t>(count);
-        if (row.values.size() != n) {
-          row.values.assign(n, {});
-          row.held.assign(n, {});
-        }
-        int k = 0;
-        for (int w = 0; w < 4; ++w)
-          for (std::uint64_t bits = starts[w]; bits != 0; bits &= bits - 1, ++k) {
-            if (((needed >> k) & 1) == 0) continue;
-            const auto at = static_cast<std::size_t>(64 * w + std::countr_zero(bits));
-            const std::size_t end = value_end(masks, at);
-            row.values[static_cast<std::size_t>(k)] = {line.data() + at, end - at};
-            row.held[static_cast<std::size_t>(k)] = {base + at, base + end};
-          }
-        // (A line of tags or keywords never has as many values as a row.)
-        if (line[line.find_first_not_of(" \t")] != '_') {
-          if (PassFault f = whole_row()) return f;
-          continue;
-        }
-        row.clear();
-      }
     }
     if (!cif_values(rest, values))
       return damage(cur.lineno(), "a quoted value is not closed on its line");
@@ -313,13 +571,6 @@ PassFault walk_atom_site(RecordCursor& cur, Visitor& visitor) {
   if (PassFault f = end_rows()) return f;
   if (!loop_found) return damage(cur.lineno(), "no _atom_site loop: not mmCIF atom data");
   return {};
-}
-
-// The mass of a type_symbol: an element of one or two letters, either case.
-double symbol_mass(std::string_view symbol) {
-  if (symbol.empty() || symbol.size() > 2) return 0;
-  const char padded[2] = {symbol.size() == 1 ? ' ' : symbol[0], symbol.back()};
-  return std::max(element_column_mass(padded), 0.0);
 }
 
 // A coordinate value: any decimal, the nearest float or double. The usual
@@ -357,6 +608,30 @@ bool coordinate(std::string_view text, Real& v) {
   return !text.empty() && text != "?" && text != "." && real_field(text, 0, v);
 }
 
+// A whole number of at most 18 digits with an optional sign, as from_chars
+// reads it, for the model numbers of every row: one digit, mostly, taken at
+// once.
+[[gnu::noinline]] bool longer_whole_number(std::string_view text, std::int64_t& value) {
+  const bool negative = !text.empty() && text[0] == '-';
+  const std::string_view digits = text.substr(negative);
+  if (digits.empty() || digits.size() > 18) return false;
+  std::int64_t v = 0;
+  for (const char ch : digits) {
+    const unsigned d = static_cast<unsigned char>(ch) - unsigned{'0'};
+    if (d > 9) return false;
+    v = v * 10 + d;
+  }
+  value = negative ? -v : v;
+  return true;
+}
+[[gnu::always_inline]] inline bool whole_number(std::string_view text, std::int64_t& value) {
+  if (text.size() == 1 && static_cast<unsigned char>(text[0] - '0') < 10) {
+    value = text[0] - '0';
+    return true;
+  }
+  return longer_whole_number(text, value);
+}
+
 // The first pass's visitor: selection, masses, the table.
 struct AtomReader {
   AtomTable& t;
@@ -370,61 +645,105 @@ struct AtomReader {
   std::size_t line(std::string_view, bool) { return 0; }
   void line_end(bool) {}
 
-  PassFault not_a_number(const Row& row, int column, const char* name, long lineno) {
+  PassFault fault;  // why the walk stopped
+
+  // The rare ends of a row, out of the way of the common one: false, with
+  // the fault.
+  [[gnu::cold, gnu::noinline]] bool not_a_number(const Row& row, int column, const char* name,
+                                                 long lineno) {
     double wide;
     const bool too_large = !t.in_double && coordinate(row.value(column), wide);
-    return damage(lineno, std::string(name) +
-                              (too_large ? " is too large for single precision (--double reads it)"
-                                         : " is not a number") +
-                              ": \"" + printable(row.value(column)) + "\"");
+    fault = damage(lineno, std::string(name) +
+                               (too_large ? " is too large for single precision (--double reads it)"
+                                          : " is not a number") +
+                               ": \"" + printable(row.value(column)) + "\"");
+    return false;
   }
-
-  PassFault row(const AtomSiteColumns& c, const Row& r, long lineno) {
-    std::int64_t model = 1;
-    if (c.model >= 0) {
-      const std::string_view m = r.value(c.model);
-      const auto [end, ec] = std::from_chars(m.data(), m.data() + m.size(), model);
-      if (ec != std::errc() || end != m.data() + m.size())
-        return damage(lineno, "pdbx_PDB_model_num is not a whole number: \"" + printable(m) + "\"");
-    }
-    if (models.empty() || models.back() != model) models.push_back(model);
-    model_found = model_found || (sel.model && *sel.model == model);
-    std::string_view alt = c.alt >= 0 ? r.value(c.alt) : ".";
-    if (alt == "?") alt = ".";
-    const bool in_model = !sel.model || *sel.model == model;
-    const bool selected = in_model && (!sel.altloc || alt == "." ||
-                                       (alt.size() == 1 && alt[0] == *sel.altloc));
-    notes.unselected += !selected;
-    if (!selected) notes.other_locations += in_model;
-    if (!selected && !every_record) return {};
-    double xyz[3];
-    float xyzf[4] = {0, 0, 0, 0};
+  [[gnu::cold, gnu::noinline]] bool not_a_model(std::string_view text, long lineno) {
+    fault = damage(lineno, "pdbx_PDB_model_num is not a whole number: \"" + printable(text) + "\"");
+    return false;
+  }
+  [[gnu::cold, gnu::noinline]] bool full(long lineno) {
+    fault = {PassFault::Kind::full, lineno, 0, 0, std::to_string(t.limit)};
+    return false;
+  }
+  [[gnu::cold, gnu::noinline]] bool unknown_element(const AtomSiteColumns& c, const Row& r,
+                                                    std::string_view symbol) {
+    const int name_column = c.auth_name >= 0 ? c.auth_name : c.label_name;
+    const std::string_view name = name_column >= 0 ? r.value(name_column) : symbol;
+    if (notes.skipped_names)
+      ++(*notes.skipped_names)[std::string(name)];
+    else
+      err.put(FreeLine().text("Unknown atom type ").text(printable(name)).str());
+    ++t.skipped;
+    return true;
+  }
+  // The coordinates in any other form than the archive's, or of a row that
+  // is not plain.
+  template <class Real>
+  [[gnu::noinline]] bool other_coordinates(const AtomSiteColumns& c, const Row& r,
+                                           const RowValues& v, Real* xyz, long lineno) {
     const int axis[3] = {c.x, c.y, c.z};
     const char* names[3] = {"Cartn_x", "Cartn_y", "Cartn_z"};
     for (int k = 0; k < 3; ++k) {
-      const bool ok = t.in_double ? coordinate(r.value(axis[k]), xyz[k])
-                                  : coordinate(r.value(axis[k]), xyzf[k]);
-      if (!ok) return not_a_number(r, axis[k], names[k], lineno);
+      const std::string_view text = v.xyz_at[k] != nullptr ? r.value(axis[k]) : v.xyz[k];
+      if (!coordinate(text, xyz[k])) return not_a_number(r, axis[k], names[k], lineno);
     }
-    if (!selected) return {};
-    if (alt != ".") ++notes.alternate_locations;
-    const double mass = symbol_mass(r.value(c.symbol));
-    if (mass == 0) {
-      const int name_column = c.auth_name >= 0 ? c.auth_name : c.label_name;
-      const std::string_view name = name_column >= 0 ? r.value(name_column) : r.value(c.symbol);
-      if (notes.skipped_names)
-        ++(*notes.skipped_names)[std::string(name)];
-      else
-        err.put(FreeLine().text("Unknown atom type ").text(printable(name)).str());
-      ++t.skipped;
-      return {};
-    }
-    if (!t.room()) return {PassFault::Kind::full, lineno, 0, 0, std::to_string(t.limit)};
+    return true;
+  }
+
+  // A row of any form.
+  template <class Scan = NarrowScan>
+  bool row(const AtomSiteColumns& c, const Row& r, long lineno) {
+    RowValues v{{r.value(c.x), r.value(c.y), r.value(c.z)},
+                r.value(c.symbol),
+                c.model >= 0 ? r.value(c.model) : "1",
+                c.alt >= 0 ? r.value(c.alt) : "."};
+    return take<Scan>(c, r, v, false, lineno);
+  }
+  // A plain row, its values taken from the line.
+  template <class Scan>
+  [[gnu::always_inline]] bool plain_row(const AtomSiteColumns& c, const Row& r,
+                                        const RowValues& v, long lineno) {
+    return take<Scan>(c, r, v, true, lineno);
+  }
+  // `padded`: 8 bytes may be read from the start of each value.
+  template <class Scan>
+  [[gnu::always_inline]] bool take(const AtomSiteColumns& c, const Row& r, const RowValues& v,
+                                   bool padded, long lineno) {
+    const std::string_view model_text = v.model;
+    std::string_view alt = v.alt;
+    const std::string_view symbol = v.symbol;
+
+    std::int64_t model = 1;
+    if (!whole_number(model_text, model)) return not_a_model(model_text, lineno);
+    if (models.empty() || models.back() != model) models.push_back(model);
+    model_found = model_found || (sel.model && *sel.model == model);
+    if (alt.size() == 1 && alt[0] == '?') alt = ".";
+    const bool no_alt = alt.size() == 1 && alt[0] == '.';
+    const bool in_model = !sel.model || *sel.model == model;
+    const bool selected = in_model && (!sel.altloc || no_alt ||
+                                       (alt.size() == 1 && alt[0] == *sel.altloc));
+    notes.unselected += !selected;
+    if (!selected) notes.other_locations += in_model;
+    if (!selected && !every_record) return true;
+    double xyz[3];
+    float xyzf[4] = {0, 0, 0, 0};
+    const bool usual = padded && (t.in_double ? Scan::plain_coordinates(v.xyz_at, xyz)
+                                              : Scan::plain_coordinates(v.xyz_at, xyzf));
+    if (!usual && !(t.in_double ? other_coordinates(c, r, v, xyz, lineno)
+                                : other_coordinates(c, r, v, xyzf, lineno)))
+      return false;
+    if (!selected) return true;
+    notes.alternate_locations += !no_alt;
+    const double mass = element_symbol_mass(symbol);
+    if (mass == 0) return unknown_element(c, r, symbol);
+    if (!t.room()) return full(lineno);
     if (t.in_double)
       t.add(xyz, mass);
     else
       t.add(xyzf, static_cast<float>(mass));
-    return {};
+    return true;
   }
 };
 
@@ -436,6 +755,7 @@ struct AtomWriter {
   bool has_frame;
   Mover move;  // (x, y, z text) -> three texts, false when not numbers
   std::string held;
+  PassFault fault;
 
   std::size_t line(std::string_view text, bool crlf) {
     const std::size_t at = held.size();
@@ -448,23 +768,29 @@ struct AtomWriter {
     out.put(held);
     held.clear();
   }
-  PassFault row(const AtomSiteColumns& c, const Row& r, long lineno) {
-    if (!has_frame) return {};
+  template <class Scan>
+  bool plain_row(const AtomSiteColumns& c, const Row& r, const RowValues&, long lineno) {
+    return row(c, r, lineno);
+  }
+  template <class Scan = NarrowScan>
+  bool row(const AtomSiteColumns& c, const Row& r, long lineno) {
+    if (!has_frame) return true;
     std::string moved[3];
-    if (!move(r.value(c.x), r.value(c.y), r.value(c.z), moved))
-      return {PassFault::Kind::changed, lineno, 0, 0, {}};
+    if (!move(r.value(c.x), r.value(c.y), r.value(c.z), moved)) {
+      fault = {PassFault::Kind::changed, lineno, 0, 0, {}};
+      return false;
+    }
     // Replaced from the last in the text to the first, so that the places of
     // those before stay where they were.
-    std::pair<std::size_t, int> order[3] = {{r.held[static_cast<std::size_t>(c.x)].first, 0},
-                                            {r.held[static_cast<std::size_t>(c.y)].first, 1},
-                                            {r.held[static_cast<std::size_t>(c.z)].first, 2}};
+    std::pair<std::size_t, int> order[3] = {
+        {r.place(c.x).first, 0}, {r.place(c.y).first, 1}, {r.place(c.z).first, 2}};
     std::sort(std::begin(order), std::end(order));
     const int axis[3] = {c.x, c.y, c.z};
     for (int k = 2; k >= 0; --k) {
-      const auto [begin, end] = r.held[static_cast<std::size_t>(axis[order[k].second])];
+      const auto [begin, end] = r.place(axis[order[k].second]);
       held.replace(begin, end - begin, moved[order[k].second]);
     }
-    return {};
+    return true;
   }
   void finish() {
     out.put(held);
@@ -495,7 +821,7 @@ auto mover(Move move) {
 
 template <class Mover>
 WriteResult write_with(RecordCursor& cur, bool has_frame, Sink& out, Mover move) {
-  AtomWriter<Mover> writer{out, has_frame, move, {}};
+  AtomWriter<Mover> writer{out, has_frame, move, {}, {}};
   WriteResult res;
   res.fault = walk_atom_site(cur, writer);
   if (!res.fault) writer.finish();
@@ -506,13 +832,14 @@ WriteResult write_with(RecordCursor& cur, bool has_frame, Sink& out, Mover move)
 
 bool cif_values(std::string_view line, std::vector<CifValue>& values) {
   values.clear();
-  std::uint64_t filled[4], starts[4];
-  if (plain_masks(line, filled)) {
-    value_starts(filled, starts);
-    for (int w = 0; w < 4; ++w)
+  LineMasks m;
+  if (plain_masks(line, m) && !m.special) {
+    std::uint64_t starts[4];
+    value_starts(m, starts);
+    for (std::size_t w = 0; w < m.words; ++w)
       for (std::uint64_t bits = starts[w]; bits != 0; bits &= bits - 1) {
         const auto at = static_cast<std::size_t>(64 * w + std::countr_zero(bits));
-        values.push_back({at, value_end(filled, at), false});
+        values.push_back({at, value_end(m.filled, at), false});
       }
     return true;
   }
@@ -547,7 +874,7 @@ PassFault read_mmcif_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Si
   t.allocate();
   t.count = t.skipped = 0;
   notes.restart();
-  AtomReader reader{t, notes, err, sel, every_record, {}, false};
+  AtomReader reader{t, notes, err, sel, every_record, {}, false, {}};
   if (PassFault fault = walk_atom_site(cur, reader)) return fault;
   notes.mmcif = true;
   std::vector<std::int64_t> distinct = reader.models;

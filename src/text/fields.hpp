@@ -251,12 +251,17 @@ enum RepeatedByte { zero_char, nines, blanks, minuses, points, line_feeds };
 // caller checks): the two 16-byte halves are the two vectors above, so each
 // step is one instruction instead of two, and the digits pair up in one
 // multiply-add of bytes.
-[[gnu::target("avx2")]] inline bool usual_atom_fields_wide(const char* line, float xyz[4]) {
-  const __m256i v = _mm256_inserti128_si256(
+//   The fields in one vector: bytes 0-23 the coordinate fields, 24-31 columns
+// 7-14 of the record (the serial number and what follows it).
+[[gnu::target("avx2")]] inline __m256i atom_fields_vector(const char* line) {
+  return _mm256_inserti128_si256(
       _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 30))),
       _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + 46)),
                          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + 6))),
       1);
+}
+[[gnu::target("avx2"), gnu::always_inline]] inline bool usual_atom_fields_wide(__m256i v,
+                                                                              float xyz[4]) {
   const __m256i d = _mm256_sub_epi8(v, repeat(zero_char));
   const __m256i digit = _mm256_cmpeq_epi8(_mm256_min_epu8(d, repeat(nines)), d);
   const __m256i blank = _mm256_cmpeq_epi8(v, repeat(blanks));
@@ -300,10 +305,12 @@ enum RepeatedByte { zero_char, nines, blanks, minuses, points, line_feeds };
 // their thousandths come back exactly (the float times 1000 is exact in
 // double and within half of them), and divided by 1000 give the double nearest
 // to the decimal.
-[[gnu::target("avx2")]] inline bool usual_atom_fields_double_wide(const char* line,
-                                                                  double xyz[3]) {
+[[gnu::target("avx2")]] inline bool usual_atom_fields_wide(const char* line, float xyz[4]) {
+  return usual_atom_fields_wide(atom_fields_vector(line), xyz);
+}
+[[gnu::target("avx2")]] inline bool usual_atom_fields_double_wide(__m256i fields, double xyz[3]) {
   float quick[4];
-  const bool usual = usual_atom_fields_wide(line, quick);
+  const bool usual = usual_atom_fields_wide(fields, quick);
   const __m256d thousandths = _mm256_round_pd(
       _mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(quick)), _mm256_set1_pd(1000.0)),
       _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
@@ -311,6 +318,10 @@ enum RepeatedByte { zero_char, nines, blanks, minuses, points, line_feeds };
   _mm256_store_pd(v, _mm256_div_pd(thousandths, _mm256_set1_pd(1000.0)));
   xyz[0] = v[0], xyz[1] = v[1], xyz[2] = v[2];
   return usual;
+}
+[[gnu::target("avx2")]] inline bool usual_atom_fields_double_wide(const char* line,
+                                                                  double xyz[3]) {
+  return usual_atom_fields_double_wide(atom_fields_vector(line), xyz);
 }
 #endif
 

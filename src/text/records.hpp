@@ -169,6 +169,20 @@ class RecordCursor {
   // feed (a usual 80-byte record never does).
   bool ended_by_crlf() const { return crlf_line_ == lineno_; }
 
+  // The unread bytes that the cursor holds now (what is left of its block),
+  // for a reader that finds line ends itself: it takes a line there and says
+  // so with pass_line.
+  std::string_view ahead() const { return {pos_, unread()}; }
+  // Passes the line of `length` bytes at the front of ahead() and the line
+  // feed after it; `crlf`: its last byte is a carriage return that belongs to
+  // the line end.
+  void pass_line(std::size_t length, bool crlf) {
+    pos_ += length + 1;
+    ++lineno_;
+    length_ = length - crlf;
+    if (crlf) crlf_line_ = lineno_;
+  }
+
   // The first line as read so far (whole once its line feed or the end was
   // read): its length and the carriage returns in it, the one before its line
   // feed aside. Lines ended by carriage returns alone read as one.
