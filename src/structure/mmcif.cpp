@@ -176,25 +176,31 @@ struct WideScan {
     const auto lane = [](std::uint64_t x) { return static_cast<long long>(x); };
     const __m256i blank = _mm256_set1_epi8(' ');
     const __m256i v = _mm256_set_epi64x(lane(swar::ones * ' '), lane(w[2]), lane(w[1]), lane(w[0]));
-    const auto blank_bits = static_cast<std::uint32_t>(
-        _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(v, blank), v)));
-    long long pad[3];
-    for (int k = 0; k < 3; ++k) {
-      const int n = std::countr_zero((blank_bits >> (8 * k)) | 0x100u);
-      if (n < 5 || (n == 8 && static_cast<unsigned char>(at[k][8]) > ' ')) return false;
-      pad[k] = 64 - 8 * n;
-    }
-    const __m256i shift = _mm256_set_epi64x(0, pad[2], pad[1], pad[0]);
+    const __m256i blanks_in_v = _mm256_cmpeq_epi8(_mm256_min_epu8(v, blank), v);
+    // In each word: the bytes before the first blank (all 8 without one), and
+    // 8 for each of them: the shift that right-aligns the value is 64 less.
+    const __m256i first_blank =
+        _mm256_and_si256(blanks_in_v, _mm256_sub_epi64(_mm256_setzero_si256(), blanks_in_v));
+    const __m256i value_bytes = _mm256_sub_epi64(first_blank, _mm256_set1_epi64x(1));
+    const __m256i eights = _mm256_sad_epu8(_mm256_and_si256(value_bytes, _mm256_set1_epi8(8)),
+                                           _mm256_setzero_si256());
+    const __m256i shift = _mm256_sub_epi64(_mm256_set1_epi64x(64), eights);
+    // Each value at least 5 bytes long (no blank in its first 5), and one of
+    // 8 ended there.
+    const __m256i short_values =
+        _mm256_and_si256(blanks_in_v, _mm256_setr_epi64x(0xFFFFFFFFFF, 0xFFFFFFFFFF, 0xFFFFFFFFFF, 0));
+    const auto blank_bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(blanks_in_v));
+    bool ends = true;
+    for (int k = 0; k < 3; ++k)
+      ends &= ((blank_bits >> (8 * k)) & 0xFF) != 0 || static_cast<unsigned char>(at[k][8]) <= ' ';
     const __m256i fill = _mm256_andnot_si256(_mm256_sllv_epi64(_mm256_set1_epi64x(-1), shift), blank);
     fields = _mm256_or_si256(_mm256_sllv_epi64(v, shift), fill);
-    return true;
+    return _mm256_testz_si256(short_values, short_values) && ends;
   }
+  // (In floats 4 are written, the last of no use.)
   [[gnu::target("avx2")]] static bool plain_coordinates(const char* const (&at)[3], float* xyz) {
     __m256i fields;
-    float quick[4];
-    if (!plain_fields(at, fields) || !usual_atom_fields_wide(fields, quick)) return false;
-    std::memcpy(xyz, quick, 3 * sizeof(float));
-    return true;
+    return plain_fields(at, fields) && usual_atom_fields_wide(fields, xyz);
   }
   [[gnu::target("avx2")]] static bool plain_coordinates(const char* const (&at)[3], double* xyz) {
     __m256i fields;
@@ -273,8 +279,8 @@ void value_starts(const LineMasks& m, std::uint64_t (&starts)[4]) {
 struct RowValues {
   std::string_view xyz[3], symbol, model, alt;
   // Of a plain row instead of xyz: where x, y and z begin (9 bytes may be
-  // read from each), their ends not yet found.
-  const char* xyz_at[3] = {nullptr, nullptr, nullptr};
+  // read from each), their ends not yet found; null for any other row.
+  const char* xyz_at[3];
 };
 
 // A row of the loop: its values, and where each stood in the text the walk's
@@ -695,10 +701,11 @@ struct AtomReader {
   // A row of any form.
   template <class Scan = NarrowScan>
   bool row(const AtomSiteColumns& c, const Row& r, long lineno) {
-    RowValues v{{r.value(c.x), r.value(c.y), r.value(c.z)},
-                r.value(c.symbol),
-                c.model >= 0 ? r.value(c.model) : "1",
-                c.alt >= 0 ? r.value(c.alt) : "."};
+    const RowValues v{{r.value(c.x), r.value(c.y), r.value(c.z)},
+                      r.value(c.symbol),
+                      c.model >= 0 ? r.value(c.model) : "1",
+                      c.alt >= 0 ? r.value(c.alt) : ".",
+                      {nullptr, nullptr, nullptr}};
     return take<Scan>(c, r, v, false, lineno);
   }
   // A plain row, its values taken from the line.
@@ -728,7 +735,7 @@ struct AtomReader {
     if (!selected) notes.other_locations += in_model;
     if (!selected && !every_record) return true;
     double xyz[3];
-    float xyzf[4] = {0, 0, 0, 0};
+    float xyzf[4];  // (the plain reading writes 4)
     const bool usual = padded && (t.in_double ? Scan::plain_coordinates(v.xyz_at, xyz)
                                               : Scan::plain_coordinates(v.xyz_at, xyzf));
     if (!usual && !(t.in_double ? other_coordinates(c, r, v, xyz, lineno)
