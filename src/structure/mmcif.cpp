@@ -360,12 +360,14 @@ template <class Scan, class Visitor>
   row.masks = &m;
   const int read_columns[6] = {columns.x,      columns.y,     columns.z,
                                columns.symbol, columns.model, columns.alt};
-  for (;;) {
-    // (The 4 words a line may take, and 8 bytes past the line, may be read.)
-    const std::string_view ahead = cur.ahead();
-    if (ahead.size() < 64 * 4 + 8 || !line_masks<Scan>(ahead.data(), m) || m.special ||
-        ahead[0] == ';')
-      break;
+  // The lines are passed here and the cursor told at the end.
+  const std::string_view ahead = cur.ahead();
+  const char* line = ahead.data();
+  const char* const limit = ahead.data() + ahead.size();
+  long lineno = cur.lineno();
+  PassFault fault;
+  // (The 4 words a line may take, and 8 bytes past the line, may be read.)
+  while (limit - line >= 64 * 4 + 8 && line_masks<Scan>(line, m) && !m.special && line[0] != ';') {
     std::uint64_t starts[4];
     value_starts(m, starts);
     std::uint64_t differ = m.words ^ layout.words;
@@ -383,26 +385,26 @@ template <class Scan, class Visitor>
       std::copy(starts, starts + m.words, std::begin(layout.starts));
       layout.words = m.words;
     }
-    const char* const line = ahead.data();
     const std::uint16_t* const at = layout.read_at;
-    const RowValues values{{},
-                           plain_value(line, m, at[3]),
-                           at[4] == PlainLayout::none_at ? "1" : plain_value(line, m, at[4]),
-                           at[5] == PlainLayout::none_at ? "." : plain_value(line, m, at[5]),
-                           {line + at[0], line + at[1], line + at[2]}};
+    RowValues values;
+    values.symbol = plain_value(line, m, at[3]);
+    values.model = at[4] == PlainLayout::none_at ? "1" : plain_value(line, m, at[4]);
+    values.alt = at[5] == PlainLayout::none_at ? "." : plain_value(line, m, at[5]);
+    for (int k = 0; k < 3; ++k) values.xyz_at[k] = line + at[k];
     const bool crlf = m.length > 0 && line[m.length - 1] == '\r';
-    cur.pass_line(m.length, crlf);
-    row.base = visitor.line(ahead.substr(0, m.length - crlf), crlf);
+    row.base = visitor.line({line, m.length - crlf}, crlf);
     row.line = line;
-    const bool go_on = visitor.template plain_row<Scan>(columns, row, values, cur.lineno());
+    const bool go_on = visitor.template plain_row<Scan>(columns, row, values, ++lineno);
     visitor.line_end(false);
+    line += m.length + 1;
     if (!go_on) {
-      row.clear();
-      return std::move(visitor.fault);
+      fault = std::move(visitor.fault);
+      break;
     }
   }
+  cur.pass_lines(static_cast<std::size_t>(line - ahead.data()), lineno - cur.lineno());
   row.clear();
-  return {};
+  return fault;
 }
 
 #if defined(__x86_64__)

@@ -173,14 +173,11 @@ class RecordCursor {
   // for a reader that finds line ends itself: it takes a line there and says
   // so with pass_line.
   std::string_view ahead() const { return {pos_, unread()}; }
-  // Passes the line of `length` bytes at the front of ahead() and the line
-  // feed after it; `crlf`: its last byte is a carriage return that belongs to
-  // the line end.
-  void pass_line(std::size_t length, bool crlf) {
-    pos_ += length + 1;
-    ++lineno_;
-    length_ = length - crlf;
-    if (crlf) crlf_line_ = lineno_;
+  // Passes the `lines` lines that fill the first `bytes` bytes of ahead(),
+  // each ended by a line feed.
+  void pass_lines(std::size_t bytes, long lines) {
+    pos_ += bytes;
+    lineno_ += lines;
   }
 
   // The first line as read so far (whole once its line feed or the end was
