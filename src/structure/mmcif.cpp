@@ -97,8 +97,8 @@ bool record_coordinates(const std::string_view (&text)[3], Real* xyz) {
 }
 
 // 64 bytes of text as bits (bit i: byte i): the blanks (bytes up to ' '),
-// the bytes that keep a line from being read as plain values (quotes, "#"
-// and "_", which every keyword and tag holds) and the line feeds.
+// the bytes that may keep a line from being read as plain values (quotes,
+// "#", and "_", which every keyword and tag holds) and the line feeds.
 struct WordMasks {
   std::uint64_t blank, special, feed;
 };
@@ -131,6 +131,21 @@ struct NarrowScan {
     }
 #endif
     return m;
+  }
+  // The bytes of 64 at p that are c, as bits.
+  static std::uint64_t equal_bytes(const char* p, char c) {
+    std::uint64_t bits = 0;
+#if defined(__SSE2__)
+    for (int k = 0; k < 4; ++k) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+      bits |= std::uint64_t{static_cast<std::uint16_t>(
+                  _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c))))}
+              << (16 * k);
+    }
+#else
+    for (int i = 0; i < 64; ++i) bits |= std::uint64_t{p[i] == c} << i;
+#endif
+    return bits;
   }
   // The coordinates of a plain row from where they begin (9 bytes may be
   // read from each), as record_coordinates reads them.
@@ -165,6 +180,14 @@ struct WideScan {
     return m;
   }
 
+  [[gnu::target("avx2")]] static std::uint64_t equal_bytes(const char* p, char c) {
+    const __m256i b = _mm256_set1_epi8(c);
+    const auto low = static_cast<std::uint32_t>(_mm256_movemask_epi8(
+        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), b)));
+    const auto high = static_cast<std::uint32_t>(_mm256_movemask_epi8(
+        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), b)));
+    return low | std::uint64_t{high} << 32;
+  }
   // The coordinates of a plain row from where they begin (9 bytes may be
   // read from each), as record_coordinates reads them: the 8 bytes at each
   // start in one vector, their lengths from the blanks among them, each
@@ -273,6 +296,19 @@ void value_starts(const LineMasks& m, std::uint64_t (&starts)[4]) {
   }
 }
 
+// The value that begins at byte `at` of a plain line: the first blank after
+// the start in its word ends it, unless the value runs on into the next word;
+// one in quotes is what they hold.
+[[gnu::always_inline]] inline std::string_view plain_value(const char* line, const LineMasks& m,
+                                                           std::size_t at) {
+  const std::uint64_t rest = ~m.filled[at / 64] >> (at % 64);
+  const std::size_t end = rest != 0 ? at + static_cast<std::size_t>(std::countr_zero(rest))
+                                    : value_end(m.filled, at);
+  if (m.special && (line[at] == '\'' || line[at] == '"'))  // quoted: within the quotes
+    return {line + at + 1, end - at - 2};
+  return {line + at, end - at};
+}
+
 // The values of a row that every reading takes: x, y, z, type_symbol, the
 // model and the alternate location ("1" and "." where the loop has no such
 // column).
@@ -300,7 +336,7 @@ struct Row {
   std::string_view value(int k) const {
     const auto i = static_cast<std::size_t>(k);
     if (line == nullptr) return values[i];
-    return {line + starts[i], value_end(masks->filled, starts[i]) - starts[i]};
+    return plain_value(line, *masks, starts[i]);
   }
   std::pair<std::size_t, std::size_t> place(int k) const {
     if (line == nullptr) return held[static_cast<std::size_t>(k)];
@@ -335,14 +371,43 @@ struct PlainLayout {
   static constexpr std::uint16_t none_at = 0xFFFF;
 };
 
-// The value that begins at byte `at` of a plain line: the first blank after
-// the start in its word ends it, unless the value runs on into the next word.
-[[gnu::always_inline]] inline std::string_view plain_value(const char* line, const LineMasks& m,
-                                                           std::size_t at) {
-  const std::uint64_t rest = ~m.filled[at / 64] >> (at % 64);
-  const std::size_t end = rest != 0 ? at + static_cast<std::size_t>(std::countr_zero(rest))
-                                    : value_end(m.filled, at);
-  return {line + at, end - at};
+// Whether the special bytes of a plain line (of masks m) leave its values
+// where the blanks split them: no "_" in it, no value begun by "#", and each
+// value begun by a quote longer than it and ended by the same quote. (A quote
+// inside a value without blanks is followed by a byte of it, so it closes
+// nothing.) The values begun by a quote are carried to their ends by adding
+// their first bits to the runs of value bytes.
+template <class Scan>
+[[gnu::noinline]] bool quotes_close(const char* line, const LineMasks& m) {
+  std::uint64_t starts[4], ends[4];
+  value_starts(m, starts);
+  for (std::size_t w = 0; w < m.words; ++w) {
+    const char* const p = line + 64 * w;
+    if (Scan::equal_bytes(p, '_') != 0 || (Scan::equal_bytes(p, '#') & starts[w]) != 0)
+      return false;
+    const std::uint64_t next_first = w + 1 < m.words ? m.filled[w + 1] << 63 : 0;
+    ends[w] = m.filled[w] & ~((m.filled[w] >> 1) | next_first);
+  }
+  for (const char q : {'\'', '"'}) {
+    std::uint64_t quotes[4], after[4];
+    bool carry = false;
+    for (std::size_t w = 0; w < m.words; ++w) {
+      quotes[w] = Scan::equal_bytes(line + 64 * w, q);
+      const std::uint64_t begun = starts[w] & quotes[w];
+      if ((begun & ends[w]) != 0) return false;  // a lone quote
+      // The bit after each run begun by a quote.
+      std::uint64_t sum;
+      const bool over = __builtin_add_overflow(m.filled[w], begun, &sum);
+      const bool over_too = __builtin_add_overflow(sum, std::uint64_t{carry}, &sum);
+      carry = over || over_too;
+      after[w] = sum & ~m.filled[w];
+    }
+    for (std::size_t w = 0; w < m.words; ++w) {
+      const std::uint64_t run_ends = (after[w] >> 1) | (w + 1 < m.words ? after[w + 1] << 63 : 0);
+      if ((run_ends & ~quotes[w]) != 0) return false;
+    }
+  }
+  return true;
 }
 
 // Takes the lines ahead that are plain whole rows of the _atom_site loop (no
@@ -367,7 +432,8 @@ template <class Scan, class Visitor>
   long lineno = cur.lineno();
   PassFault fault;
   // (The 4 words a line may take, and 8 bytes past the line, may be read.)
-  while (limit - line >= 64 * 4 + 8 && line_masks<Scan>(line, m) && !m.special && line[0] != ';') {
+  while (limit - line >= 64 * 4 + 8 && line_masks<Scan>(line, m) && line[0] != ';' &&
+         (!m.special || quotes_close<Scan>(line, m))) {
     std::uint64_t starts[4];
     value_starts(m, starts);
     std::uint64_t differ = m.words ^ layout.words;
