@@ -103,6 +103,14 @@ struct WordMasks {
   std::uint64_t blank, special, feed;
 };
 
+// The bytes of 64 that may keep a line from being read as plain values, by
+// kind, as bits.
+struct SpecialMasks {
+  std::uint64_t single_quote, double_quote, hash, underscore;
+};
+
+struct LineMasks;
+
 // The scan with the vectors every processor of its kind has.
 struct NarrowScan {
   [[gnu::always_inline]] static WordMasks word(const char* p) {
@@ -132,21 +140,32 @@ struct NarrowScan {
 #endif
     return m;
   }
-  // The bytes of 64 at p that are c, as bits.
-  static std::uint64_t equal_bytes(const char* p, char c) {
-    std::uint64_t bits = 0;
+  [[gnu::always_inline]] static SpecialMasks specials(const char* p) {
+    SpecialMasks m{0, 0, 0, 0};
 #if defined(__SSE2__)
     for (int k = 0; k < 4; ++k) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-      bits |= std::uint64_t{static_cast<std::uint16_t>(
-                  _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c))))}
-              << (16 * k);
+      auto bits = [&](char c) {
+        return std::uint64_t{static_cast<std::uint16_t>(
+                   _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c))))}
+               << (16 * k);
+      };
+      m.single_quote |= bits('\'');
+      m.double_quote |= bits('"');
+      m.hash |= bits('#');
+      m.underscore |= bits('_');
     }
 #else
-    for (int i = 0; i < 64; ++i) bits |= std::uint64_t{p[i] == c} << i;
+    for (int i = 0; i < 64; ++i) {
+      m.single_quote |= std::uint64_t{p[i] == '\''} << i;
+      m.double_quote |= std::uint64_t{p[i] == '"'} << i;
+      m.hash |= std::uint64_t{p[i] == '#'} << i;
+      m.underscore |= std::uint64_t{p[i] == '_'} << i;
+    }
 #endif
-    return bits;
+    return m;
   }
+  static bool quotes_close(const char* line, const LineMasks& m);
   // The coordinates of a plain row from where they begin (9 bytes may be
   // read from each), as record_coordinates reads them.
   template <class Real>
@@ -180,14 +199,23 @@ struct WideScan {
     return m;
   }
 
-  [[gnu::target("avx2")]] static std::uint64_t equal_bytes(const char* p, char c) {
-    const __m256i b = _mm256_set1_epi8(c);
-    const auto low = static_cast<std::uint32_t>(_mm256_movemask_epi8(
-        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), b)));
-    const auto high = static_cast<std::uint32_t>(_mm256_movemask_epi8(
-        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), b)));
-    return low | std::uint64_t{high} << 32;
+  [[gnu::target("avx2")]] static SpecialMasks specials(const char* p) {
+    SpecialMasks m{0, 0, 0, 0};
+    for (int k = 0; k < 2; ++k) {
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * k));
+      const int shift = 32 * k;
+      m.single_quote |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(
+                            _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\''))))} << shift;
+      m.double_quote |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(
+                            _mm256_cmpeq_epi8(v, _mm256_set1_epi8('"'))))} << shift;
+      m.hash |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(
+                    _mm256_cmpeq_epi8(v, _mm256_set1_epi8('#'))))} << shift;
+      m.underscore |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(
+                          _mm256_cmpeq_epi8(v, _mm256_set1_epi8('_'))))} << shift;
+    }
+    return m;
   }
+  [[gnu::target("avx2")]] static bool quotes_close(const char* line, const LineMasks& m);
   // The coordinates of a plain row from where they begin (9 bytes may be
   // read from each), as record_coordinates reads them: the 8 bytes at each
   // start in one vector, their lengths from the blanks among them, each
@@ -378,21 +406,24 @@ struct PlainLayout {
 // nothing.) The values begun by a quote are carried to their ends by adding
 // their first bits to the runs of value bytes.
 template <class Scan>
-[[gnu::noinline]] bool quotes_close(const char* line, const LineMasks& m) {
-  std::uint64_t starts[4], ends[4];
+[[gnu::always_inline]] inline bool quotes_close_with(const char* line, const LineMasks& m) {
+  std::uint64_t starts[4], ends[4], single[4], double_[4];
   value_starts(m, starts);
   for (std::size_t w = 0; w < m.words; ++w) {
-    const char* const p = line + 64 * w;
-    if (Scan::equal_bytes(p, '_') != 0 || (Scan::equal_bytes(p, '#') & starts[w]) != 0)
-      return false;
+    const SpecialMasks b = Scan::specials(line + 64 * w);
+    if (b.underscore != 0 || (b.hash & starts[w]) != 0) return false;
+    single[w] = b.single_quote;
+    double_[w] = b.double_quote;
     const std::uint64_t next_first = w + 1 < m.words ? m.filled[w + 1] << 63 : 0;
     ends[w] = m.filled[w] & ~((m.filled[w] >> 1) | next_first);
   }
-  for (const char q : {'\'', '"'}) {
-    std::uint64_t quotes[4], after[4];
+  for (const std::uint64_t* quotes : {single, double_}) {
+    std::uint64_t any = 0;
+    for (std::size_t w = 0; w < m.words; ++w) any |= quotes[w];
+    if (any == 0) continue;
+    std::uint64_t after[4];
     bool carry = false;
     for (std::size_t w = 0; w < m.words; ++w) {
-      quotes[w] = Scan::equal_bytes(line + 64 * w, q);
       const std::uint64_t begun = starts[w] & quotes[w];
       if ((begun & ends[w]) != 0) return false;  // a lone quote
       // The bit after each run begun by a quote.
@@ -409,6 +440,16 @@ template <class Scan>
   }
   return true;
 }
+
+[[gnu::noinline]] bool NarrowScan::quotes_close(const char* line, const LineMasks& m) {
+  return quotes_close_with<NarrowScan>(line, m);
+}
+#if defined(__x86_64__)
+[[gnu::target("avx2"), gnu::noinline]] bool WideScan::quotes_close(const char* line,
+                                                                    const LineMasks& m) {
+  return quotes_close_with<WideScan>(line, m);
+}
+#endif
 
 // Takes the lines ahead that are plain whole rows of the _atom_site loop (no
 // quote, comment, tag or keyword, a value a column), handing each to the
@@ -433,7 +474,7 @@ template <class Scan, class Visitor>
   PassFault fault;
   // (The 4 words a line may take, and 8 bytes past the line, may be read.)
   while (limit - line >= 64 * 4 + 8 && line_masks<Scan>(line, m) && line[0] != ';' &&
-         (!m.special || quotes_close<Scan>(line, m))) {
+         (!m.special || Scan::quotes_close(line, m))) {
     std::uint64_t starts[4];
     value_starts(m, starts);
     std::uint64_t differ = m.words ^ layout.words;
