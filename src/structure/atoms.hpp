@@ -59,6 +59,13 @@ struct AtomTable {
   void add(const float xyz[3], float mass) {
     atoms[static_cast<std::size_t>(count++)] = {xyz[0], xyz[1], xyz[2], mass};
   }
+  // The same from four floats (the plain mmCIF reading writes four), the
+  // fourth replaced by the mass: one 16-byte copy.
+  void add(const float (&xyzw)[4], float mass) {
+    Atom& atom = atoms[static_cast<std::size_t>(count++)];
+    std::memcpy(&atom, xyzw, sizeof atom);
+    atom.mass = mass;
+  }
   void add(const double xyz[3], double mass) {
     atoms_double[static_cast<std::size_t>(count++)] = {xyz[0], xyz[1], xyz[2], mass};
   }

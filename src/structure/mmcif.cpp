@@ -166,6 +166,12 @@ struct NarrowScan {
     return m;
   }
   static bool quotes_close(const char* line, const LineMasks& m);
+  // The values of at most 8 bytes that begin at p[0..2] (9 bytes may be read
+  // from each); false when one is longer.
+  static bool short_values(const char* const (&p)[3], std::string_view (&values)[3]) {
+    return short_value(p[0], values[0]) && short_value(p[1], values[1]) &&
+           short_value(p[2], values[2]);
+  }
   // The coordinates of a plain row from where they begin (9 bytes may be
   // read from each), as record_coordinates reads them.
   template <class Real>
@@ -184,13 +190,14 @@ struct WideScan {
     WordMasks m{0, 0, 0};
     for (int c = 0; c < 2; ++c) {
       const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * c));
-      const __m256i blank = _mm256_cmpeq_epi8(_mm256_min_epu8(v, _mm256_set1_epi8(' ')), v);
+      const __m256i blank = _mm256_cmpeq_epi8(_mm256_min_epu8(v, repeat(RepeatedByte::blanks)), v);
+      // '#' and '\'' differ only in the bit 0x04.
       const __m256i special = _mm256_or_si256(
-          _mm256_or_si256(_mm256_cmpeq_epi8(_mm256_or_si256(v, _mm256_set1_epi8(0x04)),
-                                            _mm256_set1_epi8('\'')),
-                          _mm256_cmpeq_epi8(v, _mm256_set1_epi8('"'))),
-          _mm256_cmpeq_epi8(v, _mm256_set1_epi8('_')));
-      const __m256i feed = _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n'));
+          _mm256_or_si256(
+              _mm256_cmpeq_epi8(_mm256_or_si256(v, repeat(fours)), repeat(single_quotes)),
+              _mm256_cmpeq_epi8(v, repeat(double_quotes))),
+          _mm256_cmpeq_epi8(v, repeat(underscores)));
+      const __m256i feed = _mm256_cmpeq_epi8(v, repeat(line_feeds));
       const int shift = 32 * c;
       m.blank |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(blank))} << shift;
       m.special |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(special))} << shift;
@@ -225,7 +232,7 @@ struct WideScan {
     std::uint64_t w[3];
     for (int k = 0; k < 3; ++k) std::memcpy(&w[k], at[k], 8);
     const auto lane = [](std::uint64_t x) { return static_cast<long long>(x); };
-    const __m256i blank = _mm256_set1_epi8(' ');
+    const __m256i blank = repeat(RepeatedByte::blanks);
     const __m256i v = _mm256_set_epi64x(lane(swar::ones * ' '), lane(w[2]), lane(w[1]), lane(w[0]));
     const __m256i blanks_in_v = _mm256_cmpeq_epi8(_mm256_min_epu8(v, blank), v);
     // In each word: the bytes before the first blank (all 8 without one), and
@@ -247,6 +254,25 @@ struct WideScan {
     const __m256i fill = _mm256_andnot_si256(_mm256_sllv_epi64(_mm256_set1_epi64x(-1), shift), blank);
     fields = _mm256_or_si256(_mm256_sllv_epi64(v, shift), fill);
     return _mm256_testz_si256(short_values, short_values) && ends;
+  }
+  // The values of at most 8 bytes that begin at p[0..2] (9 bytes may be read
+  // from each): their lengths from the blanks among the 8 bytes of each, all
+  // three words in one vector; false when one is longer.
+  [[gnu::target("avx2")]] static bool short_values(const char* const (&p)[3],
+                                                   std::string_view (&values)[3]) {
+    std::uint64_t w[3];
+    for (int k = 0; k < 3; ++k) std::memcpy(&w[k], p[k], 8);
+    const auto lane = [](std::uint64_t x) { return static_cast<long long>(x); };
+    const __m256i v = _mm256_set_epi64x(0, lane(w[2]), lane(w[1]), lane(w[0]));
+    const auto blank_bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(
+        _mm256_cmpeq_epi8(_mm256_min_epu8(v, repeat(RepeatedByte::blanks)), v)));
+    bool ends = true;
+    for (int k = 0; k < 3; ++k) {
+      const auto n = static_cast<std::size_t>(std::countr_zero((blank_bits >> (8 * k)) | 0x100u));
+      ends &= n < 8 || static_cast<unsigned char>(p[k][8]) <= ' ';
+      values[k] = {p[k], n};
+    }
+    return ends;
   }
   // (In floats 4 are written, the last of no use.)
   [[gnu::target("avx2")]] static bool plain_coordinates(const char* const (&at)[3], float* xyz) {
@@ -341,9 +367,9 @@ void value_starts(const LineMasks& m, std::uint64_t (&starts)[4]) {
 // model and the alternate location ("1" and "." where the loop has no such
 // column).
 struct RowValues {
-  std::string_view xyz[3], symbol, model, alt;
-  // Of a plain row instead of xyz: where x, y and z begin (9 bytes may be
-  // read from each), their ends not yet found; null for any other row.
+  std::string_view symbol, model, alt;
+  // Of a plain row: where x, y and z begin (9 bytes may be read from each),
+  // their ends not yet found. (Any row gives them by Row::value.)
   const char* xyz_at[3];
 };
 
@@ -356,15 +382,18 @@ struct Row {
   std::vector<std::string_view> values;
   std::vector<std::pair<std::size_t, std::size_t>> held;  // in the visitor's text: begin, end
   std::vector<std::string> kept;
-  const char* line = nullptr;  // of a plain row; 8 bytes may be read past any value's start
+  const char* line = nullptr;  // of a plain row; 256 bytes may be read from its start
   const std::uint16_t* starts = nullptr;
-  const LineMasks* masks = nullptr;
   std::size_t base = 0;  // where the line stands in the visitor's text
 
   std::string_view value(int k) const {
     const auto i = static_cast<std::size_t>(k);
     if (line == nullptr) return values[i];
-    return plain_value(line, *masks, starts[i]);
+    if (masks_of != line) {  // the line's masks, found when first asked for
+      line_masks<NarrowScan>(line, masks);
+      masks_of = line;
+    }
+    return plain_value(line, masks, starts[i]);
   }
   std::pair<std::size_t, std::size_t> place(int k) const {
     if (line == nullptr) return held[static_cast<std::size_t>(k)];
@@ -383,6 +412,10 @@ struct Row {
     kept.clear();
     line = nullptr;
   }
+
+ private:
+  mutable LineMasks masks;
+  mutable const char* masks_of = nullptr;
 };
 
 PassFault damage(long lineno, std::string why) {
@@ -451,6 +484,113 @@ template <class Scan>
 }
 #endif
 
+// A value of the plain row `row` that begins at p: one of at most 8 bytes
+// from the 8 at p (quotes taken off in a line that has them), any other from
+// the line's masks.
+[[gnu::always_inline]] inline std::string_view short_plain_value(const Row& row, const char* p,
+                                                                 bool special, int column) {
+  std::string_view v;
+  if (!short_value(p, v)) return row.value(column);
+  if (special && v.size() >= 2 && (v[0] == '\'' || v[0] == '"')) v = v.substr(1, v.size() - 2);
+  return v;
+}
+
+// Whether the line at `line` (256 bytes readable) is a plain row of the
+// layout's values, taking two 64-byte words as the layout's last line did and
+// holding no special byte, as most lines of an aligned loop are: decided on
+// the two words' masks alone (m then holds only the length).
+template <class Scan>
+[[gnu::always_inline]] inline bool same_two_words(const char* line, const PlainLayout& layout,
+                                                  LineMasks& m) {
+  const WordMasks a = Scan::word(line), b = Scan::word(line + 64);
+  if (a.feed != 0 || b.feed == 0 || line[0] == ';') return false;
+  const auto at = static_cast<std::size_t>(std::countr_zero(b.feed));
+  const std::uint64_t before = (std::uint64_t{1} << at) - 1;
+  const std::uint64_t filled0 = ~a.blank, filled1 = ~b.blank & before;
+  const std::uint64_t starts0 = filled0 & ~(filled0 << 1);
+  const std::uint64_t starts1 = filled1 & ~((filled1 << 1) | (filled0 >> 63));
+  if (((a.special | (b.special & before)) != 0) |
+      (((starts0 ^ layout.starts[0]) | (starts1 ^ layout.starts[1])) != 0))
+    return false;
+  m.length = 64 + at;
+  return true;
+}
+
+// Plain lines found to share a layout: where each begins (from `first`),
+// its length, and whether it has special bytes.
+struct PlainBatch {
+  const char* first;
+  const std::uint32_t* begins;
+  const std::uint16_t* lengths;
+  const bool* special;
+  std::size_t count;
+};
+
+// The rows of a batch to the visitor, each with the values every reading
+// takes; the row that stopped the walk (the count when none did).
+template <class Scan, class Visitor>
+[[gnu::always_inline]] inline std::size_t read_batch_with(Visitor& visitor,
+                                                          const AtomSiteColumns& columns, Row& row,
+                                                          const PlainLayout& layout,
+                                                          const PlainBatch& rows, long lineno) {
+  const std::uint16_t* const at = layout.read_at;
+  for (std::size_t i = 0; i < rows.count; ++i) {
+    const char* const line = rows.first + rows.begins[i];
+    const bool special = rows.special[i];
+    row.line = line;
+    RowValues values;
+    // (A loop without model or location column reads "1" and "." instead.)
+    static constexpr char one[] = "1        ", dot[] = ".        ";
+    const char* const starts[3] = {line + at[3], at[4] == PlainLayout::none_at ? one : line + at[4],
+                                   at[5] == PlainLayout::none_at ? dot : line + at[5]};
+    std::string_view read[3];
+    if (special || !Scan::short_values(starts, read)) {
+      const int column[3] = {columns.symbol, columns.model, columns.alt};
+      for (int k = 0; k < 3; ++k)
+        read[k] = starts[k] == one   ? "1"
+                  : starts[k] == dot ? "."
+                                     : short_plain_value(row, starts[k], special, column[k]);
+    }
+    values.symbol = read[0];
+    values.model = read[1];
+    values.alt = read[2];
+    for (int k = 0; k < 3; ++k) values.xyz_at[k] = line + at[k];
+    const std::size_t length = rows.lengths[i];
+    const bool crlf = length > 0 && line[length - 1] == '\r';
+    row.base = visitor.line({line, length - crlf}, crlf);
+    const bool go_on =
+        visitor.template plain_row<Scan>(columns, row, values, lineno + 1 + static_cast<long>(i));
+    visitor.line_end(false);
+    if (!go_on) return i;
+  }
+  return rows.count;
+}
+
+template <class Visitor>
+[[gnu::noinline]] std::size_t read_batch_narrow(Visitor& visitor, const AtomSiteColumns& columns,
+                                                Row& row, const PlainLayout& layout,
+                                                const PlainBatch& rows, long lineno) {
+  return read_batch_with<NarrowScan>(visitor, columns, row, layout, rows, lineno);
+}
+#if defined(__x86_64__)
+template <class Visitor>
+[[gnu::target("avx2"), gnu::noinline]] std::size_t read_batch_wide(
+    Visitor& visitor, const AtomSiteColumns& columns, Row& row, const PlainLayout& layout,
+    const PlainBatch& rows, long lineno) {
+  return read_batch_with<WideScan>(visitor, columns, row, layout, rows, lineno);
+}
+#endif
+template <class Scan, class Visitor>
+[[gnu::always_inline]] inline std::size_t read_batch(Visitor& visitor, const AtomSiteColumns& columns,
+                                                     Row& row, const PlainLayout& layout,
+                                                     const PlainBatch& rows, long lineno) {
+#if defined(__x86_64__)
+  if constexpr (std::is_same_v<Scan, WideScan>)
+    return read_batch_wide(visitor, columns, row, layout, rows, lineno);
+#endif
+  return read_batch_narrow(visitor, columns, row, layout, rows, lineno);
+}
+
 // Takes the lines ahead that are plain whole rows of the _atom_site loop (no
 // quote, comment, tag or keyword, a value a column), handing each to the
 // visitor with the values every reading takes; stops before any other line,
@@ -460,56 +600,81 @@ template <class Scan, class Visitor>
 [[gnu::always_inline]] inline PassFault plain_rows_with(RecordCursor& cur, Visitor& visitor,
                                                         const AtomSiteColumns& columns, Row& row,
                                                         PlainLayout& layout) {
-  LineMasks m;
-  row.clear();
-  row.starts = layout.at;
-  row.masks = &m;
   const int read_columns[6] = {columns.x,      columns.y,     columns.z,
                                columns.symbol, columns.model, columns.alt};
   // The lines are passed here and the cursor told at the end.
   const std::string_view ahead = cur.ahead();
-  const char* line = ahead.data();
+  const char* const first = ahead.data();
   const char* const limit = ahead.data() + ahead.size();
+  const char* line = first;
   long lineno = cur.lineno();
   PassFault fault;
-  // (The 4 words a line may take, and 8 bytes past the line, may be read.)
-  while (limit - line >= 64 * 4 + 8 && line_masks<Scan>(line, m) && line[0] != ';' &&
-         (!m.special || Scan::quotes_close(line, m))) {
-    std::uint64_t starts[4];
-    value_starts(m, starts);
-    std::uint64_t differ = m.words ^ layout.words;
-    for (std::size_t w = 0; w < m.words; ++w) differ |= starts[w] ^ layout.starts[w];
-    if (differ != 0) {
-      int count = 0;
-      for (std::size_t w = 0; w < m.words; ++w) count += std::popcount(starts[w]);
-      if (count != columns.count) break;
-      int k = 0;
-      for (std::size_t w = 0; w < m.words; ++w)
-        for (std::uint64_t bits = starts[w]; bits != 0; bits &= bits - 1)
-          layout.at[k++] = static_cast<std::uint16_t>(64 * w + std::countr_zero(bits));
-      for (int j = 0; j < 6; ++j)
-        layout.read_at[j] = read_columns[j] >= 0 ? layout.at[read_columns[j]] : PlainLayout::none_at;
-      std::copy(starts, starts + m.words, std::begin(layout.starts));
-      layout.words = m.words;
+  row.clear();
+  row.starts = layout.at;
+  // In turns: the plain lines ahead that share a layout (as many as a batch
+  // holds) are found, then their rows read, each loop kept small.
+  constexpr std::size_t batch = 64;
+  for (bool more = true; more;) {
+    std::uint32_t begins[batch];
+    std::uint16_t lengths[batch];
+    bool special[batch];
+    std::size_t n = 0;
+    LineMasks m;
+    // (The 4 words a line may take, and 8 bytes past the line, may be read.)
+    for (; n < batch; ++n) {
+      if (limit - line < 64 * 4 + 8) {
+        more = false;
+        break;
+      }
+      if (layout.words == 2 && same_two_words<Scan>(line, layout, m)) {
+        begins[n] = static_cast<std::uint32_t>(line - first);
+        lengths[n] = static_cast<std::uint16_t>(m.length);
+        special[n] = false;
+        line += m.length + 1;
+        continue;
+      }
+      if (!(line_masks<Scan>(line, m) && line[0] != ';' &&
+            (!m.special || Scan::quotes_close(line, m)))) {
+        more = false;
+        break;
+      }
+      std::uint64_t starts[4];
+      value_starts(m, starts);
+      std::uint64_t differ = m.words ^ layout.words;
+      for (std::size_t w = 0; w < m.words; ++w) differ |= starts[w] ^ layout.starts[w];
+      if (differ != 0) {
+        if (n > 0) break;  // the rows of the last layout first
+        int count = 0;
+        for (std::size_t w = 0; w < m.words; ++w) count += std::popcount(starts[w]);
+        if (count != columns.count) {
+          more = false;
+          break;
+        }
+        int k = 0;
+        for (std::size_t w = 0; w < m.words; ++w)
+          for (std::uint64_t bits = starts[w]; bits != 0; bits &= bits - 1)
+            layout.at[k++] = static_cast<std::uint16_t>(64 * w + std::countr_zero(bits));
+        for (int j = 0; j < 6; ++j)
+          layout.read_at[j] = read_columns[j] >= 0 ? layout.at[read_columns[j]] : PlainLayout::none_at;
+        std::copy(starts, starts + m.words, std::begin(layout.starts));
+        layout.words = m.words;
+      }
+      begins[n] = static_cast<std::uint32_t>(line - first);
+      lengths[n] = static_cast<std::uint16_t>(m.length);
+      special[n] = m.special;
+      line += m.length + 1;
     }
-    const std::uint16_t* const at = layout.read_at;
-    RowValues values;
-    values.symbol = plain_value(line, m, at[3]);
-    values.model = at[4] == PlainLayout::none_at ? "1" : plain_value(line, m, at[4]);
-    values.alt = at[5] == PlainLayout::none_at ? "." : plain_value(line, m, at[5]);
-    for (int k = 0; k < 3; ++k) values.xyz_at[k] = line + at[k];
-    const bool crlf = m.length > 0 && line[m.length - 1] == '\r';
-    row.base = visitor.line({line, m.length - crlf}, crlf);
-    row.line = line;
-    const bool go_on = visitor.template plain_row<Scan>(columns, row, values, ++lineno);
-    visitor.line_end(false);
-    line += m.length + 1;
-    if (!go_on) {
+    const PlainBatch rows{first, begins, lengths, special, n};
+    const std::size_t stop = read_batch<Scan>(visitor, columns, row, layout, rows, lineno);
+    if (stop < n) {  // (the row that stopped the walk is passed too)
       fault = std::move(visitor.fault);
+      line = first + begins[stop] + lengths[stop] + 1;
+      lineno += static_cast<long>(stop + 1);
       break;
     }
+    lineno += static_cast<long>(n);
   }
-  cur.pass_lines(static_cast<std::size_t>(line - ahead.data()), lineno - cur.lineno());
+  cur.pass_lines(static_cast<std::size_t>(line - first), lineno - cur.lineno());
   row.clear();
   return fault;
 }
@@ -756,11 +921,17 @@ struct AtomReader {
   bool every_record;
   std::vector<std::int64_t> models;
   bool model_found = false;
+  // Whether rows may be left out (by model or location) or every row moved.
+  bool selecting;
+  PassFault fault;  // why the walk stopped
+
+  AtomReader(AtomTable& table, ReadNotes& read_notes, Sink& errors, const Selection& selection,
+             bool all_records)
+      : t(table), notes(read_notes), err(errors), sel(selection), every_record(all_records),
+        selecting(sel.model.has_value() || sel.altloc.has_value() || every_record) {}
 
   std::size_t line(std::string_view, bool) { return 0; }
   void line_end(bool) {}
-
-  PassFault fault;  // why the walk stopped
 
   // The rare ends of a row, out of the way of the common one: false, with
   // the fault.
@@ -796,13 +967,12 @@ struct AtomReader {
   // The coordinates in any other form than the archive's, or of a row that
   // is not plain.
   template <class Real>
-  [[gnu::noinline]] bool other_coordinates(const AtomSiteColumns& c, const Row& r,
-                                           const RowValues& v, Real* xyz, long lineno) {
+  [[gnu::noinline]] bool other_coordinates(const AtomSiteColumns& c, const Row& r, Real* xyz,
+                                           long lineno) {
     const int axis[3] = {c.x, c.y, c.z};
     const char* names[3] = {"Cartn_x", "Cartn_y", "Cartn_z"};
     for (int k = 0; k < 3; ++k) {
-      const std::string_view text = v.xyz_at[k] != nullptr ? r.value(axis[k]) : v.xyz[k];
-      if (!coordinate(text, xyz[k])) return not_a_number(r, axis[k], names[k], lineno);
+      if (!coordinate(r.value(axis[k]), xyz[k])) return not_a_number(r, axis[k], names[k], lineno);
     }
     return true;
   }
@@ -810,11 +980,8 @@ struct AtomReader {
   // A row of any form.
   template <class Scan = NarrowScan>
   bool row(const AtomSiteColumns& c, const Row& r, long lineno) {
-    const RowValues v{{r.value(c.x), r.value(c.y), r.value(c.z)},
-                      r.value(c.symbol),
-                      c.model >= 0 ? r.value(c.model) : "1",
-                      c.alt >= 0 ? r.value(c.alt) : ".",
-                      {nullptr, nullptr, nullptr}};
+    const RowValues v{r.value(c.symbol), c.model >= 0 ? r.value(c.model) : "1",
+                      c.alt >= 0 ? r.value(c.alt) : ".", {nullptr, nullptr, nullptr}};
     return take<Scan>(c, r, v, false, lineno);
   }
   // A plain row, its values taken from the line.
@@ -823,42 +990,43 @@ struct AtomReader {
                                         const RowValues& v, long lineno) {
     return take<Scan>(c, r, v, true, lineno);
   }
-  // `padded`: 8 bytes may be read from the start of each value.
+  // `padded`: 8 bytes may be read from the start of each value. (Written out
+  // for each precision, and for runs that select atoms and those that do not.)
   template <class Scan>
   [[gnu::always_inline]] bool take(const AtomSiteColumns& c, const Row& r, const RowValues& v,
                                    bool padded, long lineno) {
-    const std::string_view model_text = v.model;
-    std::string_view alt = v.alt;
-    const std::string_view symbol = v.symbol;
-
+    if (selecting)
+      return t.in_double ? take<Scan, double, true>(c, r, v, padded, lineno)
+                         : take<Scan, float, true>(c, r, v, padded, lineno);
+    return t.in_double ? take<Scan, double, false>(c, r, v, padded, lineno)
+                       : take<Scan, float, false>(c, r, v, padded, lineno);
+  }
+  template <class Scan, class Real, bool Selecting>
+  [[gnu::always_inline]] bool take(const AtomSiteColumns& c, const Row& r, const RowValues& v,
+                                   bool padded, long lineno) {
     std::int64_t model = 1;
-    if (!whole_number(model_text, model)) return not_a_model(model_text, lineno);
+    if (!whole_number(v.model, model)) return not_a_model(v.model, lineno);
     if (models.empty() || models.back() != model) models.push_back(model);
-    model_found = model_found || (sel.model && *sel.model == model);
-    if (alt.size() == 1 && alt[0] == '?') alt = ".";
+    const std::string_view alt = v.alt.size() == 1 && v.alt[0] == '?' ? "." : v.alt;
     const bool no_alt = alt.size() == 1 && alt[0] == '.';
-    const bool in_model = !sel.model || *sel.model == model;
-    const bool selected = in_model && (!sel.altloc || no_alt ||
-                                       (alt.size() == 1 && alt[0] == *sel.altloc));
-    notes.unselected += !selected;
-    if (!selected) notes.other_locations += in_model;
-    if (!selected && !every_record) return true;
-    double xyz[3];
-    float xyzf[4];  // (the plain reading writes 4)
-    const bool usual = padded && (t.in_double ? Scan::plain_coordinates(v.xyz_at, xyz)
-                                              : Scan::plain_coordinates(v.xyz_at, xyzf));
-    if (!usual && !(t.in_double ? other_coordinates(c, r, v, xyz, lineno)
-                                : other_coordinates(c, r, v, xyzf, lineno)))
-      return false;
+    bool selected = true;
+    if constexpr (Selecting) {
+      model_found = model_found || (sel.model && *sel.model == model);
+      const bool in_model = !sel.model || *sel.model == model;
+      selected = in_model && (!sel.altloc || no_alt || (alt.size() == 1 && alt[0] == *sel.altloc));
+      notes.unselected += !selected;
+      if (!selected) notes.other_locations += in_model;
+      if (!selected && !every_record) return true;
+    }
+    Real xyz[4];  // (the plain reading writes 4 floats)
+    const bool usual = padded && Scan::plain_coordinates(v.xyz_at, xyz);
+    if (!usual && !other_coordinates(c, r, xyz, lineno)) return false;
     if (!selected) return true;
     notes.alternate_locations += !no_alt;
-    const double mass = element_symbol_mass(symbol);
-    if (mass == 0) return unknown_element(c, r, symbol);
+    const double mass = element_symbol_mass(v.symbol);
+    if (mass == 0) return unknown_element(c, r, v.symbol);
     if (!t.room()) return full(lineno);
-    if (t.in_double)
-      t.add(xyz, mass);
-    else
-      t.add(xyzf, static_cast<float>(mass));
+    t.add(xyz, static_cast<Real>(mass));
     return true;
   }
 };
@@ -888,6 +1056,7 @@ struct AtomWriter {
   bool plain_row(const AtomSiteColumns& c, const Row& r, const RowValues&, long lineno) {
     return row(c, r, lineno);
   }
+
   template <class Scan = NarrowScan>
   bool row(const AtomSiteColumns& c, const Row& r, long lineno) {
     if (!has_frame) return true;
@@ -990,7 +1159,7 @@ PassFault read_mmcif_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Si
   t.allocate();
   t.count = t.skipped = 0;
   notes.restart();
-  AtomReader reader{t, notes, err, sel, every_record, {}, false, {}};
+  AtomReader reader(t, notes, err, sel, every_record);
   if (PassFault fault = walk_atom_site(cur, reader)) return fault;
   notes.mmcif = true;
   std::vector<std::int64_t> distinct = reader.models;

@@ -238,9 +238,13 @@ constexpr ByteVector repeated(unsigned char c) {
   for (auto& b : v.b) b = c;
   return v;
 }
-inline constexpr ByteVector repeated_bytes[] = {repeated('0'), repeated(9),   repeated(' '),
-                                                repeated('-'), repeated('.'), repeated('\n')};
-enum RepeatedByte { zero_char, nines, blanks, minuses, points, line_feeds };
+inline constexpr ByteVector repeated_bytes[] = {
+    repeated('0'), repeated(9),   repeated(' '),  repeated('-'), repeated('.'),
+    repeated('\n'), repeated('"'), repeated('\''), repeated('_'), repeated(0x04)};
+enum RepeatedByte {
+  zero_char, nines, blanks, minuses, points, line_feeds, double_quotes, single_quotes,
+  underscores, fours
+};
 [[gnu::target("avx2")]] inline __m256i repeat(RepeatedByte which) {
   const ByteVector* table = repeated_bytes;
   asm("" : "+r"(table));  // the same for every byte: done once, not per vector

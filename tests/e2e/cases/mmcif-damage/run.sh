@@ -12,6 +12,24 @@ for f in no-z no-symbol fewer more unknown no-loop quote; do
   "$BIN" -r "$f.cif" out.cif; echo "$f: status $?"
   rm -f "$f.cif"
 done
+# The same within a long loop of aligned rows, which are read in batches of
+# 64: a coordinate that is not a number in the first row, the last of a
+# batch, the first of the next and one further on; an element without mass
+# there (a note, not a stop).
+rows() {  # 200 rows; row $1 has x "?", row $2 the symbol Q
+  loop Cartn_x Cartn_y Cartn_z type_symbol auth_atom_id
+  for i in $(seq 1 200); do
+    x=1.000 s=C
+    if [ "$i" = "$1" ]; then x='?    '; fi
+    if [ "$i" = "$2" ]; then s=Q; fi
+    printf '%s 2.000 3.000 %s CA%-3s\n' "$x" "$s" "$i"
+  done
+}
+for k in 1 64 65 130; do
+  rows "$k" 0 > long.cif; "$BIN" long.cif > /dev/null; echo "row $k of 200: status $?"
+done
+rows 0 100 > long.cif; "$BIN" long.cif | grep -e Unknown -e skipped; echo "Q in row 100: status $?"
+rm -f long.cif
 # Beyond single precision: a stop that says so; with --double the tensor
 # overflows, and that stop says so too.
 loop Cartn_x Cartn_y Cartn_z type_symbol > huge.cif; printf '1e200 0 0 C\n-1e200 0 0 C\n' >> huge.cif
