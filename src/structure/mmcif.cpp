@@ -912,8 +912,9 @@ bool coordinate(std::string_view text, Real& v) {
   return longer_whole_number(text, value);
 }
 
-// The first pass's visitor: selection, masses, the table.
-struct AtomReader {
+// The first pass's state: selection, masses, the table, and the rare ends
+// of a row.
+struct AtomReading {
   AtomTable& t;
   ReadNotes& notes;
   Sink& err;
@@ -921,17 +922,13 @@ struct AtomReader {
   bool every_record;
   std::vector<std::int64_t> models;
   bool model_found = false;
-  // Whether rows may be left out (by model or location) or every row moved.
-  bool selecting;
   PassFault fault;  // why the walk stopped
 
-  AtomReader(AtomTable& table, ReadNotes& read_notes, Sink& errors, const Selection& selection,
-             bool all_records)
-      : t(table), notes(read_notes), err(errors), sel(selection), every_record(all_records),
-        selecting(sel.model.has_value() || sel.altloc.has_value() || every_record) {}
-
-  std::size_t line(std::string_view, bool) { return 0; }
-  void line_end(bool) {}
+  AtomReading(AtomTable& table, ReadNotes& read_notes, Sink& errors, const Selection& selection,
+              bool all_records)
+      : t(table), notes(read_notes), err(errors), sel(selection), every_record(all_records) {}
+  // Whether rows may be left out (by model or location) or every row moved.
+  bool selecting() const { return sel.model || sel.altloc || every_record; }
 
   // The rare ends of a row, out of the way of the common one: false, with
   // the fault.
@@ -977,6 +974,16 @@ struct AtomReader {
     return true;
   }
 
+};
+
+// The first pass's visitor, written out for each precision and for runs that
+// select atoms and those that do not.
+template <class Real, bool Selecting>
+struct AtomReader : AtomReading {
+  using AtomReading::AtomReading;
+  std::size_t line(std::string_view, bool) { return 0; }
+  void line_end(bool) {}
+
   // A row of any form.
   template <class Scan = NarrowScan>
   bool row(const AtomSiteColumns& c, const Row& r, long lineno) {
@@ -990,18 +997,8 @@ struct AtomReader {
                                         const RowValues& v, long lineno) {
     return take<Scan>(c, r, v, true, lineno);
   }
-  // `padded`: 8 bytes may be read from the start of each value. (Written out
-  // for each precision, and for runs that select atoms and those that do not.)
+  // `padded`: 8 bytes may be read from the start of each value.
   template <class Scan>
-  [[gnu::always_inline]] bool take(const AtomSiteColumns& c, const Row& r, const RowValues& v,
-                                   bool padded, long lineno) {
-    if (selecting)
-      return t.in_double ? take<Scan, double, true>(c, r, v, padded, lineno)
-                         : take<Scan, float, true>(c, r, v, padded, lineno);
-    return t.in_double ? take<Scan, double, false>(c, r, v, padded, lineno)
-                       : take<Scan, float, false>(c, r, v, padded, lineno);
-  }
-  template <class Scan, class Real, bool Selecting>
   [[gnu::always_inline]] bool take(const AtomSiteColumns& c, const Row& r, const RowValues& v,
                                    bool padded, long lineno) {
     std::int64_t model = 1;
@@ -1113,6 +1110,18 @@ WriteResult write_with(RecordCursor& cur, bool has_frame, Sink& out, Mover move)
   return res;
 }
 
+// The first pass with the reader for a precision and selection; what it
+// found stays in `reading`.
+template <class Real, bool Selecting>
+PassFault walk_as(RecordCursor& cur, AtomReading& reading) {
+  AtomReader<Real, Selecting> reader(reading.t, reading.notes, reading.err, reading.sel,
+                                     reading.every_record);
+  PassFault fault = walk_atom_site(cur, reader);
+  reading.models = std::move(reader.models);
+  reading.model_found = reader.model_found;
+  return fault;
+}
+
 }  // namespace
 
 bool cif_values(std::string_view line, std::vector<CifValue>& values) {
@@ -1159,8 +1168,13 @@ PassFault read_mmcif_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Si
   t.allocate();
   t.count = t.skipped = 0;
   notes.restart();
-  AtomReader reader(t, notes, err, sel, every_record);
-  if (PassFault fault = walk_atom_site(cur, reader)) return fault;
+  AtomReading reading(t, notes, err, sel, every_record);
+  if (PassFault fault = t.in_double ? (reading.selecting() ? walk_as<double, true>(cur, reading)
+                                                           : walk_as<double, false>(cur, reading))
+                                    : (reading.selecting() ? walk_as<float, true>(cur, reading)
+                                                           : walk_as<float, false>(cur, reading)))
+    return fault;
+  const AtomReading& reader = reading;
   notes.mmcif = true;
   std::vector<std::int64_t> distinct = reader.models;
   std::sort(distinct.begin(), distinct.end());
