@@ -516,13 +516,13 @@ template <class Scan>
   return true;
 }
 
-// Plain lines found to share a layout: where each begins (from `first`),
-// its length, and whether it has special bytes.
+// Plain lines found to share a layout: where each begins (from `first`; each
+// ends with a line feed before the next begins), and which have special
+// bytes. (At most 64 lines.)
 struct PlainBatch {
   const char* first;
-  const std::uint32_t* begins;
-  const std::uint16_t* lengths;
-  const bool* special;
+  const std::uint32_t* begins;  // count + 1: the last where the next line begins
+  std::uint64_t special;        // bit i: line i has special bytes
   std::size_t count;
 };
 
@@ -536,7 +536,7 @@ template <class Scan, class Visitor>
   const std::uint16_t* const at = layout.read_at;
   for (std::size_t i = 0; i < rows.count; ++i) {
     const char* const line = rows.first + rows.begins[i];
-    const bool special = rows.special[i];
+    const bool special = (rows.special >> i) & 1;
     row.line = line;
     RowValues values;
     // (A loop without model or location column reads "1" and "." instead.)
@@ -555,7 +555,7 @@ template <class Scan, class Visitor>
     values.model = read[1];
     values.alt = read[2];
     for (int k = 0; k < 3; ++k) values.xyz_at[k] = line + at[k];
-    const std::size_t length = rows.lengths[i];
+    const std::size_t length = rows.begins[i + 1] - rows.begins[i] - 1;
     const bool crlf = length > 0 && line[length - 1] == '\r';
     row.base = visitor.line({line, length - crlf}, crlf);
     const bool go_on =
@@ -613,11 +613,10 @@ template <class Scan, class Visitor>
   row.starts = layout.at;
   // In turns: the plain lines ahead that share a layout (as many as a batch
   // holds) are found, then their rows read, each loop kept small.
-  constexpr std::size_t batch = 64;
+  constexpr std::size_t batch = 64;  // (one bit each in PlainBatch::special)
   for (bool more = true; more;) {
-    std::uint32_t begins[batch];
-    std::uint16_t lengths[batch];
-    bool special[batch];
+    std::uint32_t begins[batch + 1];
+    std::uint64_t special = 0;
     std::size_t n = 0;
     LineMasks m;
     // (The 4 words a line may take, and 8 bytes past the line, may be read.)
@@ -628,8 +627,6 @@ template <class Scan, class Visitor>
       }
       if (layout.words == 2 && same_two_words<Scan>(line, layout, m)) {
         begins[n] = static_cast<std::uint32_t>(line - first);
-        lengths[n] = static_cast<std::uint16_t>(m.length);
-        special[n] = false;
         line += m.length + 1;
         continue;
       }
@@ -660,15 +657,15 @@ template <class Scan, class Visitor>
         layout.words = m.words;
       }
       begins[n] = static_cast<std::uint32_t>(line - first);
-      lengths[n] = static_cast<std::uint16_t>(m.length);
-      special[n] = m.special;
+      special |= std::uint64_t{m.special} << n;
       line += m.length + 1;
     }
-    const PlainBatch rows{first, begins, lengths, special, n};
+    begins[n] = static_cast<std::uint32_t>(line - first);
+    const PlainBatch rows{first, begins, special, n};
     const std::size_t stop = read_batch<Scan>(visitor, columns, row, layout, rows, lineno);
     if (stop < n) {  // (the row that stopped the walk is passed too)
       fault = std::move(visitor.fault);
-      line = first + begins[stop] + lengths[stop] + 1;
+      line = first + begins[stop + 1];
       lineno += static_cast<long>(stop + 1);
       break;
     }
@@ -920,7 +917,8 @@ struct AtomReading {
   Sink& err;
   const Selection& sel;
   bool every_record;
-  std::vector<std::int64_t> models;
+  std::vector<std::int64_t> models;  // of the rows in turn, each run of one model once
+  std::int64_t last_model = 0;       // models.back(), when there is one
   bool model_found = false;
   PassFault fault;  // why the walk stopped
 
@@ -1003,7 +1001,10 @@ struct AtomReader : AtomReading {
                                    bool padded, long lineno) {
     std::int64_t model = 1;
     if (!whole_number(v.model, model)) return not_a_model(v.model, lineno);
-    if (models.empty() || models.back() != model) models.push_back(model);
+    if (model != last_model || models.empty()) {
+      models.push_back(model);
+      last_model = model;
+    }
     const std::string_view alt = v.alt.size() == 1 && v.alt[0] == '?' ? "." : v.alt;
     const bool no_alt = alt.size() == 1 && alt[0] == '.';
     bool selected = true;
