@@ -89,6 +89,75 @@ TEST(DoubleFields, NearestDoubleToTheText) {
   }
 }
 
+// type_symbol: one or two letters of either case; anything else has no mass.
+TEST(ElementSymbol, LettersOfEitherCase) {
+  struct Case { std::string_view symbol; double want; };
+  const Case cases[] = {
+      {"C", element_column_mass(" C")}, {"c", element_column_mass(" C")},
+      {"Ca", element_column_mass("CA")}, {"cA", element_column_mass("CA")},
+      {"ZN", element_column_mass("ZN")}, {"D", 2.0141}, {"Xx", 0}, {"C1", 0}, {"1", 0},
+      {"", 0}, {"?", 0}, {".", 0}, {"CAL", 0}, {"\xc3\x91", 0}, {"Q", 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(element_symbol_mass(c.symbol), c.want) << c.symbol;
+}
+
+// An _atom_site loop of `rows` rows in aligned columns (as the archive writes
+// them, so that rows are read 64 at a time where they stand; wider than 64
+// bytes, as its rows are), the x value of row i being xs[i % xs.size()], the
+// y value "2.000" and the z value "-3.500".
+std::string aligned_loop(const std::vector<std::string>& xs, int rows, bool model_column) {
+  std::size_t width = 0;
+  for (const auto& x : xs) width = std::max(width, x.size());
+  std::string text = "data_t\nloop_\n_atom_site.id\n_atom_site.type_symbol\n"
+                     "_atom_site.Cartn_x\n_atom_site.Cartn_y\n_atom_site.Cartn_z\n"
+                     "_atom_site.auth_comp_id\n";
+  if (model_column) text += "_atom_site.pdbx_PDB_model_num\n";
+  for (int i = 0; i < rows; ++i) {
+    std::string x = xs[static_cast<std::size_t>(i) % xs.size()];
+    x.resize(width, ' ');
+    char id[16];
+    std::snprintf(id, sizeof id, "%-6d", i + 1);
+    text += std::string(id) + " C " + x + " 2.000 -3.500 " + std::string(40, 'A') +
+            (model_column ? " 1 \n" : " \n");
+  }
+  return text + "#\n";
+}
+
+// Coordinates in every form a file may hold, in long loops: each the float
+// (or double) nearest to its decimal, whether the form is the archive's
+// (5 to 8 bytes, 3 decimals) or any other; and the same whether or not the
+// loop has a model column.
+TEST(MmcifReading, CoordinatesOfEveryFormInLongLoops) {
+  const std::vector<std::string> xs = {
+      "0.000",    "-0.000",   "1.095",     "-12.345",  "123.456",  "-123.456", "1234.567",
+      "-999.999", "9999.999", "-1000.000", "1234.5678", "12345.678", "1.5",     "-1.25",
+      "5.",       ".5",       "-.5",       "1e3",      "0001.000", "-0.0005",  "17.04712"};
+  for (const bool model_column : {false, true})
+    for (const bool in_double : {false, true}) {
+      const int rows = 300;
+      const std::string text = aligned_loop(xs, rows, model_column);
+      RecordCursor cur(text);
+      AtomTable t(max_atoms, in_double);
+      ReadNotes notes;
+      Sink err(-1, "err");
+      const Selection sel;
+      ASSERT_FALSE(read_mmcif_atoms(cur, t, notes, err, sel, false));
+      ASSERT_EQ(t.count, rows);
+      for (int i = 0; i < rows; ++i) {
+        const std::string& x = xs[static_cast<std::size_t>(i) % xs.size()];
+        const auto k = static_cast<std::size_t>(i);
+        if (in_double) {
+          EXPECT_EQ(t.atoms_double[k].x, std::strtod(x.c_str(), nullptr)) << x << " row " << i;
+          EXPECT_EQ(t.atoms_double[k].z, -3.5);
+        } else {
+          EXPECT_EQ(t.atoms[k].x, std::strtof(x.c_str(), nullptr)) << x << " row " << i;
+          EXPECT_EQ(t.atoms[k].y, 2.0f);
+          EXPECT_EQ(t.atoms[k].mass, static_cast<float>(element_column_mass(" C")));
+        }
+      }
+    }
+}
+
 // Values of an mmCIF line: blanks and tabs between them, quotes that close only
 // before a blank or the end, a comment after them.
 TEST(CifValues, SplitsQuotesAndComments) {
