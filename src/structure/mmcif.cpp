@@ -383,9 +383,16 @@ struct Row {
   std::vector<std::string_view> values;
   std::vector<std::pair<std::size_t, std::size_t>> held;  // in the visitor's text: begin, end
   std::vector<std::string> kept;
-  const char* line = nullptr;  // of a plain row; 256 bytes may be read from its start
+  const char* line = nullptr;  // of a plain row (set_line); 256 bytes may be read from it
   const std::uint16_t* starts = nullptr;
   std::size_t base = 0;  // where the line stands in the visitor's text
+
+  // The row is the plain line at l. (Another line may stand where an earlier
+  // one stood, once the cursor has read its next block.)
+  void set_line(const char* l) {
+    line = l;
+    masks_of = nullptr;
+  }
 
   std::string_view value(int k) const {
     const auto i = static_cast<std::size_t>(k);
@@ -538,7 +545,7 @@ template <class Scan, class Visitor>
   for (std::size_t i = 0; i < rows.count; ++i) {
     const char* const line = rows.first + rows.begins[i];
     const bool special = (rows.special >> i) & 1;
-    row.line = line;
+    row.set_line(line);
     RowValues values;
     // (A loop without model or location column reads "1" and "." instead.)
     static constexpr char one[] = "1        ", dot[] = ".        ";

@@ -1,5 +1,6 @@
 // Mass rules, the reading pass and the writing pass.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -14,6 +15,7 @@
 #include "structure/mmcif.hpp"
 #include "structure/reader.hpp"
 #include "structure/writer.hpp"
+#include "text/source.hpp"
 
 namespace gyro {
 namespace {
@@ -156,6 +158,37 @@ TEST(MmcifReading, CoordinatesOfEveryFormInLongLoops) {
         }
       }
     }
+}
+
+// Streamed in blocks of any size, a long loop whose coordinates have two
+// decimals (read value by value, the line's masks found when asked for) reads
+// each row's own values, though a later row may stand where an earlier one
+// stood in the cursor's memory.
+TEST(MmcifReading, RowsOfEveryBlockReadTheirOwnValues) {
+  std::vector<std::string> xs;
+  for (int i = 0; i < 50; ++i) xs.push_back(std::to_string(i * i * i % 1000) + ".25");
+  const std::string text = aligned_loop(xs, 2000, true);
+  std::FILE* f = std::tmpfile();
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(std::fwrite(text.data(), 1, text.size(), f), text.size());
+  std::fflush(f);
+  for (const std::size_t block : {std::size_t{300}, std::size_t{360}, std::size_t{420},
+                                  std::size_t{1000}, std::size_t{1} << 17}) {
+    std::rewind(f);
+    TextSource source(::dup(fileno(f)), false);
+    ASSERT_TRUE(source.start());
+    RecordCursor cur(source, block);
+    AtomTable t;
+    ReadNotes notes;
+    Sink err(-1, "err");
+    const Selection sel;
+    ASSERT_FALSE(read_mmcif_atoms(cur, t, notes, err, sel, false)) << block;
+    ASSERT_EQ(t.count, 2000);
+    for (std::size_t k = 0; k < 2000; ++k)
+      ASSERT_EQ(t.atoms[k].x, std::strtof(xs[k % xs.size()].c_str(), nullptr))
+          << "row " << k << ", blocks of " << block;
+  }
+  std::fclose(f);
 }
 
 // Values of an mmCIF line: blanks and tabs between them, quotes that close only
