@@ -505,23 +505,37 @@ template <class Scan>
 
 // Whether the line at `line` (256 bytes readable) is a plain row of the
 // layout's values, taking two 64-byte words as the layout's last line did and
-// holding no special byte, as most lines of an aligned loop are: decided on
-// the two words' masks alone (m then holds only the length).
+// with quotes that close their values (and no other special byte), as most
+// lines of an aligned loop are: decided on the two words' masks (m then holds
+// the length and whether there are special bytes; their masks only if so).
+enum class TwoWords { other, plain, quoted };
+
+// The rest of same_two_words for a line with special bytes (quotes around
+// names with primes, mostly): whether they close their values.
 template <class Scan>
-[[gnu::always_inline]] inline bool same_two_words(const char* line, const PlainLayout& layout,
-                                                  LineMasks& m) {
+[[gnu::noinline]] TwoWords quoted_two_words(const char* line, std::uint64_t filled0,
+                                            std::uint64_t filled1, LineMasks& m) {
+  m.filled[0] = filled0;
+  m.filled[1] = filled1;
+  m.words = 2;
+  m.special = true;
+  return Scan::quotes_close(line, m) ? TwoWords::quoted : TwoWords::other;
+}
+template <class Scan>
+[[gnu::always_inline]] inline TwoWords same_two_words(const char* line, const PlainLayout& layout,
+                                                      LineMasks& m) {
   const WordMasks a = Scan::word(line), b = Scan::word(line + 64);
-  if (a.feed != 0 || b.feed == 0 || line[0] == ';') return false;
+  if (a.feed != 0 || b.feed == 0 || line[0] == ';') return TwoWords::other;
   const auto at = static_cast<std::size_t>(std::countr_zero(b.feed));
   const std::uint64_t before = (std::uint64_t{1} << at) - 1;
   const std::uint64_t filled0 = ~a.blank, filled1 = ~b.blank & before;
   const std::uint64_t starts0 = filled0 & ~(filled0 << 1);
   const std::uint64_t starts1 = filled1 & ~((filled1 << 1) | (filled0 >> 63));
-  if (((a.special | (b.special & before)) != 0) |
-      (((starts0 ^ layout.starts[0]) | (starts1 ^ layout.starts[1])) != 0))
-    return false;
+  if (((starts0 ^ layout.starts[0]) | (starts1 ^ layout.starts[1])) != 0) return TwoWords::other;
   m.length = 64 + at;
-  return true;
+  if (((a.special | (b.special & before)) == 0)) [[likely]]
+    return TwoWords::plain;
+  return quoted_two_words<Scan>(line, filled0, filled1, m);
 }
 
 // Plain lines found to share a layout: where each begins (from `first`; each
@@ -552,12 +566,15 @@ template <class Scan, class Visitor>
     const char* const starts[3] = {line + at[3], at[4] == PlainLayout::none_at ? one : line + at[4],
                                    at[5] == PlainLayout::none_at ? dot : line + at[5]};
     std::string_view read[3];
-    if (special || !Scan::short_values(starts, read)) {
+    if (!Scan::short_values(starts, read)) {
       const int column[3] = {columns.symbol, columns.model, columns.alt};
       for (int k = 0; k < 3; ++k)
         read[k] = starts[k] == one   ? "1"
                   : starts[k] == dot ? "."
                                      : short_plain_value(row, starts[k], special, column[k]);
+    } else if (special) {  // quoted: within the quotes
+      for (std::string_view& v : read)
+        if (v.size() >= 2 && (v[0] == '\'' || v[0] == '"')) v = v.substr(1, v.size() - 2);
     }
     values.symbol = read[0];
     values.model = read[1];
@@ -633,10 +650,14 @@ template <class Scan, class Visitor>
         more = false;
         break;
       }
-      if (layout.words == 2 && same_two_words<Scan>(line, layout, m)) {
-        begins[n] = static_cast<std::uint32_t>(line - first);
-        line += m.length + 1;
-        continue;
+      if (layout.words == 2) {
+        const TwoWords kind = same_two_words<Scan>(line, layout, m);
+        if (kind != TwoWords::other) {
+          begins[n] = static_cast<std::uint32_t>(line - first);
+          if (kind == TwoWords::quoted) special |= std::uint64_t{1} << n;
+          line += m.length + 1;
+          continue;
+        }
       }
       if (!(line_masks<Scan>(line, m) && line[0] != ';' &&
             (!m.special || Scan::quotes_close(line, m)))) {
