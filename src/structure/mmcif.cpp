@@ -507,20 +507,52 @@ template <class Scan>
 // layout's values, taking two 64-byte words as the layout's last line did and
 // with quotes that close their values (and no other special byte), as most
 // lines of an aligned loop are: decided on the two words' masks (m then holds
-// the length and whether there are special bytes; their masks only if so).
+// only the length).
 enum class TwoWords { other, plain, quoted };
 
 // The rest of same_two_words for a line with special bytes (quotes around
-// names with primes, mostly): whether they close their values.
+// names with primes, mostly), its masks in two words (the second's cut at the
+// line feed, `before`): quotes_close on two words, written out.
+template <class Scan>
+[[gnu::always_inline]] inline bool two_words_quotes_close(const char* line, std::uint64_t filled0,
+                                                          std::uint64_t filled1,
+                                                          std::uint64_t before) {
+  const SpecialMasks a = Scan::specials(line), b = Scan::specials(line + 64);
+  const std::uint64_t starts0 = filled0 & ~(filled0 << 1);
+  const std::uint64_t starts1 = filled1 & ~((filled1 << 1) | (filled0 >> 63));
+  if (((a.underscore | (b.underscore & before)) | (a.hash & starts0) | (b.hash & starts1)) != 0)
+    return false;
+  const std::uint64_t ends0 = filled0 & ~((filled0 >> 1) | (filled1 << 63));
+  const std::uint64_t ends1 = filled1 & ~(filled1 >> 1);
+  const std::uint64_t quotes[2][2] = {{a.single_quote, b.single_quote & before},
+                                      {a.double_quote, b.double_quote & before}};
+  for (const auto& q : quotes) {
+    if ((q[0] | q[1]) == 0) continue;
+    const std::uint64_t begun0 = starts0 & q[0], begun1 = starts1 & q[1];
+    if (((begun0 & ends0) | (begun1 & ends1)) != 0) return false;  // a lone quote
+    // The bit after each run begun by a quote, then that run's last bit.
+    const std::uint64_t sum0 = filled0 + begun0;
+    const std::uint64_t sum1 = filled1 + begun1 + std::uint64_t{sum0 < filled0};
+    const std::uint64_t after0 = sum0 & ~filled0, after1 = sum1 & ~filled1;
+    const std::uint64_t run_ends0 = (after0 >> 1) | (after1 << 63), run_ends1 = after1 >> 1;
+    if (((run_ends0 & ~q[0]) | (run_ends1 & ~q[1])) != 0) return false;
+  }
+  return true;
+}
 template <class Scan>
 [[gnu::noinline]] TwoWords quoted_two_words(const char* line, std::uint64_t filled0,
-                                            std::uint64_t filled1, LineMasks& m) {
-  m.filled[0] = filled0;
-  m.filled[1] = filled1;
-  m.words = 2;
-  m.special = true;
-  return Scan::quotes_close(line, m) ? TwoWords::quoted : TwoWords::other;
+                                            std::uint64_t filled1, std::uint64_t before) {
+  return two_words_quotes_close<Scan>(line, filled0, filled1, before) ? TwoWords::quoted
+                                                                      : TwoWords::other;
 }
+#if defined(__x86_64__)
+template <>
+[[gnu::target("avx2"), gnu::noinline]] TwoWords quoted_two_words<WideScan>(
+    const char* line, std::uint64_t filled0, std::uint64_t filled1, std::uint64_t before) {
+  return two_words_quotes_close<WideScan>(line, filled0, filled1, before) ? TwoWords::quoted
+                                                                          : TwoWords::other;
+}
+#endif
 template <class Scan>
 [[gnu::always_inline]] inline TwoWords same_two_words(const char* line, const PlainLayout& layout,
                                                       LineMasks& m) {
@@ -535,7 +567,7 @@ template <class Scan>
   m.length = 64 + at;
   if (((a.special | (b.special & before)) == 0)) [[likely]]
     return TwoWords::plain;
-  return quoted_two_words<Scan>(line, filled0, filled1, m);
+  return quoted_two_words<Scan>(line, filled0, filled1, before);
 }
 
 // Plain lines found to share a layout: where each begins (from `first`; each
