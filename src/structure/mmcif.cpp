@@ -166,7 +166,8 @@ struct NarrowScan {
 #endif
     return m;
   }
-  static bool quotes_close(const char* line, const LineMasks& m);
+  static bool quotes_close(const char* line, const std::uint64_t* filled, std::size_t words,
+                           std::uint64_t before);
   // The values of at most 8 bytes that begin at p[0..2] (9 bytes may be read
   // from each); false when one is longer.
   static bool short_values(const char* const (&p)[3], std::string_view (&values)[3]) {
@@ -178,9 +179,7 @@ struct NarrowScan {
   template <class Real>
   static bool plain_coordinates(const char* const (&at)[3], Real* xyz) {
     std::string_view text[3];
-    for (int k = 0; k < 3; ++k)
-      if (!short_value(at[k], text[k])) return false;
-    return record_coordinates(text, xyz);
+    return short_values(at, text) && record_coordinates(text, xyz);
   }
 };
 
@@ -223,19 +222,38 @@ struct WideScan {
     }
     return m;
   }
-  [[gnu::target("avx2")]] static bool quotes_close(const char* line, const LineMasks& m);
+  [[gnu::target("avx2")]] static bool quotes_close(const char* line, const std::uint64_t* filled,
+                                                   std::size_t words, std::uint64_t before);
+  // The coordinates of a plain row from where they begin (9 bytes may be
+  // read from each), as record_coordinates reads them: the 8 bytes at each
+  // start in one vector, their lengths from the blanks among them, each
+  // shifted to stand right-aligned among blanks (all three at once), with
+  // blanks as the serial number, read as the usual record's fields are.
+  // The 8 bytes at each of p[0..2] in one vector (a fourth word, `fourth`,
+  // beside them), its blanks (bytes up to ' '), and whether each of the three
+  // values ends within 9 bytes (9 may be read from each start).
+  [[gnu::target("avx2"), gnu::always_inline]] static bool three_words(const char* const (&p)[3],
+                                                                     std::uint64_t fourth,
+                                                  __m256i& v, __m256i& blanks_in_v) {
+    std::uint64_t w[3];
+    for (int k = 0; k < 3; ++k) std::memcpy(&w[k], p[k], 8);
+    const auto lane = [](std::uint64_t x) { return static_cast<long long>(x); };
+    v = _mm256_set_epi64x(lane(fourth), lane(w[2]), lane(w[1]), lane(w[0]));
+    blanks_in_v = _mm256_cmpeq_epi8(_mm256_min_epu8(v, repeat(RepeatedByte::blanks)), v);
+    const auto blank_bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(blanks_in_v));
+    bool ends = true;
+    for (int k = 0; k < 3; ++k)
+      ends &= ((blank_bits >> (8 * k)) & 0xFF) != 0 || static_cast<unsigned char>(p[k][8]) <= ' ';
+    return ends;
+  }
   // The coordinates of a plain row from where they begin (9 bytes may be
   // read from each), as record_coordinates reads them: the 8 bytes at each
   // start in one vector, their lengths from the blanks among them, each
   // shifted to stand right-aligned among blanks (all three at once), with
   // blanks as the serial number, read as the usual record's fields are.
   [[gnu::target("avx2")]] static bool plain_fields(const char* const (&at)[3], __m256i& fields) {
-    std::uint64_t w[3];
-    for (int k = 0; k < 3; ++k) std::memcpy(&w[k], at[k], 8);
-    const auto lane = [](std::uint64_t x) { return static_cast<long long>(x); };
-    const __m256i blank = repeat(RepeatedByte::blanks);
-    const __m256i v = _mm256_set_epi64x(lane(swar::ones * ' '), lane(w[2]), lane(w[1]), lane(w[0]));
-    const __m256i blanks_in_v = _mm256_cmpeq_epi8(_mm256_min_epu8(v, blank), v);
+    __m256i v, blanks_in_v;
+    const bool ends = three_words(at, swar::ones * ' ', v, blanks_in_v);
     // In each word: the bytes before the first blank (all 8 without one), and
     // 8 for each of them: the shift that right-aligns the value is 64 less.
     const __m256i first_blank =
@@ -244,15 +262,11 @@ struct WideScan {
     const __m256i eights = _mm256_sad_epu8(_mm256_and_si256(value_bytes, _mm256_set1_epi8(8)),
                                            _mm256_setzero_si256());
     const __m256i shift = _mm256_sub_epi64(_mm256_set1_epi64x(64), eights);
-    // Each value at least 5 bytes long (no blank in its first 5), and one of
-    // 8 ended there.
+    // Each value at least 5 bytes long (no blank in its first 5).
     const __m256i short_values =
         _mm256_and_si256(blanks_in_v, _mm256_setr_epi64x(0xFFFFFFFFFF, 0xFFFFFFFFFF, 0xFFFFFFFFFF, 0));
-    const auto blank_bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(blanks_in_v));
-    bool ends = true;
-    for (int k = 0; k < 3; ++k)
-      ends &= ((blank_bits >> (8 * k)) & 0xFF) != 0 || static_cast<unsigned char>(at[k][8]) <= ' ';
-    const __m256i fill = _mm256_andnot_si256(_mm256_sllv_epi64(_mm256_set1_epi64x(-1), shift), blank);
+    const __m256i fill = _mm256_andnot_si256(_mm256_sllv_epi64(_mm256_set1_epi64x(-1), shift),
+                                             repeat(RepeatedByte::blanks));
     fields = _mm256_or_si256(_mm256_sllv_epi64(v, shift), fill);
     return _mm256_testz_si256(short_values, short_values) && ends;
   }
@@ -261,18 +275,11 @@ struct WideScan {
   // three words in one vector; false when one is longer.
   [[gnu::target("avx2")]] static bool short_values(const char* const (&p)[3],
                                                    std::string_view (&values)[3]) {
-    std::uint64_t w[3];
-    for (int k = 0; k < 3; ++k) std::memcpy(&w[k], p[k], 8);
-    const auto lane = [](std::uint64_t x) { return static_cast<long long>(x); };
-    const __m256i v = _mm256_set_epi64x(0, lane(w[2]), lane(w[1]), lane(w[0]));
-    const auto blank_bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(
-        _mm256_cmpeq_epi8(_mm256_min_epu8(v, repeat(RepeatedByte::blanks)), v)));
-    bool ends = true;
-    for (int k = 0; k < 3; ++k) {
-      const auto n = static_cast<std::size_t>(std::countr_zero((blank_bits >> (8 * k)) | 0x100u));
-      ends &= n < 8 || static_cast<unsigned char>(p[k][8]) <= ' ';
-      values[k] = {p[k], n};
-    }
+    __m256i v, blanks_in_v;
+    const bool ends = three_words(p, 0, v, blanks_in_v);
+    const auto blank_bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(blanks_in_v));
+    for (int k = 0; k < 3; ++k)
+      values[k] = {p[k], static_cast<std::size_t>(std::countr_zero((blank_bits >> (8 * k)) | 0x100u))};
     return ends;
   }
   // (In floats 4 are written, the last of no use.)
@@ -351,17 +358,21 @@ void value_starts(const LineMasks& m, std::uint64_t (&starts)[4]) {
   }
 }
 
+// A value of a plain line with special bytes: one in quotes is what they
+// hold.
+inline std::string_view within_quotes(std::string_view v) {
+  return v.size() >= 2 && (v[0] == '\'' || v[0] == '"') ? v.substr(1, v.size() - 2) : v;
+}
+
 // The value that begins at byte `at` of a plain line: the first blank after
-// the start in its word ends it, unless the value runs on into the next word;
-// one in quotes is what they hold.
+// the start in its word ends it, unless the value runs on into the next word.
 [[gnu::always_inline]] inline std::string_view plain_value(const char* line, const LineMasks& m,
                                                            std::size_t at) {
   const std::uint64_t rest = ~m.filled[at / 64] >> (at % 64);
   const std::size_t end = rest != 0 ? at + static_cast<std::size_t>(std::countr_zero(rest))
                                     : value_end(m.filled, at);
-  if (m.special && (line[at] == '\'' || line[at] == '"'))  // quoted: within the quotes
-    return {line + at + 1, end - at - 2};
-  return {line + at, end - at};
+  const std::string_view v{line + at, end - at};
+  return m.special ? within_quotes(v) : v;
 }
 
 // The values of a row that every reading takes: x, y, z, type_symbol, the
@@ -375,10 +386,11 @@ struct RowValues {
 };
 
 // A row of the loop: its values, and where each stood in the text the walk's
-// visitor holds. A plain row (a whole line without quotes) keeps its line,
-// where its values begin and the line's masks, and finds a value's end when
-// asked. Any other row keeps its values; those of a row that goes on past its
-// line point into copies (keep()) made before the line goes.
+// visitor holds. A plain row (a whole line, read without taking its values
+// one by one) keeps its line and where its values begin, and finds a value's
+// end from the line's masks when asked. Any other row keeps its values; those
+// of a row that goes on past its line point into copies (keep()) made before
+// the line goes.
 struct Row {
   std::vector<std::string_view> values;
   std::vector<std::pair<std::size_t, std::size_t>> held;  // in the visitor's text: begin, end
@@ -397,12 +409,11 @@ struct Row {
   std::string_view value(int k) const {
     const auto i = static_cast<std::size_t>(k);
     if (line == nullptr) return values[i];
-    if (masks_of != line) {  // the line's masks, found when first asked for
-      line_masks<NarrowScan>(line, masks);
-      masks_of = line;
-    }
+    if (masks_of != line) find_masks();  // the line's masks, found when first asked for
     return plain_value(line, masks, starts[i]);
   }
+  // value(k), out of the way of a loop that seldom needs it.
+  [[gnu::noinline]] std::string_view value_aside(int k) const { return value(k); }
   std::pair<std::size_t, std::size_t> place(int k) const {
     if (line == nullptr) return held[static_cast<std::size_t>(k)];
     const std::string_view v = value(k);
@@ -422,6 +433,10 @@ struct Row {
   }
 
  private:
+  [[gnu::noinline]] void find_masks() const {
+    line_masks<NarrowScan>(line, masks);
+    masks_of = line;
+  }
   mutable LineMasks masks;
   mutable const char* masks_of = nullptr;
 };
@@ -440,119 +455,97 @@ struct PlainLayout {
   static constexpr std::uint16_t none_at = 0xFFFF;
 };
 
-// Whether the special bytes of a plain line (of masks m) leave its values
-// where the blanks split them: no "_" in it, no value begun by "#", and each
-// value begun by a quote longer than it and ended by the same quote. (A quote
-// inside a value without blanks is followed by a byte of it, so it closes
-// nothing.) The values begun by a quote are carried to their ends by adding
-// their first bits to the runs of value bytes.
-template <class Scan>
-[[gnu::always_inline]] inline bool quotes_close_with(const char* line, const LineMasks& m) {
-  std::uint64_t starts[4], ends[4], single[4], double_[4];
-  value_starts(m, starts);
-  for (std::size_t w = 0; w < m.words; ++w) {
+// Whether the special bytes of a plain line leave its values where the
+// blanks split them: no "_" in it, no value begun by "#", and each value begun
+// by a quote longer than it and ended by the same quote. (A quote inside a
+// value without blanks is followed by a byte of it, so it closes nothing.)
+// The values begun by a quote are carried to their ends by adding their first
+// bits to the runs of value bytes. The line's `Words` words of value bytes are
+// in `filled`, its bytes in the last word those of `before`.
+template <class Scan, std::size_t Words>
+[[gnu::always_inline]] inline bool quotes_close_in(const char* line, const std::uint64_t* filled,
+                                                   std::uint64_t before) {
+  std::uint64_t starts[Words], ends[Words], quotes[2][Words];
+  for (std::size_t w = 0; w < Words; ++w) {
+    const std::uint64_t previous_last = w > 0 ? filled[w - 1] >> 63 : 0;
+    const std::uint64_t next_first = w + 1 < Words ? filled[w + 1] << 63 : 0;
+    starts[w] = filled[w] & ~((filled[w] << 1) | previous_last);
+    ends[w] = filled[w] & ~((filled[w] >> 1) | next_first);
+    const std::uint64_t in_line = w + 1 < Words ? ~std::uint64_t{0} : before;
     const SpecialMasks b = Scan::specials(line + 64 * w);
-    if (b.underscore != 0 || (b.hash & starts[w]) != 0) return false;
-    single[w] = b.single_quote;
-    double_[w] = b.double_quote;
-    const std::uint64_t next_first = w + 1 < m.words ? m.filled[w + 1] << 63 : 0;
-    ends[w] = m.filled[w] & ~((m.filled[w] >> 1) | next_first);
+    if (((b.underscore & in_line) | (b.hash & starts[w])) != 0) return false;
+    quotes[0][w] = b.single_quote & in_line;
+    quotes[1][w] = b.double_quote & in_line;
   }
-  for (const std::uint64_t* quotes : {single, double_}) {
+  for (const auto& q : quotes) {
     std::uint64_t any = 0;
-    for (std::size_t w = 0; w < m.words; ++w) any |= quotes[w];
+    for (std::size_t w = 0; w < Words; ++w) any |= q[w];
     if (any == 0) continue;
-    std::uint64_t after[4];
+    std::uint64_t after[Words];
     bool carry = false;
-    for (std::size_t w = 0; w < m.words; ++w) {
-      const std::uint64_t begun = starts[w] & quotes[w];
+    for (std::size_t w = 0; w < Words; ++w) {
+      const std::uint64_t begun = starts[w] & q[w];
       if ((begun & ends[w]) != 0) return false;  // a lone quote
       // The bit after each run begun by a quote.
       std::uint64_t sum;
-      const bool over = __builtin_add_overflow(m.filled[w], begun, &sum);
+      const bool over = __builtin_add_overflow(filled[w], begun, &sum);
       const bool over_too = __builtin_add_overflow(sum, std::uint64_t{carry}, &sum);
       carry = over || over_too;
-      after[w] = sum & ~m.filled[w];
+      after[w] = sum & ~filled[w];
     }
-    for (std::size_t w = 0; w < m.words; ++w) {
-      const std::uint64_t run_ends = (after[w] >> 1) | (w + 1 < m.words ? after[w + 1] << 63 : 0);
-      if ((run_ends & ~quotes[w]) != 0) return false;
+    for (std::size_t w = 0; w < Words; ++w) {
+      const std::uint64_t run_ends = (after[w] >> 1) | (w + 1 < Words ? after[w + 1] << 63 : 0);
+      if ((run_ends & ~q[w]) != 0) return false;
     }
   }
   return true;
 }
 
-[[gnu::noinline]] bool NarrowScan::quotes_close(const char* line, const LineMasks& m) {
-  return quotes_close_with<NarrowScan>(line, m);
+template <class Scan>
+[[gnu::always_inline]] inline bool quotes_close_with(const char* line, const std::uint64_t* filled,
+                                                     std::size_t words, std::uint64_t before) {
+  switch (words) {
+    case 1: return quotes_close_in<Scan, 1>(line, filled, before);
+    case 2: return quotes_close_in<Scan, 2>(line, filled, before);
+    case 3: return quotes_close_in<Scan, 3>(line, filled, before);
+    default: return quotes_close_in<Scan, 4>(line, filled, before);
+  }
+}
+
+[[gnu::noinline]] bool NarrowScan::quotes_close(const char* line, const std::uint64_t* filled,
+                                                std::size_t words, std::uint64_t before) {
+  return quotes_close_with<NarrowScan>(line, filled, words, before);
 }
 #if defined(__x86_64__)
 [[gnu::target("avx2"), gnu::noinline]] bool WideScan::quotes_close(const char* line,
-                                                                    const LineMasks& m) {
-  return quotes_close_with<WideScan>(line, m);
+                                                                    const std::uint64_t* filled,
+                                                                    std::size_t words,
+                                                                    std::uint64_t before) {
+  return quotes_close_with<WideScan>(line, filled, words, before);
 }
 #endif
 
-// A value of the plain row `row` that begins at p: one of at most 8 bytes
-// from the 8 at p (quotes taken off in a line that has them), any other from
-// the line's masks.
-[[gnu::always_inline]] inline std::string_view short_plain_value(const Row& row, const char* p,
-                                                                 bool special, int column) {
-  std::string_view v;
-  if (!short_value(p, v)) return row.value(column);
-  if (special && v.size() >= 2 && (v[0] == '\'' || v[0] == '"')) v = v.substr(1, v.size() - 2);
-  return v;
+// Whether the plain line of masks m, with special bytes, is still plain.
+template <class Scan>
+bool quotes_close(const char* line, const LineMasks& m) {
+  const std::size_t at_feed = m.length - 64 * (m.words - 1);
+  return Scan::quotes_close(line, m.filled, m.words, (std::uint64_t{1} << at_feed) - 1);
 }
 
 // Whether the line at `line` (256 bytes readable) is a plain row of the
-// layout's values, taking two 64-byte words as the layout's last line did and
-// with quotes that close their values (and no other special byte), as most
-// lines of an aligned loop are: decided on the two words' masks (m then holds
-// only the length).
+// layout's values, taking two 64-byte words as the layout's last line did, as
+// most lines of an aligned loop are (`quoted`: quotes close its values): decided
+// on the two words' masks (m then holds only the length).
 enum class TwoWords { other, plain, quoted };
 
-// The rest of same_two_words for a line with special bytes (quotes around
-// names with primes, mostly), its masks in two words (the second's cut at the
-// line feed, `before`): quotes_close on two words, written out.
-template <class Scan>
-[[gnu::always_inline]] inline bool two_words_quotes_close(const char* line, std::uint64_t filled0,
-                                                          std::uint64_t filled1,
-                                                          std::uint64_t before) {
-  const SpecialMasks a = Scan::specials(line), b = Scan::specials(line + 64);
-  const std::uint64_t starts0 = filled0 & ~(filled0 << 1);
-  const std::uint64_t starts1 = filled1 & ~((filled1 << 1) | (filled0 >> 63));
-  if (((a.underscore | (b.underscore & before)) | (a.hash & starts0) | (b.hash & starts1)) != 0)
-    return false;
-  const std::uint64_t ends0 = filled0 & ~((filled0 >> 1) | (filled1 << 63));
-  const std::uint64_t ends1 = filled1 & ~(filled1 >> 1);
-  const std::uint64_t quotes[2][2] = {{a.single_quote, b.single_quote & before},
-                                      {a.double_quote, b.double_quote & before}};
-  for (const auto& q : quotes) {
-    if ((q[0] | q[1]) == 0) continue;
-    const std::uint64_t begun0 = starts0 & q[0], begun1 = starts1 & q[1];
-    if (((begun0 & ends0) | (begun1 & ends1)) != 0) return false;  // a lone quote
-    // The bit after each run begun by a quote, then that run's last bit.
-    const std::uint64_t sum0 = filled0 + begun0;
-    const std::uint64_t sum1 = filled1 + begun1 + std::uint64_t{sum0 < filled0};
-    const std::uint64_t after0 = sum0 & ~filled0, after1 = sum1 & ~filled1;
-    const std::uint64_t run_ends0 = (after0 >> 1) | (after1 << 63), run_ends1 = after1 >> 1;
-    if (((run_ends0 & ~q[0]) | (run_ends1 & ~q[1])) != 0) return false;
-  }
-  return true;
-}
+// The rest of same_two_words for a line with quotes (names with primes,
+// mostly), out of the way of the common line.
 template <class Scan>
 [[gnu::noinline]] TwoWords quoted_two_words(const char* line, std::uint64_t filled0,
                                             std::uint64_t filled1, std::uint64_t before) {
-  return two_words_quotes_close<Scan>(line, filled0, filled1, before) ? TwoWords::quoted
-                                                                      : TwoWords::other;
+  const std::uint64_t filled[2] = {filled0, filled1};
+  return Scan::quotes_close(line, filled, 2, before) ? TwoWords::quoted : TwoWords::other;
 }
-#if defined(__x86_64__)
-template <>
-[[gnu::target("avx2"), gnu::noinline]] TwoWords quoted_two_words<WideScan>(
-    const char* line, std::uint64_t filled0, std::uint64_t filled1, std::uint64_t before) {
-  return two_words_quotes_close<WideScan>(line, filled0, filled1, before) ? TwoWords::quoted
-                                                                          : TwoWords::other;
-}
-#endif
 template <class Scan>
 [[gnu::always_inline]] inline TwoWords same_two_words(const char* line, const PlainLayout& layout,
                                                       LineMasks& m) {
@@ -598,15 +591,12 @@ template <class Scan, class Visitor>
     const char* const starts[3] = {line + at[3], at[4] == PlainLayout::none_at ? one : line + at[4],
                                    at[5] == PlainLayout::none_at ? dot : line + at[5]};
     std::string_view read[3];
-    if (!Scan::short_values(starts, read)) {
-      const int column[3] = {columns.symbol, columns.model, columns.alt};
-      for (int k = 0; k < 3; ++k)
-        read[k] = starts[k] == one   ? "1"
-                  : starts[k] == dot ? "."
-                                     : short_plain_value(row, starts[k], special, column[k]);
-    } else if (special) {  // quoted: within the quotes
-      for (std::string_view& v : read)
-        if (v.size() >= 2 && (v[0] == '\'' || v[0] == '"')) v = v.substr(1, v.size() - 2);
+    if (!Scan::short_values(starts, read)) {  // one longer than 8 bytes: from the masks
+      read[0] = row.value_aside(columns.symbol);
+      read[1] = starts[1] == one ? "1" : row.value_aside(columns.model);
+      read[2] = starts[2] == dot ? "." : row.value_aside(columns.alt);
+    } else if (special) {
+      for (std::string_view& v : read) v = within_quotes(v);
     }
     values.symbol = read[0];
     values.model = read[1];
@@ -649,7 +639,8 @@ template <class Scan, class Visitor>
 }
 
 // Takes the lines ahead that are plain whole rows of the _atom_site loop (no
-// quote, comment, tag or keyword, a value a column), handing each to the
+// comment, tag, keyword or text field, quotes only around values without
+// blanks, a value a column), handing each to the
 // visitor with the values every reading takes; stops before any other line,
 // and before a line that does not end 8 bytes or more before the end of what
 // the cursor holds now.
@@ -692,7 +683,7 @@ template <class Scan, class Visitor>
         }
       }
       if (!(line_masks<Scan>(line, m) && line[0] != ';' &&
-            (!m.special || Scan::quotes_close(line, m)))) {
+            (!m.special || quotes_close<Scan>(line, m)))) {
         more = false;
         break;
       }
@@ -1032,7 +1023,6 @@ struct AtomReading {
     }
     return true;
   }
-
 };
 
 // The first pass's visitor, written out for each precision and for runs that
@@ -1048,18 +1038,18 @@ struct AtomReader : AtomReading {
   bool row(const AtomSiteColumns& c, const Row& r, long lineno) {
     const RowValues v{r.value(c.symbol), c.model >= 0 ? r.value(c.model) : "1",
                       c.alt >= 0 ? r.value(c.alt) : ".", {nullptr, nullptr, nullptr}};
-    return take<Scan>(c, r, v, false, lineno);
+    return take<Scan, false>(c, r, v, lineno);
   }
   // A plain row, its values taken from the line.
   template <class Scan>
   [[gnu::always_inline]] bool plain_row(const AtomSiteColumns& c, const Row& r,
                                         const RowValues& v, long lineno) {
-    return take<Scan>(c, r, v, true, lineno);
+    return take<Scan, true>(c, r, v, lineno);
   }
-  // `padded`: 8 bytes may be read from the start of each value.
-  template <class Scan>
+  // `Plain`: a plain row, its coordinates where v.xyz_at says.
+  template <class Scan, bool Plain>
   [[gnu::always_inline]] bool take(const AtomSiteColumns& c, const Row& r, const RowValues& v,
-                                   bool padded, long lineno) {
+                                   long lineno) {
     std::int64_t model = 1;
     if (!whole_number(v.model, model)) return not_a_model(v.model, lineno);
     if (model != last_model || models.empty()) {
@@ -1078,7 +1068,7 @@ struct AtomReader : AtomReading {
       if (!selected && !every_record) return true;
     }
     Real xyz[4];  // (the plain reading writes 4 floats)
-    const bool usual = padded && Scan::plain_coordinates(v.xyz_at, xyz);
+    const bool usual = Plain && Scan::plain_coordinates(v.xyz_at, xyz);
     if (!usual && !other_coordinates(c, r, xyz, lineno)) return false;
     if (!selected) return true;
     notes.alternate_locations += !no_alt;
