@@ -1244,9 +1244,7 @@ PassFault read_mmcif_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Si
     return fault;
   const AtomReading& reader = reading;
   notes.mmcif = true;
-  std::vector<std::int64_t> distinct = reader.models;
-  std::sort(distinct.begin(), distinct.end());
-  notes.models = std::unique(distinct.begin(), distinct.end()) - distinct.begin();
+  notes.models = static_cast<std::int64_t>(distinct_models(reader.models).size());
   if (sel.model && !reader.model_found)
     return {PassFault::Kind::no_model, cur.lineno(), 0, 0,
             std::to_string(*sel.model) + " (the file has " +

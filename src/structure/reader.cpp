@@ -274,9 +274,14 @@ PassFault read_selected(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink&
 
 }  // namespace
 
-std::string models_text(std::vector<std::int64_t> numbers) {
+std::vector<std::int64_t> distinct_models(std::vector<std::int64_t> numbers) {
   std::sort(numbers.begin(), numbers.end());
   numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+  return numbers;
+}
+
+std::string models_text(const std::vector<std::int64_t>& models) {
+  const std::vector<std::int64_t> numbers = distinct_models(models);
   std::string list;
   for (std::size_t k = 0; k < numbers.size();) {
     std::size_t run = k;

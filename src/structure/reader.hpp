@@ -50,8 +50,10 @@ struct ReadNotes {
 // full, or when reading fails.
 PassFault read_atoms(RecordCursor& input, AtomTable& t, ReadNotes& notes, Sink& err);
 
+// The model numbers seen, each once, in order.
+std::vector<std::int64_t> distinct_models(std::vector<std::int64_t> numbers);
 // "models 1-3, 5" or "model 2": the model numbers seen, in ranges.
-std::string models_text(std::vector<std::int64_t> numbers);
+std::string models_text(const std::vector<std::int64_t>& models);
 
 // read_atoms for a run with options: only the atom records of the selected
 // model and locations count (the others count in nothing), masses may come
