@@ -1004,10 +1004,7 @@ struct AtomReading {
                                                     std::string_view symbol) {
     const int name_column = c.auth_name >= 0 ? c.auth_name : c.label_name;
     const std::string_view name = name_column >= 0 ? r.value(name_column) : symbol;
-    if (notes.skipped_names)
-      ++(*notes.skipped_names)[std::string(name)];
-    else
-      err.put(FreeLine().text("Unknown atom type ").text(printable(name)).str());
+    note_unknown_atom(name, name, err, notes.skipped_names);
     ++t.skipped;
     return true;
   }

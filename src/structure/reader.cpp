@@ -20,20 +20,15 @@ bool is_model_end(const char* line) { return std::memcmp(line, "ENDMDL", 6) == 0
   return {PassFault::Kind::full, lineno, 0, 0, std::to_string(t.limit)};
 }
 
-std::string unknown_atom_text(const char* line) {
-  return FreeLine().text("Unknown atom type ").text(printable({line + 12, 5})).str();
-}
+// The skipped record's line on standard error: its name field and the column after it.
+std::string unknown_atom_text(const char* line) { return unknown_atom_line({line + 12, 5}); }
 // A skipped record: its line on standard error, or its name counted.
 [[gnu::noinline]] void warn_unknown_atom(const char* line, Sink& err,
                                         std::map<std::string, std::int64_t>* names) {
-  if (!names) {
-    err.put(unknown_atom_text(line));
-    return;
-  }
   std::string_view name(line + 12, 4);
   name.remove_prefix(std::min(name.find_first_not_of(' '), name.size()));
   name = name.substr(0, name.find_last_not_of(' ') + 1);
-  ++(*names)[std::string(name)];
+  note_unknown_atom({line + 12, 5}, name, err, names);
 }
 
 // The usual layout read with 128-bit vectors, which every x86-64 processor
@@ -273,6 +268,18 @@ PassFault read_selected(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink&
 }
 
 }  // namespace
+
+std::string unknown_atom_line(std::string_view shown) {
+  return FreeLine().text("Unknown atom type ").text(printable(shown)).str();
+}
+
+void note_unknown_atom(std::string_view shown, std::string_view name, Sink& err,
+                       std::map<std::string, std::int64_t>* names) {
+  if (names)
+    ++(*names)[std::string(name)];
+  else
+    err.put(unknown_atom_line(shown));
+}
 
 std::vector<std::int64_t> distinct_models(std::vector<std::int64_t> numbers) {
   std::sort(numbers.begin(), numbers.end());

@@ -50,6 +50,13 @@ struct ReadNotes {
 // full, or when reading fails.
 PassFault read_atoms(RecordCursor& input, AtomTable& t, ReadNotes& notes, Sink& err);
 
+// An atom record skipped for want of a mass: its line "Unknown atom type
+// SHOWN" (printable) on standard error, or, where names are counted, its name
+// counted.
+std::string unknown_atom_line(std::string_view shown);
+void note_unknown_atom(std::string_view shown, std::string_view name, Sink& err,
+                       std::map<std::string, std::int64_t>* names);
+
 // The model numbers seen, each once, in order.
 std::vector<std::int64_t> distinct_models(std::vector<std::int64_t> numbers);
 // "models 1-3, 5" or "model 2": the model numbers seen, in ranges.
