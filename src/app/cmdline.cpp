@@ -47,7 +47,7 @@ bool take_long_option(std::string_view arg, CmdLine& cl) {
     cl.option_error = name + " " + why + (has_value ? ": \"" + printable(value) + "\"" : "");
     return false;
   };
-  Selection& s = cl.selection;
+  ReadingRules& r = cl.rules;
   if (name == "--help" || name == "--version") {
     if (has_value) return wrong("takes no value");
     if (cl.stop == CmdLine::Stop::none)
@@ -62,18 +62,18 @@ bool take_long_option(std::string_view arg, CmdLine& cl) {
   if (name == "--model" || name == "--max-atoms") {
     const auto n = count_from_one(value);
     if (!n) return wrong("needs a whole number from 1");
-    (name == "--model" ? s.model : s.max_atoms) = *n;
+    (name == "--model" ? r.selection.model : r.max_atoms) = *n;
     return true;
   }
   if (name == "--altloc") {
     if (value.size() != 1 || value[0] <= ' ' || value[0] > '~')
       return wrong("needs one printable character");
-    s.altloc = value[0];
+    r.selection.altloc = value[0];
     return true;
   }
   if (name == "--masses") {
     if (value != "name" && value != "element") return wrong("needs name or element");
-    s.element_masses = value == "element";
+    r.masses = value == "element" ? MassSource::element : MassSource::atom_name;
     return true;
   }
   cl.option_error = "unknown option " + printable(name);

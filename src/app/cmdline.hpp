@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "structure/reader.hpp"
+#include "structure/reading.hpp"
 
 namespace gyro {
 
@@ -19,7 +19,7 @@ enum class Mode { report_only, centred, rotated };
 struct CmdLine {
   enum class Stop { none, usage, flag_error, option_error, help, version } stop = Stop::none;
   Mode mode = Mode::report_only;
-  Selection selection;
+  ReadingRules rules;  // which atoms, their masses, the limit
   bool json = false;         // the report as one line of JSON
   bool canonical = false;    // axes signs from the third moments
   bool double_precision = false;  // every sum in double precision

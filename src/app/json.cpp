@@ -82,12 +82,9 @@ std::string json_report(const RunContext& ctx, std::string_view error) {
   std::string j = "{\"file\": " + json_string(ctx.input_path);
   j += ", \"atoms\": " + std::to_string(ctx.atoms.count);
   j += ", \"skipped\": " + std::to_string(ctx.atoms.skipped);
-  if (ctx.double_precision) {
-    const auto& d = ctx.in_double;
-    j += json_numbers(ctx, d.total_mass, d.centre, d.moments, d.axes);
-  } else {
-    j += json_numbers(ctx, ctx.total_mass, ctx.centre, ctx.moments, ctx.axes);
-  }
+  j += std::visit(
+      [&](const auto& a) { return json_numbers(ctx, a.total_mass, a.centre, a.moments, a.axes); },
+      ctx.result);
   j += ", \"skipped_names\": {";
   bool first = true;
   for (const auto& [name, count] : ctx.skipped_names) {

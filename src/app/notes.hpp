@@ -7,7 +7,7 @@
 
 #include "app/cmdline.hpp"
 #include "structure/atoms.hpp"
-#include "structure/reader.hpp"
+#include "structure/reading.hpp"
 
 namespace gyro {
 

@@ -86,19 +86,21 @@ std::string report_lines(const RunContext& ctx, const Numbers<Real>& n) {
 }  // namespace
 
 std::string report_text(const RunContext& ctx) {
-  if (ctx.double_precision) {
-    const auto& d = ctx.in_double;
-    return report_lines(ctx, Numbers<double>{d.total_mass, d.centre, d.moments, d.axes});
-  }
-  return report_lines(ctx, Numbers<float>{ctx.total_mass, ctx.centre, ctx.moments, ctx.axes});
+  return std::visit(
+      [&](const auto& a) {
+        using Real = std::decay_t<decltype(a.total_mass)>;
+        return report_lines(ctx, Numbers<Real>{a.total_mass, a.centre, a.moments, a.axes});
+      },
+      ctx.result);
 }
 
 std::string unfit_report_note(const RunContext& ctx) {
-  if (ctx.double_precision) {
-    const auto& d = ctx.in_double;
-    return unfit_note(ctx, Numbers<double>{d.total_mass, d.centre, d.moments, d.axes});
-  }
-  return unfit_note(ctx, Numbers<float>{ctx.total_mass, ctx.centre, ctx.moments, ctx.axes});
+  return std::visit(
+      [&](const auto& a) {
+        using Real = std::decay_t<decltype(a.total_mass)>;
+        return unfit_note(ctx, Numbers<Real>{a.total_mass, a.centre, a.moments, a.axes});
+      },
+      ctx.result);
 }
 
 }  // namespace gyro

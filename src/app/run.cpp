@@ -13,9 +13,7 @@
 #include "app/json.hpp"
 #include "app/notes.hpp"
 #include "app/report.hpp"
-#include "structure/mmcif.hpp"
-#include "structure/reader.hpp"
-#include "structure/writer.hpp"
+#include "formats/format.hpp"
 #include "text/numtext.hpp"
 #include "text/records.hpp"
 #include "text/source.hpp"
@@ -150,26 +148,27 @@ std::string unfit_text(const std::string& name, std::int64_t unfit) {
 
 Outcome failed() { return {exit_failure, false}; }
 
+// The frame that moves the atoms to the centre (and rotates them into the
+// principal axes), in the analysis's precision.
+Frame frame_of(const Analysis<float>& a, bool rotated) { return {a.centre, rotated, a.axes}; }
+FrameD frame_of(const Analysis<double>& a, bool rotated) { return {a.centre, rotated, a.axes}; }
+
 // The second pass: the copy with moved coordinates, from a text that must be
 // the one the first pass read (`first`).
 Outcome write_phase(RunContext& ctx, RecordCursor& records, const Checksum& first, Sink& err,
                     Sink& output) {
   // The table holds the atoms as read: they are moved as they are written.
-  const bool rotated = ctx.mode == Mode::rotated, has_frame = ctx.atoms.count > 0;
-  const bool simulation_serials = ctx.selection.max_atoms.has_value();
-  const Frame frame(ctx.centre, rotated, ctx.axes);
+  const bool rotated = ctx.mode == Mode::rotated;
   if (!records.rewind()) {
     err.put(about(ctx.input_path) + records.failure() + "\n");
     return failed();
   }
-  const FrameD frame_double(ctx.in_double.centre, rotated, ctx.in_double.axes);
-  WriteResult res =
-      ctx.mmcif ? (ctx.double_precision ? write_mmcif(records, has_frame, frame_double, output)
-                                        : write_mmcif(records, has_frame, frame, output))
-      : ctx.double_precision
-          ? write_every_record(records, has_frame, frame_double, output, simulation_serials)
-      : ctx.selection.any() ? write_every_record(records, has_frame, frame, output, simulation_serials)
-                            : write_structure(records, ctx.atoms, frame, output);
+  WriteResult res = std::visit(
+      [&](const auto& a) {
+        const auto frame = frame_of(a, rotated);
+        return write_copy(ctx.format, records, ctx.atoms, frame, output, ctx.rules);
+      },
+      ctx.result);
   if (!res.fault && !(records.checksum() == first))
     res.fault = {PassFault::Kind::changed, records.lineno(), 0, 0, {}};
   if (res.fault) {
@@ -205,33 +204,28 @@ int open_failure(const std::string& name, bool output, Sink& out, Sink& err) {
 
 namespace {
 
-// The first pass in the run's precision, with its options.
-PassFault read_phase(RunContext& ctx, RecordCursor& records, ReadNotes& notes, Sink& err,
-                     bool every_record) {
-  if (ctx.mmcif)
-    return read_mmcif_atoms(records, ctx.atoms, notes, err, ctx.selection, every_record);
-  if (ctx.selection.any())
-    return read_selected_atoms(records, ctx.atoms, notes, err, ctx.selection, every_record);
-  return read_atoms(records, ctx.atoms, notes, err);
+// The atoms of the table in the analysis's precision.
+std::span<const Atom> atoms_for(const AtomTable& t, const Analysis<float>&) {
+  return std::span<const Atom>(t.accepted());
+}
+std::span<const AtomD> atoms_for(const AtomTable& t, const Analysis<double>&) {
+  return t.accepted_double();
 }
 
 // Centre, principal frame and (with --canonical) the axes' signs in the run's
 // precision; the solver's status.
 int analyse(RunContext& ctx, Sink& err) {
   int unfixed = 0;
-  auto solve = [&](auto atoms, auto& total_mass, auto& centre, auto& moments, auto& axes) {
-    centre = centre_of_mass(atoms, total_mass);
-    const int status = principal_frame(atoms, centre, moments, axes);
-    if (status == 0 && ctx.canonical && !atoms.empty())
-      unfixed = canonical_signs(atoms, centre, axes);
-    return status;
-  };
-  auto& d = ctx.in_double;
-  const int status =
-      ctx.double_precision
-          ? solve(ctx.atoms.accepted_double(), d.total_mass, d.centre, d.moments, d.axes)
-          : solve(std::span<const Atom>(ctx.atoms.accepted()), ctx.total_mass, ctx.centre,
-                  ctx.moments, ctx.axes);
+  const int status = std::visit(
+      [&](auto& a) {
+        const auto atoms = atoms_for(ctx.atoms, a);
+        a.centre = centre_of_mass(atoms, a.total_mass);
+        const int solved = principal_frame(atoms, a.centre, a.moments, a.axes);
+        if (solved == 0 && ctx.canonical && !atoms.empty())
+          unfixed = canonical_signs(atoms, a.centre, a.axes);
+        return solved;
+      },
+      ctx.result);
   err.put(unfixed_axes_note(ctx.input_path, unfixed));
   return status;
 }
@@ -242,16 +236,17 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
   AtomTable& t = ctx.atoms;
   ReadNotes notes;
   if (ctx.json) notes.skipped_names = &ctx.skipped_names;
-  ctx.mmcif = records.begins_with_data_block();
-  if (output && !ctx.mmcif) records.learn_layout();
-  if (const PassFault fault = read_phase(ctx, records, notes, err, output != nullptr)) {
+  ctx.format = detect_format(records);
+  if (output && ctx.format == Format::pdb) records.learn_layout();
+  if (const PassFault fault = read_structure(ctx.format, records, t, notes, err, ctx.rules,
+                                             output != nullptr)) {
     err.put(pass_fault_text(ctx.input_path, fault));
     return failed();
   }
   const Checksum first = records.checksum();
   if (records.first_line().length > reclen)
     notes.first_line_carriage_returns = records.first_line().carriage_returns;
-  err.put(first_pass_notes(ctx.input_path, t, notes, ctx.selection));
+  err.put(first_pass_notes(ctx.input_path, t, notes, ctx.rules.selection));
   if (int status = analyse(ctx, err)) {
     out.put(FreeLine().text("error ").num(status).str());
     err.put(solver_failure_note(ctx.input_path, status, ctx.double_precision));
@@ -357,7 +352,7 @@ int run(int argc, const char* const* argv, Sink& out, Sink& err) {
   if (cl.stop == CmdLine::Stop::flag_error) err.put(flag_error_text());
   if (cl.stop == CmdLine::Stop::option_error) return usage_stop(err, cl.option_error);
   if (cl.stop != CmdLine::Stop::none) return usage_stop(err, cl.usage_reason);
-  auto ctx = std::make_unique<RunContext>(cl.selection, cl.double_precision);
+  auto ctx = std::make_unique<RunContext>(cl.rules, cl.double_precision);
   ctx->mode = cl.mode;
   ctx->input_path = cl.input_path;
   ctx->output_path = cl.output_path;

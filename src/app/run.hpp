@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 #include <string_view>
+#include <variant>
 
 #include "analysis/rigid.hpp"
 #include "app/cmdline.hpp"
+#include "formats/format.hpp"
 #include "structure/atoms.hpp"
+#include "structure/reading.hpp"
 #include "text/records.hpp"
 #include "text/sink.hpp"
 
@@ -21,31 +24,31 @@ inline constexpr int exit_ok = 0;
 inline constexpr int exit_failure = 1;  // open, read, write, conversion, solver failures
 inline constexpr int exit_usage = 2;    // usage text and unknown flag
 
+// The results of the analysis, in the run's precision.
+template <class Real>
+struct Analysis {
+  Real total_mass = 0;
+  BasicVec3<Real> centre;           // in the input frame
+  Real moments[3] = {0, 0, 0};      // principal moments, largest first
+  BasicMat3<Real> axes;             // rows: the principal axes
+};
+
 // All state of one run, alive until it ends.
 struct RunContext {
-  explicit RunContext(const Selection& chosen = {}, bool use_double = false)
-      : selection(chosen),
-        atoms(chosen.max_atoms.value_or(max_atoms), use_double),
-        double_precision(use_double) {}
+  explicit RunContext(const ReadingRules& chosen = {}, bool use_double = false)
+      : rules(chosen), atoms(chosen.limit(), use_double), double_precision(use_double) {
+    if (use_double) result = Analysis<double>{};
+  }
   Mode mode = Mode::report_only;
-  Selection selection;
+  ReadingRules rules;
   std::string input_path, output_path;
   AtomTable atoms;
-  float total_mass = 0;
-  Vec3 centre;       // in the input frame
-  float moments[3] = {0, 0, 0};  // principal moments, largest first
-  Mat3 axes;         // rows: the principal axes
-  bool json = false;  // the report as one line of JSON
+  Format format = Format::pdb;  // found from the input's first lines
+  bool json = false;       // the report as one line of JSON
   bool canonical = false;  // axis signs from the third moments
-  bool mmcif = false;      // the input is mmCIF text, not PDB records
   // --double: the atoms and every result in double precision instead.
   const bool double_precision;
-  struct {
-    double total_mass = 0;
-    Vec3d centre;
-    double moments[3] = {0, 0, 0};
-    Mat3d axes;
-  } in_double;
+  std::variant<Analysis<float>, Analysis<double>> result;  // in the run's precision
   std::map<std::string, std::int64_t> skipped_names;  // with json: skipped records by name
 };
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "text/fields.hpp"
+#include "text/vectors.hpp"
 
 namespace gyro {
 AtomTable::AtomTable(std::int64_t most, bool double_precision)
@@ -101,16 +102,10 @@ bool any_atom_fields(const char* line, double xyz[3], FieldFault& fault,
   return true;
 }
 
-namespace {
-#if defined(__x86_64__)
-const bool have_wide_vectors = __builtin_cpu_supports("avx2");
-#endif
-}  // namespace
-
 bool atom_fields_double(const char* line, double xyz[3], FieldFault& fault,
                         bool simulation_serials) {
 #if defined(__x86_64__)
-  if (have_wide_vectors)
+  if (vectors::wide())
     return usual_atom_fields_double_wide(line, xyz) ||
            any_atom_fields(line, xyz, fault, simulation_serials);
 #endif

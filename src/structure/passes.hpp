@@ -1,6 +1,7 @@
 // Where a pass over the input stopped early, for the caller to report.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace gyro {
@@ -15,6 +16,12 @@ struct PassFault {
   std::string text;        // bad_field: the field's text as read; read_error: why;
                            // full: the limit; no_model: the model and what the file has
   explicit operator bool() const { return kind != Kind::none; }
+};
+
+// How a copy (the second pass) ended.
+struct WriteResult {
+  PassFault fault;
+  std::int64_t unfit = 0;  // coordinate values written as asterisks, NaN or Inf
 };
 
 // A field of `line` (1-based columns) that did not convert.

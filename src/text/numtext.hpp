@@ -96,25 +96,43 @@ inline int coordinate_fields(char* out, const float xyz[4]) {
 // part and decimals together, as coordinate_field does one by one (the double
 // quotient of a whole number below 10^7 by 1000, rounded down, is its exact
 // whole part), and their texts are gathered from the tables at once.
+// The constants of coordinate_fields_wide, loaded from memory as operands
+// (the compiler would otherwise build some from immediates, or turn the
+// multiplication by 1000 into shifts, in every record).
+struct alignas(32) CoordinateFieldConstants {
+  double thousand_d[4] = {1000.0, 1000.0, 1000.0, 1000.0};
+  std::int32_t thousand[4] = {1000, 1000, 1000, 1000};
+  std::int32_t most_negative_whole[4] = {999, 999, 999, 999};
+  std::int32_t negative_offset[4] = {10000, 10000, 10000, 10000};
+  std::int32_t point[4] = {'.', '.', '.', '.'};
+  float largest[4] = {9999.0f, 9999.0f, 9999.0f, 9999.0f};
+  float sign[4] = {-0.0f, -0.0f, -0.0f, -0.0f};
+};
+inline constexpr CoordinateFieldConstants coordinate_field_constants{};
+
 [[gnu::target("avx2")]] inline int coordinate_fields_wide(char* out, __m128 v) {
-  const __m128 a = _mm_andnot_ps(_mm_set1_ps(-0.0f), v);
-  const __m256d n = _mm256_round_pd(_mm256_mul_pd(_mm256_cvtps_pd(a), _mm256_set1_pd(1000.0)),
+  const CoordinateFieldConstants* c = &coordinate_field_constants;
+  asm("" : "+r"(c));  // the same for every record: taken once, read as memory operands
+  auto ints = [](const std::int32_t* p) { return _mm_load_si128(reinterpret_cast<const __m128i*>(p)); };
+  const __m128 a = _mm_andnot_ps(_mm_load_ps(c->sign), v);
+  const __m256d thousand = _mm256_load_pd(c->thousand_d);
+  const __m256d n = _mm256_round_pd(_mm256_mul_pd(_mm256_cvtps_pd(a), thousand),
                                     _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-  const __m128i whole = _mm256_cvtpd_epi32(_mm256_floor_pd(_mm256_div_pd(n, _mm256_set1_pd(1000.0))));
-  const __m128i decimals = _mm_sub_epi32(_mm256_cvtpd_epi32(n), _mm_mullo_epi32(whole, _mm_set1_epi32(1000)));
+  const __m128i whole = _mm256_cvtpd_epi32(_mm256_floor_pd(_mm256_div_pd(n, thousand)));
+  const __m128i decimals = _mm_sub_epi32(_mm256_cvtpd_epi32(n), _mm_mullo_epi32(whole, ints(c->thousand)));
   // A value fits below 9999 in magnitude, and when negative with a whole part
   // below 1000; the others (and NaN) are written one by one below.
   const __m128i negative = _mm_srai_epi32(_mm_castps_si128(v), 31);
   const __m128i fits = _mm_andnot_si128(
-      _mm_and_si128(negative, _mm_cmpgt_epi32(whole, _mm_set1_epi32(999))),
-      _mm_castps_si128(_mm_cmplt_ps(a, _mm_set1_ps(9999.0f))));
-  const __m128i index = _mm_add_epi32(whole, _mm_and_si128(negative, _mm_set1_epi32(10000)));
+      _mm_and_si128(negative, _mm_cmpgt_epi32(whole, ints(c->most_negative_whole))),
+      _mm_castps_si128(_mm_cmplt_ps(a, _mm_load_ps(c->largest))));
+  const __m128i index = _mm_add_epi32(whole, _mm_and_si128(negative, ints(c->negative_offset)));
   const __m128i whole_text = _mm_mask_i32gather_epi32(
       _mm_setzero_si128(), reinterpret_cast<const int*>(coordinate_text.whole), index, fits, 4);
   const __m128i decimals_text = _mm_mask_i32gather_epi32(
       _mm_setzero_si128(), reinterpret_cast<const int*>(coordinate_text.decimals), decimals, fits, 4);
   // "dddd" then ".ddd": the decimals moved up one byte behind the point.
-  const __m128i tail = _mm_or_si128(_mm_slli_epi32(decimals_text, 8), _mm_set1_epi32('.'));
+  const __m128i tail = _mm_or_si128(_mm_slli_epi32(decimals_text, 8), ints(c->point));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi32(whole_text, tail));
   _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi32(whole_text, tail));
   const int fitting = _mm_movemask_ps(_mm_castsi128_ps(fits)) & 7;

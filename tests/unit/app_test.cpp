@@ -59,11 +59,11 @@ TEST(CommandLine, TakesSelectionOptions) {
   const CmdLine cl = parse({"--max-atoms=1000000", "a.pdb", "--model=12", "--altloc=~",
                             "--masses=element"});
   ASSERT_EQ(cl.stop, CmdLine::Stop::none);
-  EXPECT_EQ(cl.selection.max_atoms, 1000000);
-  EXPECT_EQ(cl.selection.model, 12);
-  EXPECT_EQ(cl.selection.altloc, '~');
-  EXPECT_TRUE(cl.selection.element_masses);
-  EXPECT_FALSE(parse({"--masses=name", "a.pdb"}).selection.any());
+  EXPECT_EQ(cl.rules.max_atoms, 1000000);
+  EXPECT_EQ(cl.rules.selection.model, 12);
+  EXPECT_EQ(cl.rules.selection.altloc, '~');
+  EXPECT_EQ(cl.rules.masses, MassSource::element);
+  EXPECT_FALSE(parse({"--masses=name", "a.pdb"}).rules.selection.any());
 }
 
 TEST(Json, StringsAreValidJsonWhateverTheBytes) {

@@ -12,10 +12,11 @@
 #include <vector>
 
 #include "analysis/rigid.hpp"
-#include "structure/mmcif.hpp"
-#include "structure/reader.hpp"
-#include "structure/writer.hpp"
+#include "formats/mmcif/mmcif.hpp"
+#include "formats/pdb/reader.hpp"
+#include "formats/pdb/writer.hpp"
 #include "text/source.hpp"
+#include "unit/vector_width.hpp"
 
 namespace gyro {
 namespace {
@@ -32,7 +33,7 @@ std::string atom(int serial, const char* name, const char* x, const char* y, con
 PassFault read_text(std::string_view text, AtomTable& t, Sink& err, ReadNotes* notes = nullptr) {
   RecordCursor cur(text);
   ReadNotes ignored;
-  return read_atoms(cur, t, notes ? *notes : ignored, err);
+  return read_pdb_atoms(cur, t, notes ? *notes : ignored, err, {}, false);
 }
 
 TEST(AtomMass, FirstMatchingRuleDecides) {
@@ -65,10 +66,12 @@ TEST(ElementColumn, SymbolsRightOrLeftInAnyCase) {
   EXPECT_EQ(element_column_mass("CA"), 40.078);
 }
 
+RUN_AT_EVERY_VECTOR_WIDTH(DoubleFields);
+
 // In double precision every coordinate is the double nearest to its decimal
 // text, whichever reader takes the record: the usual layout (through the
 // floats' thousandths, 128- or 256-bit vectors) or the general conversion.
-TEST(DoubleFields, NearestDoubleToTheText) {
+TEST_P(DoubleFields, NearestDoubleToTheText) {
   std::mt19937 gen(99);
   for (int trial = 0; trial < 100000; ++trial) {
     char line[81];
@@ -125,11 +128,13 @@ std::string aligned_loop(const std::vector<std::string>& xs, int rows, bool mode
   return text + "#\n";
 }
 
+RUN_AT_EVERY_VECTOR_WIDTH(MmcifReading);
+
 // Coordinates in every form a file may hold, in long loops: each the float
 // (or double) nearest to its decimal, whether the form is the archive's
 // (5 to 8 bytes, 3 decimals) or any other; and the same whether or not the
 // loop has a model column.
-TEST(MmcifReading, CoordinatesOfEveryFormInLongLoops) {
+TEST_P(MmcifReading, CoordinatesOfEveryFormInLongLoops) {
   const std::vector<std::string> xs = {
       "0.000",    "-0.000",   "1.095",     "-12.345",  "123.456",  "-123.456", "1234.567",
       "-999.999", "9999.999", "-1000.000", "1234.5678", "12345.678", "1.5",     "-1.25",
@@ -164,7 +169,7 @@ TEST(MmcifReading, CoordinatesOfEveryFormInLongLoops) {
 // decimals (read value by value, the line's masks found when asked for) reads
 // each row's own values, though a later row may stand where an earlier one
 // stood in the cursor's memory.
-TEST(MmcifReading, RowsOfEveryBlockReadTheirOwnValues) {
+TEST_P(MmcifReading, RowsOfEveryBlockReadTheirOwnValues) {
   std::vector<std::string> xs;
   for (int i = 0; i < 50; ++i) xs.push_back(std::to_string(i * i * i % 1000) + ".25");
   const std::string text = aligned_loop(xs, 2000, true);
@@ -234,8 +239,10 @@ TEST(SerialField, FormsOfSimulationPrograms) {
   for (const char* bad : {"1x2-3", "Ag000", "aG000", "A000g", "**1**", "     ", "-1234", "12 34"})
     EXPECT_FALSE(simulation_serial(bad)) << bad;
 }
+RUN_AT_EVERY_VECTOR_WIDTH(ReadAtoms);
 
-TEST(ReadAtoms, SelectsAtomRecordsAndSkipsUnknownNames) {
+
+TEST_P(ReadAtoms, SelectsAtomRecordsAndSkipsUnknownNames) {
   const std::string input = "HEADER    TEST\nMODEL        1\n" +
                             atom(1, " N  ", "1.000", "2.000", "3.000") +
                             "ANISOU    1  N\nHETNAM     ZN\nTER\nMODELS\nMODEL        2\n" +
@@ -258,7 +265,7 @@ TEST(ReadAtoms, SelectsAtomRecordsAndSkipsUnknownNames) {
   EXPECT_EQ(t.atoms[1].x, 0.0f);  // "ATOMS" record: blank columns read as zero
 }
 
-TEST(ReadAtoms, StopsAtABadFieldWithItsColumnsAndText) {
+TEST_P(ReadAtoms, StopsAtABadFieldWithItsColumnsAndText) {
   const std::string input = "REMARK\n" + atom(1, " C  ", "1.000", "2.000", "3.000") +
                             atom(2, " C  ", "1.0", "1.2x45", "0");
   AtomTable t;
@@ -278,7 +285,7 @@ std::string write_moved(const std::string& input, Frame frame, long* unfit = nul
   Sink err(-1, "err"), out(-1, "out");
   EXPECT_FALSE(read_text(input, t, err));
   RecordCursor second(input);
-  WriteResult res = write_structure(second, t, frame, out);
+  WriteResult res = write_structure(second, t, frame, out, MassSource::atom_name);
   EXPECT_FALSE(res.fault);
   if (unfit) *unfit = res.unfit;
   return std::string(out.held());
@@ -289,8 +296,10 @@ std::string pad80(std::string s) {
   s.resize(80, ' ');
   return s + "\n";
 }
+RUN_AT_EVERY_VECTOR_WIDTH(WriteStructure);
 
-TEST(WriteStructure, PairsByPositionAndMovesSkippedAtomsToo) {
+
+TEST_P(WriteStructure, PairsByPositionAndMovesSkippedAtomsToo) {
   // The skipped zinc shares its serial with the next accepted atom.
   const std::string input = atom(5, " C  ", "1.000", "1.000", "1.000") +
                             atom(6, "ZN  ", "2.000", "3.000", "4.000", "HETATM") +
@@ -301,7 +310,7 @@ TEST(WriteStructure, PairsByPositionAndMovesSkippedAtomsToo) {
                      pad80(atom(6, " O  ", "-2.000", "-102.000", "997.000")));
 }
 
-TEST(WriteStructure, CountsValuesThatDoNotFitAndKeepsOtherBytes) {
+TEST_P(WriteStructure, CountsValuesThatDoNotFitAndKeepsOtherBytes) {
   const std::string input = atom(1, " C  ", "9000.000", "0", "0") + "TER\n" +
                             std::string(100, 'R') + "\n\nEND";
   long unfit = 0;
@@ -315,7 +324,7 @@ TEST(WriteStructure, CountsValuesThatDoNotFitAndKeepsOtherBytes) {
 // A second pass that meets another number of accepted atoms than the first,
 // or a field that does not convert, stops: the text is not the one read first.
 // (Any other change shows in the checksum of the reading.)
-TEST(WriteStructure, StopsWhereTheTextCannotBeTheOneReadFirst) {
+TEST_P(WriteStructure, StopsWhereTheTextCannotBeTheOneReadFirst) {
   const std::string first = atom(1, " C  ", "1.000", "0", "0") + atom(2, " O  ", "2.000", "0", "0");
   struct Case { std::string second; long lineno; std::size_t written; };
   const Case cases[] = {
@@ -329,7 +338,7 @@ TEST(WriteStructure, StopsWhereTheTextCannotBeTheOneReadFirst) {
     Sink err(-1, "err"), out(-1, "out");
     ASSERT_FALSE(read_text(first, t, err));
     RecordCursor second(c.second);
-    const WriteResult res = write_structure(second, t, Frame{}, out);
+    const WriteResult res = write_structure(second, t, Frame{}, out, MassSource::atom_name);
     EXPECT_EQ(res.fault.kind, PassFault::Kind::changed) << c.second;
     EXPECT_EQ(res.fault.lineno, c.lineno) << c.second;
     EXPECT_EQ(out.held().size(), 81 * c.written) << c.second;

@@ -1,31 +1,42 @@
-#include "structure/writer.hpp"
+#include "formats/pdb/writer.hpp"
 
 #include <cstring>
 
 #include "analysis/rigid.hpp"
+#include "formats/pdb/atom_rule.hpp"
 #include "text/numtext.hpp"
 #include "text/records.hpp"
+#include "text/vectors.hpp"
 
 namespace gyro {
 namespace {
 
 enum class Move { done, changed };
 
-// The new coordinates of one atom record. The k-th record whose name gives a
-// mass is the table's atom k; any other atom record is converted from its own
-// fields. Both passes read the same text (checked by the caller), so only a
-// file that changed in between can give more accepted atoms than the table
-// holds, or a field that does not convert.
-Move moved_coordinates(const char* line, const AtomTable& t, const Frame& frame, int& paired,
-                       Lanes& moved) {
+// The coordinates of an atom record from its own fields; false when they do
+// not convert. The first pass checked every serial number under the run's
+// rules, and the copy reads the same text (its checksum tells), so the serial
+// may have any form here.
+bool own_fields(const char* line, float xyz[4]) {
+  FieldFault bad;
+  return usual_atom_fields(line, xyz) || any_atom_fields(line, xyz, bad, true);
+}
+
+// The new coordinates of one atom record. The k-th record that the reading's
+// rule (`Masses`) gives a mass is the table's atom k; any other atom record is
+// converted from its own fields. Both passes read the same text (checked by
+// the caller), so only a file that changed in between can give more accepted
+// atoms than the table holds, or a field that does not convert.
+template <class Masses>
+Move moved_coordinates(const char* line, const AtomTable& t, const Frame& frame,
+                       int& paired, Lanes& moved) {
   Lanes v;
-  if (atom_element(line + 12) != mass_rules::none) {  // name in columns 13-16
+  if (Masses::key(line)) {
     if (paired == t.count) return Move::changed;
     std::memcpy(&v, &t.atoms[static_cast<std::size_t>(paired++)], sizeof v);
   } else {
     float xyz[4];
-    FieldFault bad;
-    if (!atom_fields(line, xyz, bad)) return Move::changed;
+    if (!own_fields(line, xyz)) return Move::changed;
     std::memcpy(&v, xyz, sizeof v);
   }
   moved = frame.moved(v);
@@ -33,10 +44,10 @@ Move moved_coordinates(const char* line, const AtomTable& t, const Frame& frame,
 }
 
 // The copy loop; `Vectors` says whether 256-bit vectors may be used,
-// `Trusted` whether the layout of the text learnt in the first pass is, and
+// `Trusted` whether the layout of the text learnt in the first pass is,
 // `HasAtoms` whether there are accepted atoms (without, there is no frame and
-// every record is copied as read).
-template <class Vectors, bool Trusted, bool HasAtoms = true>
+// every record is copied as read) and `Masses` which records were accepted.
+template <class Vectors, bool Trusted, bool HasAtoms, class Masses>
 WriteResult write_loop(RecordCursor& cur, const AtomTable& t, const Frame& frame, Sink& out) {
   WriteResult res;
   int paired = 0;
@@ -53,7 +64,7 @@ WriteResult write_loop(RecordCursor& cur, const AtomTable& t, const Frame& frame
     rec[reclen] = '\n';
     if (HasAtoms && is_atom_record(line)) {
       Lanes xyz;
-      if (moved_coordinates(line, t, frame, paired, xyz) == Move::changed) {
+      if (moved_coordinates<Masses>(line, t, frame, paired, xyz) == Move::changed) {
         out.commit(static_cast<std::size_t>(rec - start));
         res.fault = {PassFault::Kind::changed, cur.lineno(), 0, 0, {}};
         return res;
@@ -87,15 +98,32 @@ struct WideVectors {
   }
 };
 
-// The loop with everything it calls inlined, compiled for 256-bit vectors.
-[[gnu::flatten, gnu::target("avx2")]] WriteResult write_wide(RecordCursor& cur,
-                                                            const AtomTable& t,
-                                                            const Frame& frame, Sink& out) {
-  if (t.count == 0) return write_loop<WideVectors, false, false>(cur, t, frame, out);
-  return cur.trusted() ? write_loop<WideVectors, true>(cur, t, frame, out)
-                       : write_loop<WideVectors, false>(cur, t, frame, out);
+#endif
+
+// The copy loop for the table and the text's layout.
+template <class Vectors, class Masses>
+[[gnu::always_inline]] inline WriteResult write_with(RecordCursor& cur, const AtomTable& t,
+                                                     const Frame& frame, Sink& out) {
+  if (t.count == 0)
+    return write_loop<Vectors, false, false, Masses>(cur, t, frame, out);
+  return cur.trusted()
+             ? write_loop<Vectors, true, true, Masses>(cur, t, frame, out)
+             : write_loop<Vectors, false, true, Masses>(cur, t, frame, out);
 }
-const bool have_wide_vectors = __builtin_cpu_supports("avx2");
+
+template <class Masses>
+[[gnu::noinline]] WriteResult write_narrow(RecordCursor& cur, const AtomTable& t,
+                                           const Frame& frame, Sink& out) {
+  return write_with<NarrowVectors, Masses>(cur, t, frame, out);
+}
+
+#if defined(__x86_64__)
+// The loops with everything they call inlined, compiled for 256-bit vectors.
+template <class Masses>
+[[gnu::flatten, gnu::target("avx2")]] WriteResult write_wide(RecordCursor& cur, const AtomTable& t,
+                                                            const Frame& frame, Sink& out) {
+  return write_with<WideVectors, Masses>(cur, t, frame, out);
+}
 #endif
 
 }  // namespace
@@ -128,13 +156,10 @@ WriteResult copy_moving_every_atom(RecordCursor& cur, bool has_frame, Sink& out,
 
 }  // namespace
 
-WriteResult write_every_record(RecordCursor& cur, bool has_frame, const Frame& frame, Sink& out,
-                               bool simulation_serials) {
+WriteResult write_every_record(RecordCursor& cur, bool has_frame, const Frame& frame, Sink& out) {
   return copy_moving_every_atom(cur, has_frame, out, [&](const char* line, char* fields) {
     float xyz[4] = {0, 0, 0, 0};
-    FieldFault bad;
-    if (!usual_atom_fields(line, xyz) && !any_atom_fields(line, xyz, bad, simulation_serials))
-      return -1;
+    if (!own_fields(line, xyz)) return -1;
     xyz[3] = 0;
     Lanes v;
     std::memcpy(&v, xyz, sizeof v);
@@ -142,12 +167,12 @@ WriteResult write_every_record(RecordCursor& cur, bool has_frame, const Frame& f
   });
 }
 
-WriteResult write_every_record(RecordCursor& cur, bool has_frame, const FrameD& frame, Sink& out,
-                               bool simulation_serials) {
+WriteResult write_every_record(RecordCursor& cur, bool has_frame, const FrameD& frame,
+                               Sink& out) {
   return copy_moving_every_atom(cur, has_frame, out, [&](const char* line, char* fields) {
     double xyz[3];
     FieldFault bad;
-    if (!atom_fields_double(line, xyz, bad, simulation_serials)) return -1;
+    if (!atom_fields_double(line, xyz, bad, true)) return -1;  // (any serial: as own_fields)
     const Vec3d moved = frame.moved({xyz[0], xyz[1], xyz[2]});
     int unfit = 0;
     for (const double v : {moved.x, moved.y, moved.z}) {
@@ -158,13 +183,16 @@ WriteResult write_every_record(RecordCursor& cur, bool has_frame, const FrameD& 
   });
 }
 
-WriteResult write_structure(RecordCursor& cur, const AtomTable& t, const Frame& frame, Sink& out) {
+WriteResult write_structure(RecordCursor& cur, const AtomTable& t, const Frame& frame, Sink& out,
+                            MassSource masses) {
+  const bool by_element = masses == MassSource::element;
 #if defined(__x86_64__)
-  if (have_wide_vectors) return write_wide(cur, t, frame, out);
+  if (vectors::wide())
+    return by_element ? write_wide<pdb::MassesByElement>(cur, t, frame, out)
+                      : write_wide<pdb::MassesByName>(cur, t, frame, out);
 #endif
-  if (t.count == 0) return write_loop<NarrowVectors, false, false>(cur, t, frame, out);
-  return cur.trusted() ? write_loop<NarrowVectors, true>(cur, t, frame, out)
-                       : write_loop<NarrowVectors, false>(cur, t, frame, out);
+  return by_element ? write_narrow<pdb::MassesByElement>(cur, t, frame, out)
+                    : write_narrow<pdb::MassesByName>(cur, t, frame, out);
 }
 
 }  // namespace gyro

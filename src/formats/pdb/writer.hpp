@@ -7,33 +7,27 @@
 #include "analysis/rigid.hpp"
 #include "structure/atoms.hpp"
 #include "structure/passes.hpp"
+#include "structure/reading.hpp"
 #include "text/records.hpp"
 #include "text/sink.hpp"
 
 namespace gyro {
 
-struct WriteResult {
-  PassFault fault;
-  std::int64_t unfit = 0;  // coordinate values written as asterisks, NaN or Inf
-};
-
 // Copies the records of `input` from its first line on, every atom record
-// moved by `frame`: the k-th atom record whose name gives a mass from the
+// moved by `frame`: the k-th atom record that `masses` gives a mass from the
 // table's atom k (as the first pass read it), any other from its own fields. With no accepted atoms there is no
 // frame and every record is copied as read. Stops when reading fails, or where
 // the text cannot be the one the first pass read (a field that does not
 // convert, another number of accepted atoms).
-WriteResult write_structure(RecordCursor& input, const AtomTable& t, const Frame& frame, Sink& out);
+WriteResult write_structure(RecordCursor& input, const AtomTable& t, const Frame& frame, Sink& out,
+                            MassSource masses);
 
 // The same copy for a run that selected what it analysed: every atom record
 // is moved from its own fields (a second reading is known to meet the first
 // one's text by its checksum). `has_frame`: there were accepted atoms.
-// `simulation_serials` as for any_atom_fields.
-WriteResult write_every_record(RecordCursor& input, bool has_frame, const Frame& frame, Sink& out,
-                               bool simulation_serials);
+WriteResult write_every_record(RecordCursor& input, bool has_frame, const Frame& frame, Sink& out);
 // The same in double precision (--double): each coordinate read as the double
 // nearest to its text, moved in double and rounded once to 3 decimals.
-WriteResult write_every_record(RecordCursor& input, bool has_frame, const FrameD& frame, Sink& out,
-                               bool simulation_serials);
+WriteResult write_every_record(RecordCursor& input, bool has_frame, const FrameD& frame, Sink& out);
 
 }  // namespace gyro

@@ -14,8 +14,7 @@
 #include "analysis/rigid.hpp"
 #include "structure/atoms.hpp"
 #include "structure/passes.hpp"
-#include "structure/reader.hpp"
-#include "structure/writer.hpp"
+#include "structure/reading.hpp"
 #include "text/records.hpp"
 #include "text/sink.hpp"
 

@@ -1,4 +1,4 @@
-#include "structure/mmcif.hpp"
+#include "formats/mmcif/mmcif.hpp"
 
 #include <algorithm>
 #include <bit>
@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "text/fields.hpp"
+#include "text/vectors.hpp"
 #include "text/numtext.hpp"
 
 #if defined(__SSE2__)
@@ -292,7 +293,6 @@ struct WideScan {
     return plain_fields(at, fields) && usual_atom_fields_double_wide(fields, xyz);
   }
 };
-const bool have_wide_vectors = __builtin_cpu_supports("avx2");
 #endif
 
 // A line of at most 256 bytes as bits: the bytes that belong to values
@@ -741,7 +741,7 @@ template <class Visitor>
 PassFault plain_rows(RecordCursor& cur, Visitor& visitor, const AtomSiteColumns& columns,
                      Row& row, PlainLayout& layout) {
 #if defined(__x86_64__)
-  if (have_wide_vectors) return plain_rows_wide(cur, visitor, columns, row, layout);
+  if (vectors::wide()) return plain_rows_wide(cur, visitor, columns, row, layout);
 #endif
   return plain_rows_with<NarrowScan>(cur, visitor, columns, row, layout);
 }

@@ -1,29 +1,43 @@
-// The first pass: every atom record of the input into the atom table.
+// What a reading of a structure takes from the command line (which atom
+// records are analysed, where masses come from, how many atoms it accepts)
+// and what it saw besides the atoms, for the notes after it. Every format's
+// reader follows the same rules.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "structure/atoms.hpp"
-#include "structure/passes.hpp"
-#include "text/records.hpp"
 #include "text/sink.hpp"
 
 namespace gyro {
 
-// What part of the structure is analysed and how atoms get their masses. Every
-// option left unset keeps the tool's plain behaviour.
+// Which atom records are analysed: every one, or those of one model and of
+// blank or one alternate location. The records left out count in nothing.
 struct Selection {
-  std::optional<std::int64_t> model;  // only the atoms of this MODEL
+  std::optional<std::int64_t> model;  // only the atoms of this model
   std::optional<char> altloc;         // only blank or this alternate location
-  bool element_masses = false;        // masses from the element column first
-  std::optional<std::int64_t> max_atoms;  // a limit other than the usual one
-  bool any() const { return model || altloc || element_masses || max_atoms; }
+  bool any() const { return model || altloc; }
 };
 
+// Where an accepted atom's mass comes from: the rules of its name, or the
+// element it names (PDB columns 77-78; the name decides where they are blank).
+enum class MassSource { atom_name, element };
+
+// Every choice that shapes a reading.
+struct ReadingRules {
+  Selection selection;
+  MassSource masses = MassSource::atom_name;
+  // A limit of accepted atoms other than the usual one; with it, serial
+  // numbers past 99 999 in the forms of simulation programs are read too.
+  std::optional<std::int64_t> max_atoms;
+  std::int64_t limit() const { return max_atoms.value_or(gyro::max_atoms); }
+  bool simulation_serials() const { return max_atoms.has_value(); }
+};
 
 // What the first pass saw besides the atoms, for the notes after it.
 struct ReadNotes {
@@ -44,12 +58,6 @@ struct ReadNotes {
   }
 };
 
-// Fills the table (in its precision) from the ATOM/HETATM records of the input; an atom whose
-// name gives no mass is counted in `skipped` and warned about on `err`. Stops
-// at a field that does not convert, at an accepted atom that finds the table
-// full, or when reading fails.
-PassFault read_atoms(RecordCursor& input, AtomTable& t, ReadNotes& notes, Sink& err);
-
 // An atom record skipped for want of a mass: its line "Unknown atom type
 // SHOWN" (printable) on standard error, or, where names are counted, its name
 // counted.
@@ -61,17 +69,5 @@ void note_unknown_atom(std::string_view shown, std::string_view name, Sink& err,
 std::vector<std::int64_t> distinct_models(std::vector<std::int64_t> numbers);
 // "models 1-3, 5" or "model 2": the model numbers seen, in ranges.
 std::string models_text(const std::vector<std::int64_t>& models);
-
-// read_atoms for a run with options: only the atom records of the selected
-// model and locations count (the others count in nothing), masses may come
-// from the element column, and with a limit of its own serial numbers in the
-// forms of simulation programs are read. `every_record`: the fields of the
-// records left out are converted too (they are moved in an output file), so
-// that one that does not convert stops the run. A model the file does not
-// have stops it too.
-PassFault read_selected_atoms(RecordCursor& input, AtomTable& t, ReadNotes& notes, Sink& err,
-                              const Selection& selection, bool every_record);
-
-
 
 }  // namespace gyro

@@ -1,0 +1,38 @@
+#include "formats/format.hpp"
+
+#include "formats/mmcif/mmcif.hpp"
+#include "formats/pdb/reader.hpp"
+
+namespace gyro {
+
+Format detect_format(RecordCursor& input) {
+  return input.begins_with_data_block() ? Format::mmcif : Format::pdb;
+}
+
+PassFault read_structure(Format format, RecordCursor& input, AtomTable& t, ReadNotes& notes,
+                         Sink& err, const ReadingRules& rules, bool every_record) {
+  if (format == Format::mmcif)
+    return read_mmcif_atoms(input, t, notes, err, rules.selection, every_record);
+  return read_pdb_atoms(input, t, notes, err, rules, every_record);
+}
+
+WriteResult write_copy(Format format, RecordCursor& input, const AtomTable& t, const Frame& frame,
+                       Sink& out, const ReadingRules& rules) {
+  const bool has_frame = t.count > 0;
+  if (format == Format::mmcif) return write_mmcif(input, has_frame, frame, out);
+  // A selecting run pairs no record with the table: each is moved from its own
+  // fields (the same values the first pass read).
+  if (rules.selection.any())
+    return write_every_record(input, has_frame, frame, out);
+  return write_structure(input, t, frame, out, rules.masses);
+}
+
+WriteResult write_copy(Format format, RecordCursor& input, const AtomTable& t, const FrameD& frame,
+                       Sink& out, const ReadingRules&) {
+  // In double precision every record is moved from its own fields.
+  const bool has_frame = t.count > 0;
+  if (format == Format::mmcif) return write_mmcif(input, has_frame, frame, out);
+  return write_every_record(input, has_frame, frame, out);
+}
+
+}  // namespace gyro

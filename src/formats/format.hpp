@@ -1,0 +1,33 @@
+// The formats a structure may come in, found once by content, and the one
+// place that hands a reading or a copy to the format's own reader or writer.
+#pragma once
+
+#include "analysis/rigid.hpp"
+#include "formats/pdb/writer.hpp"
+#include "structure/atoms.hpp"
+#include "structure/passes.hpp"
+#include "structure/reading.hpp"
+#include "text/records.hpp"
+#include "text/sink.hpp"
+
+namespace gyro {
+
+enum class Format { pdb, mmcif };
+
+// The format of the text ahead of the cursor (nothing is read away): mmCIF
+// when the first line that is neither blank nor a comment begins a data
+// block, else PDB records.
+Format detect_format(RecordCursor& input);
+
+// The first pass in the format: the atoms the rules accept into the table.
+PassFault read_structure(Format format, RecordCursor& input, AtomTable& t, ReadNotes& notes,
+                         Sink& err, const ReadingRules& rules, bool every_record);
+
+// The second pass in the format: the text again, its atoms moved by `frame`
+// (in the run's precision); `t` the table the first pass filled.
+WriteResult write_copy(Format format, RecordCursor& input, const AtomTable& t, const Frame& frame,
+                       Sink& out, const ReadingRules& rules);
+WriteResult write_copy(Format format, RecordCursor& input, const AtomTable& t, const FrameD& frame,
+                       Sink& out, const ReadingRules& rules);
+
+}  // namespace gyro

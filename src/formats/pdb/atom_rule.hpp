@@ -1,0 +1,41 @@
+// Which atom records a PDB reading accepts, and with which mass: the one rule
+// that the first pass and the copy's pairing of records with the table's atoms
+// both follow.
+#pragma once
+
+#include <type_traits>
+
+#include "structure/atoms.hpp"
+
+namespace gyro::pdb {
+
+// Where an atom record's mass comes from. key(line) is what decides it (0:
+// the record gives none, and is skipped); mass<Real>(key) the mass in the
+// table's precision. `columns`: the last column the reading looks at.
+struct MassesByName {
+  static constexpr int columns = 54;
+  using Key = mass_rules::Element;
+  static Key key(const char* line) { return atom_element(line + 12); }  // name in columns 13-16
+  template <class Real>
+  static Real mass(Key element) {
+    if constexpr (std::is_same_v<Real, float>)
+      return mass_rules::mass_of[element];
+    else
+      return mass_rules::mass_of_double[element];
+  }
+};
+struct MassesByElement {
+  static constexpr int columns = 78;
+  using Key = double;
+  static Key key(const char* line) {
+    const double by_element = element_column_mass(line + 76);
+    if (by_element >= 0) return by_element;
+    return MassesByName::mass<double>(MassesByName::key(line));  // a blank element column
+  }
+  template <class Real>
+  static Real mass(Key by_element) {
+    return static_cast<Real>(by_element);
+  }
+};
+
+}  // namespace gyro::pdb

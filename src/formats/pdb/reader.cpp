@@ -1,0 +1,275 @@
+#include "formats/pdb/reader.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <type_traits>
+
+#include "formats/pdb/atom_rule.hpp"
+#include "text/numtext.hpp"
+#include "text/vectors.hpp"
+
+namespace gyro {
+namespace {
+
+bool is_model_record(const char* line) { return std::memcmp(line, "MODEL ", 6) == 0; }
+bool is_model_end(const char* line) { return std::memcmp(line, "ENDMDL", 6) == 0; }
+
+// An accepted atom that finds every slot taken: more slots while the limit
+// allows, else the stop.
+[[gnu::noinline]] PassFault full_table(AtomTable& t, long lineno) {
+  if (t.room()) return {};
+  return {PassFault::Kind::full, lineno, 0, 0, std::to_string(t.limit)};
+}
+
+// The skipped record's line on standard error: its name field and the column after it.
+std::string unknown_atom_text(const char* line) { return unknown_atom_line({line + 12, 5}); }
+// A skipped record: its line on standard error, or its name counted.
+[[gnu::noinline]] void warn_unknown_atom(const char* line, Sink& err,
+                                        std::map<std::string, std::int64_t>* names) {
+  std::string_view name(line + 12, 4);
+  name.remove_prefix(std::min(name.find_first_not_of(' '), name.size()));
+  name = name.substr(0, name.find_last_not_of(' ') + 1);
+  note_unknown_atom({line + 12, 5}, name, err, names);
+}
+
+// How the usual layout of the coordinate fields is read: with 128-bit
+// vectors, which every x86-64 processor has, or with 256-bit ones; into
+// floats, or (--double) into doubles.
+struct NarrowVectors {
+  static constexpr bool wide = false;
+  static bool fields(const char* line, float xyz[4]) { return usual_atom_fields(line, xyz); }
+  static bool fields(const char* line, double xyz[4]) { return usual_atom_fields(line, xyz); }
+};
+#if defined(__x86_64__)
+struct WideVectors {
+  static constexpr bool wide = true;
+  [[gnu::target("avx2")]] static bool fields(const char* line, float xyz[4]) {
+    return usual_atom_fields_wide(line, xyz);
+  }
+  [[gnu::target("avx2")]] static bool fields(const char* line, double xyz[4]) {
+    return usual_atom_fields_double_wide(line, xyz);
+  }
+};
+#endif
+
+// An accepted atom into slot `k` of the table, in its precision.
+inline void keep_atom(AtomTable& t, std::int64_t k, const float xyz[4], float mass) {
+  Atom& atom = t.atoms[static_cast<std::size_t>(k)];
+  std::memcpy(&atom, xyz, sizeof atom);
+  atom.mass = mass;
+}
+inline void keep_atom(AtomTable& t, std::int64_t k, const double xyz[4], double mass) {
+  t.atoms_double[static_cast<std::size_t>(k)] = {xyz[0], xyz[1], xyz[2], mass};
+}
+
+// Which model the records being read belong to, for a run that selects one.
+// A file without MODEL records holds model 1 only; in a file with them, the
+// atom records outside every MODEL-ENDMDL pair belong to none.
+class ModelWalk {
+ public:
+  explicit ModelWalk(std::optional<std::int64_t> wanted) : wanted_(wanted) {}
+  // At a MODEL record (`length` bytes long); true at the first one of a run
+  // that selects a model: what was read before it lies outside every model.
+  bool enter(const char* line, std::size_t length) {
+    const bool first = !seen_;
+    seen_ = inside_ = true;
+    number_ = model_number({line, std::min<std::size_t>(length, reclen)});
+    numbers_.push_back(number_);
+    found_ = found_ || (wanted_ && number_ == *wanted_);
+    return first && wanted_;
+  }
+  void leave() { inside_ = false; }
+  bool selected() const {
+    return !wanted_ || (seen_ ? inside_ && number_ == *wanted_ : *wanted_ == 1);
+  }
+  // Whether the records read now may yet turn out to lie outside every model.
+  bool provisional() const { return wanted_ && !seen_; }
+  // Empty when the wanted model is there; else "N (the file has ...)".
+  std::string missing() {
+    if (!wanted_ || found_ || (!seen_ && *wanted_ == 1)) return {};
+    const std::string held = numbers_.empty() ? "no MODEL records: all its atoms are model 1"
+                                              : models_text(numbers_);
+    return std::to_string(*wanted_) + " (the file has " + held + ")";
+  }
+
+ private:
+  // Columns 11-14, or where they hold no number, the first whole number after
+  // the record name; a MODEL record without a number is numbered by its order.
+  std::int64_t model_number(std::string_view rec) const {
+    std::string_view field = rec.substr(std::min<std::size_t>(10, rec.size()), 4);
+    field.remove_prefix(std::min(field.find_first_not_of(' '), field.size()));
+    field = field.substr(0, field.find(' '));
+    if (field.empty() || rec.size() <= 14 || rec[14] != ' ' ||
+        !std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      const std::size_t at = rec.find_first_of("0123456789", 6);
+      if (at == std::string_view::npos) return static_cast<std::int64_t>(numbers_.size()) + 1;
+      field = rec.substr(at);
+    }
+    std::int64_t n = 0;
+    std::from_chars(field.data(), field.data() + field.size(), n);
+    return n;
+  }
+
+  std::optional<std::int64_t> wanted_;
+  bool seen_ = false, inside_ = false, found_ = false;
+  std::int64_t number_ = 0;
+  std::vector<std::int64_t> numbers_;
+};
+
+// The state of a reading that selects atom records by model and location.
+// The unknown-atom lines of records that may yet prove to lie outside every
+// model are held back until that is known.
+struct RecordSelection {
+  explicit RecordSelection(const Selection& s) : models(s.model), altloc(s.altloc) {}
+  ModelWalk models;
+  std::optional<char> altloc;
+  std::string held;
+  bool location_selected(const char* line) const {
+    return !altloc || line[16] == ' ' || line[16] == *altloc;
+  }
+};
+
+// At a record that is not an atom record, for a reading that selects: the
+// MODEL and ENDMDL records move it from model to model. At the first MODEL
+// record of a run that selects a model, what was read before is dropped.
+void pass_other_record(const char* line, std::size_t length, RecordSelection& s, AtomTable& t,
+                       ReadNotes& notes) {
+  if (is_model_record(line)) {
+    ++notes.models;
+    if (s.models.enter(line, length)) {
+      t.count = t.skipped = 0;
+      const std::int64_t models_so_far = notes.models;
+      notes.restart();
+      notes.models = models_so_far;
+      s.held.clear();
+    }
+  } else if (is_model_end(line)) {
+    s.models.leave();
+  }
+}
+
+// The reading loop, one for every format option: `Vectors` how the usual
+// layout is read, `Real` the table's precision, `Masses` where masses come
+// from, `Selecting` whether records are selected by model and location. The
+// fields of an atom record are converted into the table's next free slot (one
+// beyond the accepted atoms, so there is always one); the record is accepted
+// by giving it its mass and counting it.
+template <class Vectors, class Real, class Masses, bool Selecting>
+PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& errors,
+                    const ReadingRules& rules, bool every_record) {
+  // (A reading that does not select keeps no selection state.)
+  struct NoSelection {
+    explicit NoSelection(const Selection&) {}
+  };
+  std::conditional_t<Selecting, RecordSelection, NoSelection> chosen(rules.selection);
+  const bool simulation_serials = rules.simulation_serials();
+  FieldFault bad;
+  while (const char* line = cur.template next<Vectors::wide, false, Masses::columns>()) {
+    if (!is_atom_record(line)) {
+      if constexpr (Selecting)
+        pass_other_record(line, cur.length(), chosen, t, notes);
+      else
+        notes.models += is_model_record(line);
+      continue;
+    }
+    bool selected = true;
+    if constexpr (Selecting) {
+      const bool in_model = chosen.models.selected();
+      selected = in_model && chosen.location_selected(line);
+      notes.unselected += !selected;
+      notes.other_locations += !selected && in_model;
+      if (!selected && !every_record) continue;
+    }
+    Real xyz[4];
+    if (!Vectors::fields(line, xyz) &&
+        !any_atom_fields(line, xyz, bad, simulation_serials))
+      return field_fault(line, cur.lineno(), bad.col, bad.width);
+    if (!selected) continue;
+    if (line[16] != ' ') ++notes.alternate_locations;
+    if (cur.length() < 54) ++notes.short_records;
+    const typename Masses::Key key = Masses::key(line);
+    if (!key || t.count == t.capacity) [[unlikely]] {
+      if (key) {
+        if (PassFault full = full_table(t, cur.lineno())) return full;
+      } else {  // only accepted atoms take a slot: a skipped record never meets the limit
+        if constexpr (Selecting) {
+          if (chosen.models.provisional() && !notes.skipped_names) {
+            chosen.held += unknown_atom_text(line);
+            ++t.skipped;
+            continue;
+          }
+        }
+        warn_unknown_atom(line, errors, notes.skipped_names);
+        ++t.skipped;
+        continue;
+      }
+    }
+    keep_atom(t, t.count++, xyz, Masses::template mass<Real>(key));
+  }
+  if (cur.failed()) return {PassFault::Kind::read_error, cur.lineno(), 0, 0, cur.failure()};
+  if constexpr (Selecting) {
+    if (std::string missing = chosen.models.missing(); !missing.empty())
+      return {PassFault::Kind::no_model, cur.lineno(), 0, 0, missing};
+    errors.put(chosen.held);
+  }
+  return {};
+}
+
+// A reading loop on its own, with everything it calls inlined, for 128-bit
+// vectors or (compiled for them) 256-bit ones.
+template <class Real, class Masses, bool Selecting>
+[[gnu::noinline]] PassFault read_narrow(RecordCursor& cur, AtomTable& t, ReadNotes& notes,
+                                        Sink& err, const ReadingRules& rules, bool every_record) {
+  return read_loop<NarrowVectors, Real, Masses, Selecting>(cur, t, notes, err, rules,
+                                                           every_record);
+}
+#if defined(__x86_64__)
+template <class Real, class Masses, bool Selecting>
+[[gnu::flatten, gnu::target("avx2")]] PassFault read_wide(RecordCursor& cur, AtomTable& t,
+                                                         ReadNotes& notes, Sink& err,
+                                                         const ReadingRules& rules,
+                                                         bool every_record) {
+  return read_loop<WideVectors, Real, Masses, Selecting>(cur, t, notes, err, rules, every_record);
+}
+#endif
+
+// The loop for the processor, the precision, the mass source and whether
+// records are selected.
+template <class Real, class Masses, bool Selecting>
+PassFault read_on_processor(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
+                            const ReadingRules& rules, bool every_record) {
+#if defined(__x86_64__)
+  if (vectors::wide())
+    return read_wide<Real, Masses, Selecting>(cur, t, notes, err, rules, every_record);
+#endif
+  return read_narrow<Real, Masses, Selecting>(cur, t, notes, err, rules, every_record);
+}
+template <class Real, class Masses>
+PassFault read_selecting_or_not(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
+                                const ReadingRules& rules, bool every_record) {
+  if (rules.selection.any())
+    return read_on_processor<Real, Masses, true>(cur, t, notes, err, rules, every_record);
+  return read_on_processor<Real, Masses, false>(cur, t, notes, err, rules, every_record);
+}
+template <class Real>
+PassFault read_in(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
+                  const ReadingRules& rules, bool every_record) {
+  if (rules.masses == MassSource::element)
+    return read_selecting_or_not<Real, pdb::MassesByElement>(cur, t, notes, err, rules,
+                                                             every_record);
+  return read_selecting_or_not<Real, pdb::MassesByName>(cur, t, notes, err, rules, every_record);
+}
+
+}  // namespace
+
+PassFault read_pdb_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
+                         const ReadingRules& rules, bool every_record) {
+  t.allocate();
+  t.count = t.skipped = 0;
+  notes.restart();
+  return t.in_double ? read_in<double>(cur, t, notes, err, rules, every_record)
+                     : read_in<float>(cur, t, notes, err, rules, every_record);
+}
+
+}  // namespace gyro

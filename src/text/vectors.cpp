@@ -1,0 +1,23 @@
+#include "text/vectors.hpp"
+
+namespace gyro::vectors {
+namespace {
+
+#if defined(__x86_64__)
+const bool processor_has_wide = __builtin_cpu_supports("avx2");
+#else
+const bool processor_has_wide = false;
+#endif
+bool wide_in_use = processor_has_wide;
+
+}  // namespace
+
+bool wide() { return wide_in_use; }
+
+bool use_narrow_only(bool narrow) {
+  const bool before = wide_in_use;
+  wide_in_use = processor_has_wide && !narrow;
+  return before;
+}
+
+}  // namespace gyro::vectors
