@@ -1,0 +1,168 @@
+// The first pass over mmCIF text: the atoms of the _atom_site loop into the
+// table.
+#include <string>
+#include <vector>
+
+#include "formats/mmcif/grammar.hpp"
+#include "formats/mmcif/mmcif.hpp"
+#include "formats/mmcif/values.hpp"
+#include "text/numtext.hpp"
+
+namespace gyro {
+namespace {
+
+using namespace cif;
+
+// The first pass's state: selection, masses, the table, and the rare ends
+// of a row.
+struct AtomReading {
+  AtomTable& t;
+  ReadNotes& notes;
+  Sink& err;
+  const Selection& sel;
+  bool every_record;
+  std::vector<std::int64_t> models;  // of the rows in turn, each run of one model once
+  std::int64_t last_model = 0;       // models.back(), when there is one
+  bool model_found = false;
+  PassFault fault;  // why the walk stopped
+
+  AtomReading(AtomTable& table, ReadNotes& read_notes, Sink& errors, const Selection& selection,
+              bool all_records)
+      : t(table), notes(read_notes), err(errors), sel(selection), every_record(all_records) {}
+  // Whether rows may be left out (by model or location) or every row moved.
+  bool selecting() const { return sel.model || sel.altloc || every_record; }
+
+  // The rare ends of a row, out of the way of the common one: false, with
+  // the fault.
+  [[gnu::cold, gnu::noinline]] bool not_a_number(const Row& row, int column, const char* name,
+                                                 long lineno) {
+    double wide;
+    const bool too_large = !t.in_double && coordinate(row.value(column), wide);
+    fault = damage(lineno, std::string(name) +
+                               (too_large ? " is too large for single precision (--double reads it)"
+                                          : " is not a number") +
+                               ": \"" + printable(row.value(column)) + "\"");
+    return false;
+  }
+  [[gnu::cold, gnu::noinline]] bool not_a_model(std::string_view text, long lineno) {
+    fault = damage(lineno, "pdbx_PDB_model_num is not a whole number: \"" + printable(text) + "\"");
+    return false;
+  }
+  [[gnu::cold, gnu::noinline]] bool full(long lineno) {
+    fault = {PassFault::Kind::full, lineno, 0, 0, std::to_string(t.limit)};
+    return false;
+  }
+  [[gnu::cold, gnu::noinline]] bool unknown_element(const AtomSiteColumns& c, const Row& r,
+                                                    std::string_view symbol) {
+    const int name_column = c.auth_name >= 0 ? c.auth_name : c.label_name;
+    const std::string_view name = name_column >= 0 ? r.value(name_column) : symbol;
+    note_unknown_atom(name, name, err, notes.skipped_names);
+    ++t.skipped;
+    return true;
+  }
+  // The coordinates in any other form than the archive's, or of a row that
+  // is not plain.
+  template <class Real>
+  [[gnu::noinline]] bool other_coordinates(const AtomSiteColumns& c, const Row& r, Real* xyz,
+                                           long lineno) {
+    const int axis[3] = {c.x, c.y, c.z};
+    const char* names[3] = {"Cartn_x", "Cartn_y", "Cartn_z"};
+    for (int k = 0; k < 3; ++k) {
+      if (!coordinate(r.value(axis[k]), xyz[k])) return not_a_number(r, axis[k], names[k], lineno);
+    }
+    return true;
+  }
+};
+
+// The first pass's visitor, written out for each precision and for runs that
+// select atoms and those that do not.
+template <class Real, bool Selecting>
+struct AtomReader : AtomReading {
+  using AtomReading::AtomReading;
+  std::size_t line(std::string_view, bool) { return 0; }
+  void line_end(bool) {}
+
+  // A row of any form.
+  template <class Scan = NarrowScan>
+  bool row(const AtomSiteColumns& c, const Row& r, long lineno) {
+    const RowValues v{r.value(c.symbol), c.model >= 0 ? r.value(c.model) : "1",
+                      c.alt >= 0 ? r.value(c.alt) : ".", {nullptr, nullptr, nullptr}};
+    return take<Scan, false>(c, r, v, lineno);
+  }
+  // A plain row, its values taken from the line.
+  template <class Scan>
+  [[gnu::always_inline]] bool plain_row(const AtomSiteColumns& c, const Row& r,
+                                        const RowValues& v, long lineno) {
+    return take<Scan, true>(c, r, v, lineno);
+  }
+  // `Plain`: a plain row, its coordinates where v.xyz_at says.
+  template <class Scan, bool Plain>
+  [[gnu::always_inline]] bool take(const AtomSiteColumns& c, const Row& r, const RowValues& v,
+                                   long lineno) {
+    std::int64_t model = 1;
+    if (!whole_number(v.model, model)) return not_a_model(v.model, lineno);
+    if (model != last_model || models.empty()) {
+      models.push_back(model);
+      last_model = model;
+    }
+    const std::string_view alt = v.alt.size() == 1 && v.alt[0] == '?' ? "." : v.alt;
+    const bool no_alt = alt.size() == 1 && alt[0] == '.';
+    bool selected = true;
+    if constexpr (Selecting) {
+      model_found = model_found || (sel.model && *sel.model == model);
+      const bool in_model = !sel.model || *sel.model == model;
+      selected = in_model && (!sel.altloc || no_alt || (alt.size() == 1 && alt[0] == *sel.altloc));
+      notes.unselected += !selected;
+      if (!selected) notes.other_locations += in_model;
+      if (!selected && !every_record) return true;
+    }
+    Real xyz[4];  // (the plain reading writes 4 floats)
+    const bool usual = Plain && Scan::plain_coordinates(v.xyz_at, xyz);
+    if (!usual && !other_coordinates(c, r, xyz, lineno)) return false;
+    if (!selected) return true;
+    notes.alternate_locations += !no_alt;
+    const double mass = element_symbol_mass(v.symbol);
+    if (mass == 0) return unknown_element(c, r, v.symbol);
+    if (!t.room()) return full(lineno);
+    t.add(xyz, static_cast<Real>(mass));
+    return true;
+  }
+};
+
+// The first pass with the reader for a precision and selection; what it
+// found stays in `reading`.
+template <class Real, bool Selecting>
+PassFault walk_as(RecordCursor& cur, AtomReading& reading) {
+  AtomReader<Real, Selecting> reader(reading.t, reading.notes, reading.err, reading.sel,
+                                     reading.every_record);
+  PassFault fault = walk_atom_site(cur, reader);
+  reading.models = std::move(reader.models);
+  reading.model_found = reader.model_found;
+  return fault;
+}
+
+}  // namespace
+
+PassFault read_mmcif_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
+                           const Selection& sel, bool every_record) {
+  t.allocate();
+  t.count = t.skipped = 0;
+  notes.restart();
+  AtomReading reading(t, notes, err, sel, every_record);
+  if (PassFault fault = t.in_double ? (reading.selecting() ? walk_as<double, true>(cur, reading)
+                                                           : walk_as<double, false>(cur, reading))
+                                    : (reading.selecting() ? walk_as<float, true>(cur, reading)
+                                                           : walk_as<float, false>(cur, reading)))
+    return fault;
+  const AtomReading& reader = reading;
+  notes.mmcif = true;
+  notes.models = static_cast<std::int64_t>(distinct_models(reader.models).size());
+  if (sel.model && !reader.model_found)
+    return {PassFault::Kind::no_model, cur.lineno(), 0, 0,
+            std::to_string(*sel.model) + " (the file has " +
+                (reader.models.empty() ? std::string("no atoms") : models_text(reader.models)) +
+                ")"};
+  return {};
+}
+
+}  // namespace gyro

@@ -1,0 +1,279 @@
+// The rows of the _atom_site loop: which columns are read, a row's values
+// (taken one by one, or found in a plain line where they stand), and the
+// batches of plain lines that the archive's aligned loops are read in.
+#pragma once
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "formats/mmcif/scan.hpp"
+#include "structure/passes.hpp"
+#include "text/records.hpp"
+#include "text/vectors.hpp"
+
+namespace gyro::cif {
+
+// The columns of the _atom_site loop that are read (-1: absent), and how many
+// it has.
+struct AtomSiteColumns {
+  int count = 0;
+  int x = -1, y = -1, z = -1, symbol = -1, auth_name = -1, label_name = -1, model = -1, alt = -1;
+};
+
+// The columns of a loop whose tags (lower case) are `tags`.
+AtomSiteColumns atom_site_columns(const std::vector<std::string>& tags);
+
+struct RowValues {
+  std::string_view symbol, model, alt;
+  // Of a plain row: where x, y and z begin (9 bytes may be read from each),
+  // their ends not yet found. (Any row gives them by Row::value.)
+  const char* xyz_at[3];
+};
+
+// A row of the loop: its values, and where each stood in the text the walk's
+// visitor holds. A plain row (a whole line, read without taking its values
+// one by one) keeps its line and where its values begin, and finds a value's
+// end from the line's masks when asked. Any other row keeps its values; those
+// of a row that goes on past its line point into copies (keep()) made before
+// the line goes.
+struct Row {
+  std::vector<std::string_view> values;
+  std::vector<std::pair<std::size_t, std::size_t>> held;  // in the visitor's text: begin, end
+  std::vector<std::string> kept;
+  const char* line = nullptr;  // of a plain row (set_line); 256 bytes may be read from it
+  const std::uint16_t* starts = nullptr;
+  std::size_t base = 0;  // where the line stands in the visitor's text
+
+  // The row is the plain line at l. (Another line may stand where an earlier
+  // one stood, once the cursor has read its next block.)
+  void set_line(const char* l) {
+    line = l;
+    masks_of = nullptr;
+  }
+
+  std::string_view value(int k) const {
+    const auto i = static_cast<std::size_t>(k);
+    if (line == nullptr) return values[i];
+    if (masks_of != line) find_masks();  // the line's masks, found when first asked for
+    return plain_value(line, masks, starts[i]);
+  }
+  // value(k), out of the way of a loop that seldom needs it.
+  [[gnu::noinline]] std::string_view value_aside(int k) const { return value(k); }
+  std::pair<std::size_t, std::size_t> place(int k) const {
+    if (line == nullptr) return held[static_cast<std::size_t>(k)];
+    const std::string_view v = value(k);
+    const auto begin = base + static_cast<std::size_t>(v.data() - line);
+    return {begin, begin + v.size()};
+  }
+  void keep() {
+    std::vector<std::string> copies(values.begin(), values.end());
+    kept.swap(copies);
+    for (std::size_t k = 0; k < values.size(); ++k) values[k] = kept[k];
+  }
+  void clear() {
+    values.clear();
+    held.clear();
+    kept.clear();
+    line = nullptr;
+  }
+
+ private:
+  [[gnu::noinline]] void find_masks() const {
+    line_masks<NarrowScan>(line, masks);
+    masks_of = line;
+  }
+  mutable LineMasks masks;
+  mutable const char* masks_of = nullptr;
+};
+
+// Plain lines found to share a layout: where each begins (from `first`; each
+// ends with a line feed before the next begins), and which have special
+// bytes. (At most 64 lines.)
+struct PlainBatch {
+  const char* first;
+  const std::uint32_t* begins;  // count + 1: the last where the next line begins
+  std::uint64_t special;        // bit i: line i has special bytes
+  std::size_t count;
+};
+
+// The rows of a batch to the visitor, each with the values every reading
+// takes; the row that stopped the walk (the count when none did).
+template <class Scan, class Visitor>
+[[gnu::always_inline]] inline std::size_t read_batch_with(Visitor& visitor,
+                                                          const AtomSiteColumns& columns, Row& row,
+                                                          const PlainLayout& layout,
+                                                          const PlainBatch& rows, long lineno) {
+  const std::uint16_t* const at = layout.read_at;
+  for (std::size_t i = 0; i < rows.count; ++i) {
+    const char* const line = rows.first + rows.begins[i];
+    const bool special = (rows.special >> i) & 1;
+    row.set_line(line);
+    RowValues values;
+    // (A loop without model or location column reads "1" and "." instead.)
+    static constexpr char one[] = "1        ", dot[] = ".        ";
+    const char* const starts[3] = {line + at[3], at[4] == PlainLayout::none_at ? one : line + at[4],
+                                   at[5] == PlainLayout::none_at ? dot : line + at[5]};
+    std::string_view read[3];
+    if (!Scan::short_values(starts, read)) {  // one longer than 8 bytes: from the masks
+      read[0] = row.value_aside(columns.symbol);
+      read[1] = starts[1] == one ? "1" : row.value_aside(columns.model);
+      read[2] = starts[2] == dot ? "." : row.value_aside(columns.alt);
+    } else if (special) {
+      for (std::string_view& v : read) v = within_quotes(v);
+    }
+    values.symbol = read[0];
+    values.model = read[1];
+    values.alt = read[2];
+    for (int k = 0; k < 3; ++k) values.xyz_at[k] = line + at[k];
+    const std::size_t length = rows.begins[i + 1] - rows.begins[i] - 1;
+    const bool crlf = length > 0 && line[length - 1] == '\r';
+    row.base = visitor.line({line, length - crlf}, crlf);
+    const bool go_on =
+        visitor.template plain_row<Scan>(columns, row, values, lineno + 1 + static_cast<long>(i));
+    visitor.line_end(false);
+    if (!go_on) return i;
+  }
+  return rows.count;
+}
+
+template <class Visitor>
+[[gnu::noinline]] std::size_t read_batch_narrow(Visitor& visitor, const AtomSiteColumns& columns,
+                                                Row& row, const PlainLayout& layout,
+                                                const PlainBatch& rows, long lineno) {
+  return read_batch_with<NarrowScan>(visitor, columns, row, layout, rows, lineno);
+}
+#if defined(__x86_64__)
+template <class Visitor>
+[[gnu::target("avx2"), gnu::noinline]] std::size_t read_batch_wide(
+    Visitor& visitor, const AtomSiteColumns& columns, Row& row, const PlainLayout& layout,
+    const PlainBatch& rows, long lineno) {
+  return read_batch_with<WideScan>(visitor, columns, row, layout, rows, lineno);
+}
+#endif
+template <class Scan, class Visitor>
+[[gnu::always_inline]] inline std::size_t read_batch(Visitor& visitor, const AtomSiteColumns& columns,
+                                                     Row& row, const PlainLayout& layout,
+                                                     const PlainBatch& rows, long lineno) {
+#if defined(__x86_64__)
+  if constexpr (std::is_same_v<Scan, WideScan>)
+    return read_batch_wide(visitor, columns, row, layout, rows, lineno);
+#endif
+  return read_batch_narrow(visitor, columns, row, layout, rows, lineno);
+}
+
+// Takes the lines ahead that are plain whole rows of the _atom_site loop (no
+// comment, tag, keyword or text field, quotes only around values without
+// blanks, a value a column), handing each to the
+// visitor with the values every reading takes; stops before any other line,
+// and before a line that does not end 8 bytes or more before the end of what
+// the cursor holds now.
+template <class Scan, class Visitor>
+[[gnu::always_inline]] inline PassFault plain_rows_with(RecordCursor& cur, Visitor& visitor,
+                                                        const AtomSiteColumns& columns, Row& row,
+                                                        PlainLayout& layout) {
+  const int read_columns[6] = {columns.x,      columns.y,     columns.z,
+                               columns.symbol, columns.model, columns.alt};
+  // The lines are passed here and the cursor told at the end.
+  const std::string_view ahead = cur.ahead();
+  const char* const first = ahead.data();
+  const char* const limit = ahead.data() + ahead.size();
+  const char* line = first;
+  long lineno = cur.lineno();
+  PassFault fault;
+  row.clear();
+  row.starts = layout.at;
+  // In turns: the plain lines ahead that share a layout (as many as a batch
+  // holds) are found, then their rows read, each loop kept small.
+  constexpr std::size_t batch = 64;  // (one bit each in PlainBatch::special)
+  for (bool more = true; more;) {
+    std::uint32_t begins[batch + 1];
+    std::uint64_t special = 0;
+    std::size_t n = 0;
+    LineMasks m;
+    // (The 4 words a line may take, and 8 bytes past the line, may be read.)
+    for (; n < batch; ++n) {
+      if (limit - line < 64 * 4 + 8) {
+        more = false;
+        break;
+      }
+      if (layout.words == 2) {
+        const TwoWords kind = same_two_words<Scan>(line, layout, m);
+        if (kind != TwoWords::other) {
+          begins[n] = static_cast<std::uint32_t>(line - first);
+          if (kind == TwoWords::quoted) special |= std::uint64_t{1} << n;
+          line += m.length + 1;
+          continue;
+        }
+      }
+      if (!(line_masks<Scan>(line, m) && line[0] != ';' &&
+            (!m.special || quotes_close<Scan>(line, m)))) {
+        more = false;
+        break;
+      }
+      std::uint64_t starts[4];
+      value_starts(m, starts);
+      std::uint64_t differ = m.words ^ layout.words;
+      for (std::size_t w = 0; w < m.words; ++w) differ |= starts[w] ^ layout.starts[w];
+      if (differ != 0) {
+        if (n > 0) break;  // the rows of the last layout first
+        int count = 0;
+        for (std::size_t w = 0; w < m.words; ++w) count += std::popcount(starts[w]);
+        if (count != columns.count) {
+          more = false;
+          break;
+        }
+        int k = 0;
+        for (std::size_t w = 0; w < m.words; ++w)
+          for (std::uint64_t bits = starts[w]; bits != 0; bits &= bits - 1)
+            layout.at[k++] = static_cast<std::uint16_t>(64 * w + std::countr_zero(bits));
+        for (int j = 0; j < 6; ++j)
+          layout.read_at[j] = read_columns[j] >= 0 ? layout.at[read_columns[j]] : PlainLayout::none_at;
+        std::copy(starts, starts + m.words, std::begin(layout.starts));
+        layout.words = m.words;
+      }
+      begins[n] = static_cast<std::uint32_t>(line - first);
+      special |= std::uint64_t{m.special} << n;
+      line += m.length + 1;
+    }
+    begins[n] = static_cast<std::uint32_t>(line - first);
+    const PlainBatch rows{first, begins, special, n};
+    const std::size_t stop = read_batch<Scan>(visitor, columns, row, layout, rows, lineno);
+    if (stop < n) {  // (the row that stopped the walk is passed too)
+      fault = std::move(visitor.fault);
+      line = first + begins[stop + 1];
+      lineno += static_cast<long>(stop + 1);
+      break;
+    }
+    lineno += static_cast<long>(n);
+  }
+  cur.pass_lines(static_cast<std::size_t>(line - first), lineno - cur.lineno());
+  row.clear();
+  return fault;
+}
+
+#if defined(__x86_64__)
+template <class Visitor>
+[[gnu::target("avx2")]] PassFault plain_rows_wide(RecordCursor& cur, Visitor& visitor,
+                                                  const AtomSiteColumns& columns, Row& row,
+                                                  PlainLayout& layout) {
+  return plain_rows_with<WideScan>(cur, visitor, columns, row, layout);
+}
+#endif
+
+template <class Visitor>
+PassFault plain_rows(RecordCursor& cur, Visitor& visitor, const AtomSiteColumns& columns,
+                     Row& row, PlainLayout& layout) {
+#if defined(__x86_64__)
+  if (vectors::wide()) return plain_rows_wide(cur, visitor, columns, row, layout);
+#endif
+  return plain_rows_with<NarrowScan>(cur, visitor, columns, row, layout);
+}
+
+}  // namespace gyro::cif
