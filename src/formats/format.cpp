@@ -11,9 +11,11 @@ Format detect_format(RecordCursor& input) {
 
 PassFault read_structure(Format format, RecordCursor& input, AtomTable& t, ReadNotes& notes,
                          Sink& err, const ReadingRules& rules, bool every_record) {
-  if (format == Format::mmcif)
-    return read_mmcif_atoms(input, t, notes, err, rules.selection, every_record);
-  return read_pdb_atoms(input, t, notes, err, rules, every_record);
+  PassFault fault = format == Format::mmcif
+                        ? read_mmcif_atoms(input, t, notes, err, rules.selection, every_record)
+                        : read_pdb_atoms(input, t, notes, err, rules, every_record);
+  if (!fault) t.end_segments();
+  return fault;
 }
 
 WriteResult write_copy(Format format, RecordCursor& input, const AtomTable& t, const Frame& frame,

@@ -10,6 +10,7 @@
 #include <memory>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "analysis/rigid.hpp"
 #include "text/fields.hpp"
@@ -17,6 +18,15 @@
 namespace gyro {
 
 inline constexpr std::int64_t max_atoms = 64000;  // the usual limit of accepted atoms
+
+// A run of consecutive accepted atoms that belong together: the atoms of one
+// model (MODEL to ENDMDL in PDB text, one pdbx_PDB_model_num in mmCIF), or
+// those before the first MODEL record (model 0). An analysis may take each on
+// its own.
+struct Segment {
+  std::int64_t first = 0, count = 0;  // of the table's atoms
+  std::int64_t model = 0;
+};
 
 // The accepted atoms in file order, each its mass and coordinates: only the
 // first `count` slots hold values. (The serial numbers and names are checked
@@ -32,6 +42,7 @@ struct AtomTable {
   AtomTable& operator=(const AtomTable&) = delete;
 
   std::int64_t count = 0;     // accepted atoms
+  std::vector<Segment> segments;  // in file order, covering the accepted atoms
   std::int64_t skipped = 0;   // atom records left out: their name gives no mass
   std::int64_t limit;         // the most atoms a run accepts
   std::int64_t capacity = 0;  // slots that can be written now, up to the limit
@@ -68,6 +79,26 @@ struct AtomTable {
   }
   void add(const double xyz[3], double mass) {
     atoms_double[static_cast<std::size_t>(count++)] = {xyz[0], xyz[1], xyz[2], mass};
+  }
+  // A new segment of `model` begins with the next accepted atom; the last one
+  // ends. Atoms outside every model (before the first, between two) are
+  // model 0's; such a segment without atoms is dropped.
+  void begin_segment(std::int64_t model) {
+    if (segments.empty() && count > 0) segments.push_back({0, 0, 0});
+    if (!segments.empty()) {
+      Segment& last = segments.back();
+      last.count = count - last.first;
+      if (last.model == 0 && last.count == 0) segments.pop_back();
+    }
+    segments.push_back({count, 0, model});
+  }
+  // After the reading: the last segment ends with the last accepted atom; a
+  // table without segments gets one of them all, model 1.
+  void end_segments() {
+    if (segments.empty()) segments.push_back({0, 0, 1});
+    segments.back().count = count - segments.back().first;
+    if (segments.size() > 1 && segments.back().model == 0 && segments.back().count == 0)
+      segments.pop_back();
   }
   // The slots given back (the counts stay): after a run failed for want of
   // memory, so that saying so has some.

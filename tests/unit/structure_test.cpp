@@ -3,6 +3,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <fstream>
+#include <iterator>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -263,6 +266,35 @@ TEST_P(ReadAtoms, SelectsAtomRecordsAndSkipsUnknownNames) {
   EXPECT_EQ(t.atoms[0].z, 3.0f);
   EXPECT_EQ(t.atoms[0].mass, 14.0067f);
   EXPECT_EQ(t.atoms[1].x, 0.0f);  // "ATOMS" record: blank columns read as zero
+}
+
+// The atoms of each model are a segment; those outside every model are
+// model 0's, in PDB text whatever the options, and a selected model is the
+// only segment with atoms.
+TEST_P(ReadAtoms, SegmentsFollowTheModels) {
+  std::ifstream in(std::string(GYRO_TEST_DATA) + "/models.pdb");
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  using Segments = std::vector<std::array<std::int64_t, 3>>;  // first, count, model
+  struct Case { ReadingRules rules; Segments want; };
+  ReadingRules element_masses, model_2;
+  element_masses.masses = MassSource::element;
+  model_2.selection.model = 2;
+  const Case cases[] = {
+      {{}, {{0, 1, 0}, {1, 4, 1}, {5, 1, 0}, {6, 4, 2}, {10, 4, 3}}},
+      {element_masses, {{0, 1, 0}, {1, 4, 1}, {5, 1, 0}, {6, 4, 2}, {10, 4, 3}}},
+      {model_2, {{0, 0, 1}, {0, 4, 2}, {4, 0, 3}}},
+  };
+  for (const auto& c : cases) {
+    RecordCursor cur(text);
+    AtomTable t;
+    ReadNotes notes;
+    Sink err(-1, "err");
+    ASSERT_FALSE(read_pdb_atoms(cur, t, notes, err, c.rules, false));
+    t.end_segments();
+    Segments got;
+    for (const Segment& s : t.segments) got.push_back({s.first, s.count, s.model});
+    EXPECT_EQ(got, c.want);
+  }
 }
 
 TEST_P(ReadAtoms, StopsAtABadFieldWithItsColumnsAndText) {

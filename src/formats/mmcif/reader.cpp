@@ -104,6 +104,7 @@ struct AtomReader : AtomReading {
     if (model != last_model || models.empty()) {
       models.push_back(model);
       last_model = model;
+      t.begin_segment(model);
     }
     const std::string_view alt = v.alt.size() == 1 && v.alt[0] == '?' ? "." : v.alt;
     const bool no_alt = alt.size() == 1 && alt[0] == '.';
@@ -147,6 +148,7 @@ PassFault read_mmcif_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Si
                            const Selection& sel, bool every_record) {
   t.allocate();
   t.count = t.skipped = 0;
+  t.segments.clear();
   notes.restart();
   AtomReading reading(t, notes, err, sel, every_record);
   if (PassFault fault = t.in_double ? (reading.selecting() ? walk_as<double, true>(cur, reading)

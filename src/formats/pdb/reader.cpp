@@ -63,6 +63,33 @@ inline void keep_atom(AtomTable& t, std::int64_t k, const double xyz[4], double 
   t.atoms_double[static_cast<std::size_t>(k)] = {xyz[0], xyz[1], xyz[2], mass};
 }
 
+// The number of a MODEL record `rec`: columns 11-14, or where they hold no
+// number, the first whole number after the record name; a MODEL record
+// without a number is numbered by its order (`order`).
+std::int64_t model_number(std::string_view rec, std::int64_t order) {
+  std::string_view field = rec.substr(std::min<std::size_t>(10, rec.size()), 4);
+  field.remove_prefix(std::min(field.find_first_not_of(' '), field.size()));
+  field = field.substr(0, field.find(' '));
+  if (field.empty() || rec.size() <= 14 || rec[14] != ' ' ||
+      !std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    const std::size_t at = rec.find_first_of("0123456789", 6);
+    if (at == std::string_view::npos) return order;
+    field = rec.substr(at);
+  }
+  std::int64_t n = 0;
+  std::from_chars(field.data(), field.data() + field.size(), n);
+  return n;
+}
+
+// At a MODEL or ENDMDL record of a reading that does not select: a segment
+// of that model, or of the atoms outside every model, begins.
+[[gnu::noinline]] void model_boundary(const char* line, std::size_t length, AtomTable& t,
+                                      ReadNotes& notes) {
+  if (is_model_end(line)) return t.begin_segment(0);
+  ++notes.models;
+  t.begin_segment(model_number({line, std::min<std::size_t>(length, reclen)}, notes.models));
+}
+
 // Which model the records being read belong to, for a run that selects one.
 // A file without MODEL records holds model 1 only; in a file with them, the
 // atom records outside every MODEL-ENDMDL pair belong to none.
@@ -74,12 +101,14 @@ class ModelWalk {
   bool enter(const char* line, std::size_t length) {
     const bool first = !seen_;
     seen_ = inside_ = true;
-    number_ = model_number({line, std::min<std::size_t>(length, reclen)});
+    number_ = model_number({line, std::min<std::size_t>(length, reclen)},
+                           static_cast<std::int64_t>(numbers_.size()) + 1);
     numbers_.push_back(number_);
     found_ = found_ || (wanted_ && number_ == *wanted_);
     return first && wanted_;
   }
   void leave() { inside_ = false; }
+  std::int64_t number() const { return number_; }
   bool selected() const {
     return !wanted_ || (seen_ ? inside_ && number_ == *wanted_ : *wanted_ == 1);
   }
@@ -94,23 +123,6 @@ class ModelWalk {
   }
 
  private:
-  // Columns 11-14, or where they hold no number, the first whole number after
-  // the record name; a MODEL record without a number is numbered by its order.
-  std::int64_t model_number(std::string_view rec) const {
-    std::string_view field = rec.substr(std::min<std::size_t>(10, rec.size()), 4);
-    field.remove_prefix(std::min(field.find_first_not_of(' '), field.size()));
-    field = field.substr(0, field.find(' '));
-    if (field.empty() || rec.size() <= 14 || rec[14] != ' ' ||
-        !std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-      const std::size_t at = rec.find_first_of("0123456789", 6);
-      if (at == std::string_view::npos) return static_cast<std::int64_t>(numbers_.size()) + 1;
-      field = rec.substr(at);
-    }
-    std::int64_t n = 0;
-    std::from_chars(field.data(), field.data() + field.size(), n);
-    return n;
-  }
-
   std::optional<std::int64_t> wanted_;
   bool seen_ = false, inside_ = false, found_ = false;
   std::int64_t number_ = 0;
@@ -139,13 +151,16 @@ void pass_other_record(const char* line, std::size_t length, RecordSelection& s,
     ++notes.models;
     if (s.models.enter(line, length)) {
       t.count = t.skipped = 0;
+      t.segments.clear();
       const std::int64_t models_so_far = notes.models;
       notes.restart();
       notes.models = models_so_far;
       s.held.clear();
     }
+    t.begin_segment(s.models.number());
   } else if (is_model_end(line)) {
     s.models.leave();
+    t.begin_segment(0);
   }
 }
 
@@ -169,8 +184,8 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
     if (!is_atom_record(line)) {
       if constexpr (Selecting)
         pass_other_record(line, cur.length(), chosen, t, notes);
-      else
-        notes.models += is_model_record(line);
+      else if (is_model_record(line) || is_model_end(line)) [[unlikely]]
+        model_boundary(line, cur.length(), t, notes);
       continue;
     }
     bool selected = true;
@@ -267,6 +282,7 @@ PassFault read_pdb_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink
                          const ReadingRules& rules, bool every_record) {
   t.allocate();
   t.count = t.skipped = 0;
+  t.segments.clear();
   notes.restart();
   return t.in_double ? read_in<double>(cur, t, notes, err, rules, every_record)
                      : read_in<float>(cur, t, notes, err, rules, every_record);
