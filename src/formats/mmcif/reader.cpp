@@ -44,6 +44,12 @@ struct AtomReading {
                                ": \"" + printable(row.value(column)) + "\"");
     return false;
   }
+  // Rows of another model than the row before: a segment begins.
+  [[gnu::noinline]] void new_model(std::int64_t model) {
+    models.push_back(model);
+    last_model = model;
+    t.begin_segment(model);
+  }
   [[gnu::cold, gnu::noinline]] bool not_a_model(std::string_view text, long lineno) {
     fault = damage(lineno, "pdbx_PDB_model_num is not a whole number: \"" + printable(text) + "\"");
     return false;
@@ -101,11 +107,7 @@ struct AtomReader : AtomReading {
                                    long lineno) {
     std::int64_t model = 1;
     if (!whole_number(v.model, model)) return not_a_model(v.model, lineno);
-    if (model != last_model || models.empty()) {
-      models.push_back(model);
-      last_model = model;
-      t.begin_segment(model);
-    }
+    if (model != last_model || models.empty()) new_model(model);
     const std::string_view alt = v.alt.size() == 1 && v.alt[0] == '?' ? "." : v.alt;
     const bool no_alt = alt.size() == 1 && alt[0] == '.';
     bool selected = true;
