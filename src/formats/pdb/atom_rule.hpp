@@ -9,13 +9,14 @@
 
 namespace gyro::pdb {
 
-// Where an atom record's mass comes from. key(line) is what decides it (0:
-// the record gives none, and is skipped); mass<Real>(key) the mass in the
-// table's precision. `columns`: the last column the reading looks at.
+// Where an atom record's mass comes from. key(line) is what decides it,
+// accepted(key) whether the record has a mass at all (else it is skipped),
+// mass<Real>(key) the mass in the table's precision. `columns`: the last column the reading looks at.
 struct MassesByName {
   static constexpr int columns = 54;
   using Key = mass_rules::Element;
   static Key key(const char* line) { return atom_element(line + 12); }  // name in columns 13-16
+  static bool accepted(Key element) { return element != mass_rules::none; }
   template <class Real>
   static Real mass(Key element) {
     if constexpr (std::is_same_v<Real, float>)
@@ -32,6 +33,7 @@ struct MassesByElement {
     if (by_element >= 0) return by_element;
     return MassesByName::mass<double>(MassesByName::key(line));  // a blank element column
   }
+  static bool accepted(Key mass) { return mass > 0; }
   template <class Real>
   static Real mass(Key by_element) {
     return static_cast<Real>(by_element);

@@ -55,9 +55,11 @@ struct WideVectors {
 
 // An accepted atom into slot `k` of the table, in its precision.
 inline void keep_atom(AtomTable& t, std::int64_t k, const float xyz[4], float mass) {
-  Atom& atom = t.atoms[static_cast<std::size_t>(k)];
+  // The mass put into the coordinates' fourth lane: one 16-byte store.
+  Lanes atom;
   std::memcpy(&atom, xyz, sizeof atom);
-  atom.mass = mass;
+  atom[3] = mass;
+  std::memcpy(&t.atoms[static_cast<std::size_t>(k)], &atom, sizeof atom);
 }
 inline void keep_atom(AtomTable& t, std::int64_t k, const double xyz[4], double mass) {
   t.atoms_double[static_cast<std::size_t>(k)] = {xyz[0], xyz[1], xyz[2], mass};
@@ -181,7 +183,7 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
   const bool simulation_serials = rules.simulation_serials();
   FieldFault bad;
   while (const char* line = cur.template next<Vectors::wide, false, Masses::columns>()) {
-    if (!is_atom_record(line)) {
+    if (!is_atom_record(line)) [[unlikely]] {
       if constexpr (Selecting)
         pass_other_record(line, cur.length(), chosen, t, notes);
       else if (is_model_record(line) || is_model_end(line)) [[unlikely]]
@@ -204,8 +206,8 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
     if (line[16] != ' ') ++notes.alternate_locations;
     if (cur.length() < 54) ++notes.short_records;
     const typename Masses::Key key = Masses::key(line);
-    if (!key || t.count == t.capacity) [[unlikely]] {
-      if (key) {
+    if (!Masses::accepted(key) || t.count == t.capacity) [[unlikely]] {
+      if (Masses::accepted(key)) {
         if (PassFault full = full_table(t, cur.lineno())) return full;
       } else {  // only accepted atoms take a slot: a skipped record never meets the limit
         if constexpr (Selecting) {

@@ -31,7 +31,7 @@ template <class Masses>
 Move moved_coordinates(const char* line, const AtomTable& t, const Frame& frame,
                        int& paired, Lanes& moved) {
   Lanes v;
-  if (Masses::key(line)) {
+  if (Masses::accepted(Masses::key(line))) {
     if (paired == t.count) return Move::changed;
     std::memcpy(&v, &t.atoms[static_cast<std::size_t>(paired++)], sizeof v);
   } else {
