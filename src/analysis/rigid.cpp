@@ -1,5 +1,10 @@
 #include "analysis/rigid.hpp"
 
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -110,15 +115,34 @@ int frame_of_tensor(const BasicMat3<Real>& tensor, Real moments[3], BasicMat3<Re
 Vec3 centre_of_mass(std::span<const Atom> atoms, float& total_mass) {
   // Lanes: the x, y and z moments, then the total mass. An atom adds
   // (x, y, z, m)·(m, m, m, 1): x·m equals m·x exactly, and m·1 is m.
+  // The weights are built by bits: the mass in lanes 0-2, 1 in lane 3.
+  using Bits = std::int32_t __attribute__((vector_size(16)));
+  const Bits masses_only = {-1, -1, -1, 0};
+  const Bits one_in_lane_3 = std::bit_cast<Bits>(Lanes{0, 0, 0, 1.0f});
   Lanes sums = {0, 0, 0, 0};
   for (const Atom& atom : atoms) {
     const Lanes v = load(atom);
-    Lanes weights = broadcast<3>(v);
-    weights[3] = 1.0f;
-    sums = sums + v * weights;
+    const Bits weights = (std::bit_cast<Bits>(broadcast<3>(v)) & masses_only) | one_in_lane_3;
+    sums = sums + v * std::bit_cast<Lanes>(weights);
   }
   total_mass = sums[3];
   return {sums[0] / sums[3], sums[1] / sums[3], sums[2] / sums[3]};
+}
+
+CentreDrift single_precision_drift(std::span<const Atom> atoms, Vec3 centre) {
+  double sums[4] = {0, 0, 0, 0}, largest = 0;
+  for (const Atom& a : atoms) {
+    const double m = a.mass, x = a.x, y = a.y, z = a.z;
+    sums[0] += m * x;
+    sums[1] += m * y;
+    sums[2] += m * z;
+    sums[3] += m;
+    largest = std::max({largest, std::fabs(x), std::fabs(y), std::fabs(z)});
+  }
+  const double dx = sums[0] / sums[3] - double{centre.x},
+               dy = sums[1] / sums[3] - double{centre.y},
+               dz = sums[2] / sums[3] - double{centre.z};
+  return {std::sqrt(dx * dx + dy * dy + dz * dz), largest};
 }
 
 // Lanes 0-2 of two vectors hold the diagonal (0,0) (1,1) (2,2) and the upper

@@ -88,6 +88,14 @@ class Frame {
 // `total_mass` (a NaN centre when there are none).
 Vec3 centre_of_mass(std::span<const Atom> atoms, float& total_mass);
 
+// How far single precision moved a centre of mass: the centre from
+// double-precision sums of the same atoms, its distance from `centre` (found
+// in single precision), and the largest coordinate's magnitude.
+struct CentreDrift {
+  double drift = 0, largest = 0;
+};
+CentreDrift single_precision_drift(std::span<const Atom> atoms, Vec3 centre);
+
 // The inertia tensor about `centre`, from each atom's coordinates moved there
 // (x - centre.x and so on): diagonal sum m(r² - xj²), above it -sum m·xj·xk;
 // the lower triangle stays 0 (the solver reads only the upper).

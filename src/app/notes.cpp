@@ -1,5 +1,7 @@
 #include "app/notes.hpp"
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "text/numtext.hpp"
@@ -52,6 +54,9 @@ std::string first_pass_notes(const std::string& input, const AtomTable& t, const
     notes += file +
              "no atom has a known mass, so there is no centre of mass and no principal frame: "
              "the numbers of the report are not a result\n";
+  if (n.repeated_model != 0 && selection.model != n.repeated_model)
+    notes += file + "model " + std::to_string(n.repeated_model) + " stands at two MODEL records (lines " +
+             std::to_string(n.repeated_at[0]) + " and " + std::to_string(n.repeated_at[1]) + ")\n";
   if (n.models > 1 && !selection.model)
     notes += file + std::to_string(n.models) +
              (n.mmcif ? " models (pdbx_PDB_model_num)" : " MODEL records") +
@@ -79,6 +84,36 @@ std::string unfixed_axes_note(const std::string& input, int unfixed) {
   return about(input) + "--canonical: the third " + which +
          " zero within rounding (a symmetric shape): " +
          (unfixed == 3 ? "their signs are" : "its sign is") + " the eigensolver's\n";
+}
+
+std::string two_digits(double v) {
+  if (!(v > 0) || !std::isfinite(v)) return "0";
+  const int exponent = static_cast<int>(std::floor(std::log10(v)));
+  char buf[64];
+  if (exponent >= 1) {
+    const double unit = std::pow(10.0, exponent - 1);
+    std::snprintf(buf, sizeof buf, "%.0f", std::round(v / unit) * unit);
+  } else {
+    std::snprintf(buf, sizeof buf, "%.*f", 1 - exponent, v);
+  }
+  return buf;
+}
+
+std::string far_from_origin_text(const std::string& input, double largest, double drift) {
+  return about(input) + "coordinates up to " + two_digits(largest) +
+         " Å from the origin: single precision moves the centre by about " + two_digits(drift) +
+         " Å here; --double sums in double precision\n";
+}
+
+std::string equal_moments_text(const std::string& input, bool first_two, bool last_two,
+                               bool in_double) {
+  if (!first_two && !last_two) return {};
+  const std::string within = in_double ? "0.0000001 %" : "0.01 %";
+  if (first_two && last_two)
+    return about(input) + "--canonical: the three principal moments differ by less than " +
+           within + ": no axis is fixed\n";
+  return about(input) + "--canonical: moments " + (first_two ? "1 and 2" : "2 and 3") +
+         " differ by less than " + within + ": their axes may turn within their plane\n";
 }
 
 std::string solver_failure_note(const std::string& input, int status, bool in_double) {

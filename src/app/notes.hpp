@@ -29,6 +29,18 @@ std::string first_pass_notes(const std::string& input, const AtomTable& t, const
 // third moments could not fix; empty when none.
 std::string unfixed_axes_note(const std::string& input, int unfixed);
 
+// Single precision moved the centre by `drift` Å for atoms up to `largest` Å
+// from the origin (both with 2 significant digits).
+std::string far_from_origin_text(const std::string& input, double largest, double drift);
+
+// With --canonical: which principal moments are nearly equal (1 and 2, 2 and
+// 3, or all three), so that their axes are not fixed; empty when none.
+std::string equal_moments_text(const std::string& input, bool first_two, bool last_two,
+                               bool in_double);
+
+// `v` with 2 significant digits, without an exponent ("13000000", "1.3", "0.017").
+std::string two_digits(double v);
+
 // Why the eigensolver gave no principal frame, for its status code.
 std::string solver_failure_note(const std::string& input, int status, bool in_double = false);
 

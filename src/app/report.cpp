@@ -47,19 +47,26 @@ std::string unfit_note(const RunContext& ctx, const Numbers<Real>& n) {
   const BasicVec3<Real>& c = n.centre;
   const struct {
     const char* name;
+    bool plural;
     bool fit;
   } quantities[] = {
-      {"the mass", fits(n.mass)},
-      {"the centre of mass", fits(c.x) && fits(c.y) && fits(c.z)},
-      {"the principal moments", fits(m[0]) && fits(m[1]) && fits(m[2])},
-      {"the relative moments", fits(p1 / p1) && fits(m[1] / p1) && fits(m[2] / p1)},
+      {"the mass", false, fits(n.mass)},
+      {"the centre of mass", false, fits(c.x) && fits(c.y) && fits(c.z)},
+      {"the principal moments", true, fits(m[0]) && fits(m[1]) && fits(m[2])},
+      {"the relative moments", true, fits(p1 / p1) && fits(m[1] / p1) && fits(m[2] / p1)},
   };
   std::string names;
+  int unfit = 0;
+  bool plural = false;
   for (const auto& q : quantities)
-    if (!q.fit) names += (names.empty() ? "" : ", ") + std::string(q.name);
+    if (!q.fit) {
+      names += (names.empty() ? "" : ", ") + std::string(q.name);
+      plural = ++unfit > 1 || q.plural;
+    }
   if (names.empty()) return {};
   return about(ctx.input_path) + names +
-         " do not fit the report's fields and print as asterisks; --json prints them in full\n";
+         (plural ? " do not fit the report's fields and print" : " does not fit the report's fields and prints") +
+         " as asterisks; --json prints " + (plural ? "them" : "it") + " in full\n";
 }
 
 template <class Real>

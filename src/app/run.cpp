@@ -4,10 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <functional>
 #include <csignal>
 #include <memory>
 #include <new>
+#include <type_traits>
 
 #include "app/cmdline.hpp"
 #include "app/json.hpp"
@@ -212,10 +216,40 @@ std::span<const AtomD> atoms_for(const AtomTable& t, const Analysis<double>&) {
   return t.accepted_double();
 }
 
+// Whether single precision may have moved the centre noticeably: only when
+// the atoms lie far from the origin (the centre's distance plus the radius of
+// gyration past 1000 Å) are the sums done again in double precision; the note
+// when they put the centre more than 0.01 Å away.
+[[gnu::noinline]] std::string far_from_origin_note(const RunContext& ctx,
+                                                   const Analysis<float>& a) {
+  const double mass = a.total_mass;
+  if (!(mass > 0)) return {};
+  const double reach =
+      double{std::max({std::fabs(a.centre.x), std::fabs(a.centre.y), std::fabs(a.centre.z)})} +
+      std::sqrt((double{a.moments[0]} + double{a.moments[1]} + double{a.moments[2]}) / (2 * mass));
+  if (!(reach > 1000)) return {};
+  const CentreDrift d = single_precision_drift(ctx.atoms.accepted(), a.centre);
+  if (!(d.drift > 0.01)) return {};
+  return far_from_origin_text(ctx.input_path, d.largest, d.drift);
+}
+std::string far_from_origin_note(const RunContext&, const Analysis<double>&) { return {}; }
+
+// With --canonical: where two moments (or all three) are nearly equal, the
+// axes within their plane are not fixed by any rule.
+template <class Real>
+[[gnu::noinline]] std::string equal_moments_note(const RunContext& ctx, const Analysis<Real>& a) {
+  const Real(&m)[3] = a.moments;
+  if (!ctx.canonical || !(m[0] > 0)) return {};
+  const Real tolerance = std::is_same_v<Real, float> ? Real(1e-4) : Real(1e-9);
+  return equal_moments_text(ctx.input_path, m[0] - m[1] < tolerance * m[0],
+                            m[1] - m[2] < tolerance * m[0], std::is_same_v<Real, double>);
+}
+
 // Centre, principal frame and (with --canonical) the axes' signs in the run's
 // precision; the solver's status.
 int analyse(RunContext& ctx, Sink& err) {
   int unfixed = 0;
+  std::string notes;
   const int status = std::visit(
       [&](auto& a) {
         const auto atoms = atoms_for(ctx.atoms, a);
@@ -223,10 +257,12 @@ int analyse(RunContext& ctx, Sink& err) {
         const int solved = principal_frame(atoms, a.centre, a.moments, a.axes);
         if (solved == 0 && ctx.canonical && !atoms.empty())
           unfixed = canonical_signs(atoms, a.centre, a.axes);
+        if (solved == 0) notes = far_from_origin_note(ctx, a) + equal_moments_note(ctx, a);
         return solved;
       },
       ctx.result);
   err.put(unfixed_axes_note(ctx.input_path, unfixed));
+  err.put(notes);
   return status;
 }
 
@@ -253,7 +289,7 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
     return failed();
   }
   out.put(report_text(ctx));
-  err.put(unfit_report_note(ctx));
+  if (!ctx.json) err.put(unfit_report_note(ctx));  // (JSON has the numbers in full)
   if (!out.flush()) {
     err.put(file_error_text(out.name(), out.error()));
     return failed();
@@ -274,9 +310,15 @@ Outcome run_on(RunContext& ctx, int in, Sink& out, Sink& err, Sink* output) {
   return run_phases(ctx, records, out, err, output);
 }
 
+// What the run says at its end, before an output file is kept: it may still
+// fail (standard output cannot be written), and the file is removed then.
+using Finish = std::function<Outcome(const Outcome&)>;
+
 // The run of an understood command line: opening the files, the phases, and
-// the output file kept or removed.
-Outcome run_files(const CmdLine& cl, RunContext& ctx, Sink& out, Sink& err) {
+// the output file kept or removed. `finish`, when given, ends every run that
+// got as far as the phases.
+Outcome run_files(const CmdLine& cl, RunContext& ctx, Sink& out, Sink& err,
+                  const Finish& finish = {}) {
   if (cl.input_refused) return {usage_stop(err, refused_name_reason(cl.input_path)), false};
   if (!cl.ignored.empty()) err.put(ignored_note(cl));
   const int in = open_input(cl.input_path);
@@ -305,6 +347,7 @@ Outcome run_files(const CmdLine& cl, RunContext& ctx, Sink& out, Sink& err) {
     outcome = failed();
     ctx.atoms.release();
   }
+  if (finish && !out_of_memory) outcome = finish(outcome);
   if (output) {
     if (outcome.output_complete)
       output->close();
@@ -323,21 +366,35 @@ std::string_view last_line(std::string_view text) {
   return lf == std::string_view::npos ? text : text.substr(lf + 1);
 }
 
+// The JSON line of a run that ended with `outcome`: the report, or (after a
+// failure) the message the run ended with (the last of the notes).
+std::string json_line(const RunContext& ctx, const Outcome& outcome, std::string_view notes) {
+  const std::string_view message = last_line(notes);
+  if (outcome.status == exit_ok) return json_report(ctx);
+  if (outcome.output_complete) return json_report(ctx, message);
+  return json_failure(ctx.input_path, message);
+}
+
 // The run with --json: the text report and the notes are held while the run
 // goes on; then the notes go to standard error and one JSON line to standard
-// output, the report or (after a failure) the message the run ended with.
+// output. Standard output is flushed before an output file is kept, so that
+// a JSON line that cannot be written removes the file as a report would.
 int run_json(const CmdLine& cl, RunContext& ctx, Sink& out, Sink& err) {
   Sink text_report(-1, out.name()), notes(-1, err.name());
-  const Outcome outcome = run_files(cl, ctx, text_report, notes);
+  bool said = false;
+  const Finish say = [&](const Outcome& outcome) -> Outcome {
+    said = true;
+    err.put(notes.held());
+    out.put(json_line(ctx, outcome, notes.held()));
+    if (out.flush()) return outcome;
+    err.put(file_error_text(out.name(), out.error()));
+    return failed();
+  };
+  const Outcome outcome = run_files(cl, ctx, text_report, notes, say);
+  if (said) return outcome.status;
   err.put(notes.held());
   if (outcome.status == exit_usage) return outcome.status;
-  const std::string_view message = last_line(notes.held());
-  if (outcome.status == exit_ok)
-    out.put(json_report(ctx));
-  else if (outcome.output_complete)
-    out.put(json_report(ctx, message));
-  else
-    out.put(json_failure(ctx.input_path, message));
+  out.put(json_line(ctx, outcome, notes.held()));
   return outcome.status;
 }
 

@@ -6,11 +6,14 @@
 namespace gyro {
 
 Format detect_format(RecordCursor& input) {
-  return input.begins_with_data_block() ? Format::mmcif : Format::pdb;
+  return input.begins_like_cif() ? Format::mmcif : Format::pdb;
 }
 
 PassFault read_structure(Format format, RecordCursor& input, AtomTable& t, ReadNotes& notes,
                          Sink& err, const ReadingRules& rules, bool every_record) {
+  // mmCIF lines are read whole, however long (a long title, a long value);
+  // PDB records are 80 columns, and a longer line is cut.
+  if (format == Format::mmcif) input.keep_whole_lines();
   PassFault fault = format == Format::mmcif
                         ? read_mmcif_atoms(input, t, notes, err, rules.selection, every_record)
                         : read_pdb_atoms(input, t, notes, err, rules, every_record);

@@ -15,8 +15,8 @@ namespace gyro {
 enum class Format { pdb, mmcif };
 
 // The format of the text ahead of the cursor (nothing is read away): mmCIF
-// when the first line that is neither blank nor a comment begins a data
-// block, else PDB records.
+// when the first line that is neither blank nor a comment begins with
+// "data_", "loop_" or "_", else PDB records.
 Format detect_format(RecordCursor& input);
 
 // The first pass in the format: the atoms the rules accept into the table.

@@ -18,7 +18,7 @@ std::string pass_fault_text(const std::string& input_path, const PassFault& f) {
   const std::string at = file + "line " + std::to_string(f.lineno);
   if (f.kind == PassFault::Kind::damaged) return at + ": " + f.text + "\n";
   if (f.kind == PassFault::Kind::full)
-    return at + ": more than " + f.text + " atoms (" +
+    return at + ": more than " + f.text + (f.text == "1" ? " atom (" : " atoms (") +
            (f.text == std::to_string(max_atoms) ? "--max-atoms=N" : "a larger --max-atoms") +
            " reads more)\n";
   return at + ", columns " + std::to_string(f.col) + "-" + std::to_string(f.col + f.width - 1) +

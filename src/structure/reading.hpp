@@ -48,13 +48,18 @@ struct ReadNotes {
   std::int64_t unselected = 0;           // atom records of other models or locations
   std::int64_t first_line_carriage_returns = 0;  // when line 1 is longer than 80 bytes
   bool mmcif = false;  // read from mmCIF rows: models are pdbx_PDB_model_num values
+  std::map<std::int64_t, long> model_lines;  // PDB: the line of each model number's MODEL record
+  std::int64_t repeated_model = 0;  // the first model number met at a second MODEL record
+  long repeated_at[2] = {0, 0};     // its two lines
   // Where set, the skipped atom records are counted here by name (columns
   // 13-16 less blanks) instead of each having its line on standard error.
   std::map<std::string, std::int64_t>* skipped_names = nullptr;
   // Every count back to zero; skipped_names emptied but kept.
   void restart() {
     if (skipped_names) skipped_names->clear();
-    *this = {.skipped_names = skipped_names};
+    std::map<std::string, std::int64_t>* names = skipped_names;
+    *this = ReadNotes{};
+    skipped_names = names;
   }
 };
 

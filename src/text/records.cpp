@@ -1,5 +1,8 @@
 #include "text/records.hpp"
 
+#include <new>
+#include <string>
+
 #include <cstring>
 #include <limits>
 
@@ -35,6 +38,7 @@ bool RecordCursor::rewind() {
   upcoming_irregular_ = irregular_.empty() ? -1 : irregular_[0];
   lineno_ = 0;
   crlf_line_ = -1;
+  unended_line_ = -1;
   if (!block_) {
     pos_ = text_.data();
     end_ = pos_ + text_.size();
@@ -69,7 +73,7 @@ bool RecordCursor::refill() {
   return true;
 }
 
-bool RecordCursor::begins_with_data_block() {
+bool RecordCursor::begins_like_cif() {
   if (block_ && unread() == 0 && !at_end_) refill();
   std::string_view rest(pos_, unread());
   while (!rest.empty()) {
@@ -77,7 +81,10 @@ bool RecordCursor::begins_with_data_block() {
     const std::string_view line = rest.substr(0, lf);
     const std::size_t first = line.find_first_not_of(" \t\r");
     if (first != std::string_view::npos && line[first] != '#')
-      return line.substr(first).starts_with("data_");
+    {
+      const std::string_view word = line.substr(first);
+      return word.starts_with("data_") || word.starts_with("loop_") || word.starts_with("_");
+    }
     if (lf == std::string_view::npos) break;
     rest.remove_prefix(lf + 1);
   }
@@ -90,8 +97,13 @@ void RecordCursor::look_at_first_line(const char* from, const char* to) {
   const char* end = lf ? lf : to;
   for (const char* p = from; p < end; ++p) first_line_.carriage_returns += *p == '\r';
   first_line_.length += static_cast<std::size_t>(end - from);
-  // A carriage return just before the line feed belongs to the line end.
-  if (lf && lf > from && lf[-1] == '\r') --first_line_.carriage_returns;
+  // A carriage return just before the line feed belongs to the line end (it
+  // may stand at the end of the bytes looked at before).
+  if (lf && (lf > from ? lf[-1] == '\r' : first_line_.ends_with_cr)) {
+    --first_line_.carriage_returns;
+    --first_line_.length;
+  }
+  if (end > from) first_line_.ends_with_cr = end[-1] == '\r';
   first_line_.complete = lf != nullptr || !source_;  // a text in memory is all there
 }
 
@@ -112,6 +124,14 @@ const char* RecordCursor::last_line() {
       return take_line(end, skip);
     }
     if (block_ && !overlong && unread() == cap_) {
+      if (whole_lines_) {
+        if (!grow_block()) {
+          failed_ = true;
+          too_long_ = "line " + std::to_string(lineno_ + 1) + " is too long to hold in memory";
+          return nullptr;
+        }
+        continue;
+      }
       std::memcpy(line_, pos_, reclen);
       overlong = true;
     }
@@ -119,9 +139,27 @@ const char* RecordCursor::last_line() {
     if (!refill()) break;
   }
   if (failed_) return nullptr;
-  if (overlong) return take_kept_line(0);
+  if (overlong) {
+    unended_line_ = lineno_ + 1;
+    return take_kept_line(0);
+  }
   if (unread() == 0) return nullptr;
+  unended_line_ = lineno_ + 1;  // the text ends without a line feed
   return take_line(unread(), unread());
+}
+
+// A block twice as large, holding the unread bytes; false when memory
+// cannot be had.
+bool RecordCursor::grow_block() {
+  const std::size_t have = unread();
+  std::unique_ptr<char[]> larger(new (std::nothrow) char[2 * cap_]);
+  if (!larger) return false;
+  std::memcpy(larger.get(), pos_, have);
+  block_ = std::move(larger);
+  cap_ *= 2;
+  pos_ = block_.get();
+  end_ = pos_ + have;
+  return true;
 }
 
 // The overlong line whose first 80 bytes are kept, ending `skip` bytes on.

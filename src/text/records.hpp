@@ -145,7 +145,14 @@ class RecordCursor {
   std::size_t length() const { return length_; }  // of the last line, before blank-filling
   bool failed() const { return failed_; }         // reading failed
   // Why reading failed, in words.
-  std::string failure() const { return source_ ? source_->failure() : std::string(); }
+  std::string failure() const {
+    if (!too_long_.empty()) return too_long_;
+    return source_ ? source_->failure() : std::string();
+  }
+  // From now on a line longer than the block is read whole (the block grows
+  // to hold it), not cut after its 80th byte: for text whose long lines
+  // matter (mmCIF). A line that memory cannot hold fails the reading.
+  void keep_whole_lines() { whole_lines_ = true; }
   // What the source has read since its start or last rewind.
   Checksum checksum() const { return source_ ? source_->checksum() : Checksum{}; }
 
@@ -159,15 +166,20 @@ class RecordCursor {
   bool trusted() const { return trusted_; }
 
   // Whether the first line that is neither blank nor a comment ("#") begins
-  // with "data_": the text is mmCIF. Looks at what the first block holds
+  // as CIF text does: a data block ("data_"), a loop ("loop_") or a tag ("_"). Looks at what the first block holds
   // without reading any line away.
-  bool begins_with_data_block();
+  bool begins_like_cif();
   // The whole of the line `line` that next() returned (it is cut at 80 bytes
   // there): all its bytes, or the first 80 of a line longer than the block.
   std::string_view whole_line(const char* line) const { return {line, length_}; }
   // Whether the last line read ended with a carriage return before its line
   // feed (a usual 80-byte record never does).
   bool ended_by_crlf() const { return crlf_line_ == lineno_; }
+  // The bytes that ended the last line read: a line feed, CR LF, or none
+  // (the last line of a text without a final line feed).
+  std::string_view line_end() const {
+    return crlf_line_ == lineno_ ? "\r\n" : unended_line_ == lineno_ ? "" : "\n";
+  }
 
   // The unread bytes that the cursor holds now (what is left of its block),
   // for a reader that finds line ends itself: it takes a line there and says
@@ -184,9 +196,10 @@ class RecordCursor {
   // read): its length and the carriage returns in it, the one before its line
   // feed aside. Lines ended by carriage returns alone read as one.
   struct FirstLine {
-    std::size_t length = 0;
+    std::size_t length = 0;  // without the line end (LF, or CR LF)
     std::int64_t carriage_returns = 0;
     bool complete = false;
+    bool ends_with_cr = false;  // the last byte looked at (the line end's CR may follow a block)
   };
   const FirstLine& first_line() const { return first_line_; }
 
@@ -238,6 +251,7 @@ class RecordCursor {
                                                                 : -1;  // no more
   }
   [[gnu::noinline]] bool refill();
+  bool grow_block();
   [[gnu::noinline]] const char* last_line();
   const char* take_kept_line(std::size_t skip);
   // The line of `end` bytes at the front, then `skip` bytes passed over.
@@ -259,6 +273,8 @@ class RecordCursor {
   const char* pos_ = nullptr;  // the unread bytes: pos_ up to end_
   const char* end_ = nullptr;
   bool at_end_ = false, failed_ = false;
+  bool whole_lines_ = false;
+  std::string too_long_;  // why reading failed, when a line could not be held
   TextSource* source_ = nullptr;
   std::unique_ptr<char[]> block_;
   std::size_t cap_ = 0;
@@ -273,6 +289,7 @@ class RecordCursor {
   bool learning_ = false, trusted_ = false;
   FirstLine first_line_;
   long crlf_line_ = -1;  // the last line that ended with CR LF
+  long unended_line_ = -1;  // the last line, when no line feed ends it
   std::size_t irregular_passed_ = 0;
   long upcoming_irregular_ = 0;  // the next irregular line of the second reading
 };

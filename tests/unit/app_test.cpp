@@ -9,6 +9,7 @@
 
 #include "app/cmdline.hpp"
 #include "app/json.hpp"
+#include "app/notes.hpp"
 
 namespace gyro {
 namespace {
@@ -97,6 +98,20 @@ TEST(Json, NumbersAreTheShortestThatReadBack) {
     std::from_chars(text.data(), text.data() + text.size(), back);
     EXPECT_EQ(back, v) << text;
   }
+}
+
+}  // namespace
+}  // namespace gyro
+
+namespace gyro {
+namespace {
+
+TEST(Notes, TwoSignificantDigitsWithoutExponent) {
+  struct Case { double v; const char* want; };
+  const Case cases[] = {{10000020.0, "10000000"}, {1349000.0, "1300000"}, {78.4, "78"},
+                        {4.43, "4.4"},           {0.172, "0.17"},        {0.0114, "0.011"},
+                        {1.0, "1.0"},            {0.0, "0"}};
+  for (const auto& c : cases) EXPECT_EQ(two_digits(c.v), c.want) << c.v;
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 
 #include "analysis/rigid.hpp"
 #include "formats/mmcif/mmcif.hpp"
+#include "formats/mmcif/values.hpp"
 #include "formats/pdb/reader.hpp"
 #include "formats/pdb/writer.hpp"
 #include "text/source.hpp"
@@ -233,6 +234,21 @@ TEST(CifValues, SplitsQuotesAndComments) {
     }
     EXPECT_EQ(words, static_cast<std::size_t>(std::count(line.begin(), line.end(), 'a') +
                                               std::count(line.begin(), line.end(), 'b')));
+  }
+}
+
+// A standard uncertainty in parentheses is no part of the value.
+TEST(CifNumbers, UncertaintyLeftOut) {
+  struct Case { std::string_view text; float want; bool ok; };
+  const Case cases[] = {{"1.000(3)", 1.0f, true},   {"-12.5(12)", -12.5f, true}, {"7(1)", 7.0f, true},
+                        {"1.000()", 0, false},     {"1.0(x)", 0, false},        {"(3)", 0, false},
+                        {"1.000", 1.0f, true},     {"?", 0, false}};
+  for (const auto& c : cases) {
+    float v = 0;
+    EXPECT_EQ(cif::coordinate(c.text, v), c.ok) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(v, c.want) << c.text;
+    }
   }
 }
 

@@ -28,7 +28,7 @@ inline PassFault damage(long lineno, std::string why) {
 }
 
 // Walks the lines of mmCIF text up to the end of its first data block. For
-// every line, visitor.line(text, crlf) gives where the line starts in the text
+// every line, visitor.line(text, line_end) gives where the line starts in the text
 // the visitor holds (0 when it holds none), and visitor.line_end(row_pending)
 // follows its values; visitor.row(columns, row, lineno) takes every complete
 // row of the _atom_site loop, and may stop the walk by returning false with
@@ -55,16 +55,16 @@ class AtomSiteWalk {
   }
 
  private:
-  enum class State { outside, header, atom_rows, other_rows };
+  // atom_items: _atom_site written as item/value pairs (a single atom).
+  enum class State { outside, header, atom_rows, other_rows, atom_items };
 
   // One line: a text field's, a whole row of the loop, or values and words.
   PassFault take_line(std::string_view line) {
-    const std::size_t base = visitor_.line(line, cur_.ended_by_crlf());
+    const std::size_t base = visitor_.line(line, cur_.line_end());
     if (done_) {
       visitor_.line_end(false);
       return {};
     }
-    row_ended_here_ = false;
     std::string_view rest = line;
     std::size_t rest_at = 0;
     if (in_text_field_ || line.starts_with(";")) {
@@ -105,7 +105,7 @@ class AtomSiteWalk {
         if (PassFault f = value(text, at + v.begin, at + v.end)) return f;
     }
     if (filled_ > 0) row_.keep();
-    visitor_.line_end(filled_ > 0 || in_text_field_);
+    visitor_.line_end(filled_ > 0 || in_text_field_ || state_ == State::atom_items);
     return {};
   }
 
@@ -123,11 +123,37 @@ class AtomSiteWalk {
     return go_on ? PassFault{} : std::move(visitor_.fault);
   }
 
-  // The end of a loop's rows: a row begun and not completed is damage.
+  // The end of a loop's rows (a row begun and not completed is damage), or
+  // of _atom_site's item/value pairs (their one row to the visitor).
   PassFault end_rows() {
+    if (state_ == State::atom_items) return end_items();
     if (state_ == State::atom_rows && filled_ > 0)
       return damage(row_line_, "a row with fewer values than the " +
                                    std::to_string(columns_.count) + " columns of _atom_site");
+    return {};
+  }
+
+  // The _atom_site items, when they are over: one atom, its values in the
+  // order of its tags.
+  PassFault end_items() {
+    state_ = State::outside;
+    if (static_cast<std::size_t>(filled_) != tags_.size())
+      return damage(row_line_, "an _atom_site item without a value");
+    loop_found_ = true;
+    columns_ = atom_site_columns(tags_);
+    if (PassFault f = required_columns()) return f;
+    const bool go_on = visitor_.row(columns_, row_, cur_.lineno());
+    row_.clear();
+    filled_ = 0;
+    return go_on ? PassFault{} : std::move(visitor_.fault);
+  }
+
+  // The columns every reading needs.
+  PassFault required_columns() {
+    for (const auto& [column, name] : {std::pair{columns_.x, "Cartn_x"}, {columns_.y, "Cartn_y"},
+                                       {columns_.z, "Cartn_z"}, {columns_.symbol, "type_symbol"}})
+      if (column < 0)
+        return damage(cur_.lineno(), std::string("_atom_site has no ") + name + " column");
     return {};
   }
 
@@ -142,22 +168,25 @@ class AtomSiteWalk {
     if (!atom_site) return {};
     loop_found_ = true;
     columns_ = atom_site_columns(tags_);
-    for (const auto& [column, name] : {std::pair{columns_.x, "Cartn_x"}, {columns_.y, "Cartn_y"},
-                                       {columns_.z, "Cartn_z"}, {columns_.symbol, "type_symbol"}})
-      if (column < 0)
-        return damage(cur_.lineno(), std::string("_atom_site has no ") + name + " column");
-    return {};
+    return required_columns();
   }
 
   // One value: it may begin the rows of a loop, and in the _atom_site loop it
-  // fills the row.
+  // fills the row (rows follow each other whatever the lines: a row may end
+  // and the next begin on one line, or a row take several lines); after an
+  // _atom_site item it is that item's value.
   PassFault value(std::string_view text, std::size_t held_begin, std::size_t held_end) {
     if (state_ == State::header)
       if (PassFault f = begin_rows()) return f;
+    if (state_ == State::atom_items) {
+      if (static_cast<std::size_t>(filled_) + 1 != tags_.size()) return {};  // (no item asked for it)
+      if (filled_ == 0) row_line_ = cur_.lineno();
+      row_.values.push_back(text);
+      row_.held.emplace_back(held_begin, held_end);
+      ++filled_;
+      return {};
+    }
     if (state_ != State::atom_rows) return {};
-    if (row_ended_here_)
-      return damage(cur_.lineno(), "a row with more values than the " +
-                                       std::to_string(columns_.count) + " columns of _atom_site");
     if (filled_ == 0) {
       row_.clear();
       row_line_ = cur_.lineno();
@@ -168,15 +197,15 @@ class AtomSiteWalk {
     const bool go_on = visitor_.row(columns_, row_, cur_.lineno());
     row_.clear();
     filled_ = 0;
-    row_ended_here_ = true;
     return go_on ? PassFault{} : std::move(visitor_.fault);
   }
 
-  // A bare word that is not a value: a data block, a loop, a tag.
+  // A bare word that is not a value: a data block, a loop, a tag, "stop_".
   PassFault keyword(std::string_view word, bool& is_keyword) {
     is_keyword = true;
     const char first = word[0];
-    if (first != '_' && first != 'd' && first != 'D' && first != 'l' && first != 'L') {
+    if (first != '_' && first != 'd' && first != 'D' && first != 'l' && first != 'L' &&
+        first != 's' && first != 'S') {
       is_keyword = false;  // a plain value: most words, quickly
     } else if (word.size() > 4 && lower(word.substr(0, 5)) == "data_") {
       if (PassFault f = end_rows()) return f;
@@ -187,15 +216,36 @@ class AtomSiteWalk {
       if (PassFault f = end_rows()) return f;
       state_ = State::header;
       tags_.clear();
+    } else if (word.size() == 5 && lower(word) == "stop_") {
+      // (A loop's optional end: nothing to do.)
     } else if (word.starts_with("_")) {
-      if (state_ == State::header) {
-        tags_.push_back(lower(word));
-      } else {
-        if (PassFault f = end_rows()) return f;
-        state_ = State::outside;  // an item: its value follows and is passed over
-      }
+      return tag(word);
     } else {
       is_keyword = false;
+    }
+    return {};
+  }
+
+  // A tag: one of a loop's, or an item whose value follows (the _atom_site
+  // items of a single atom are kept, any other passed over).
+  PassFault tag(std::string_view word) {
+    if (state_ == State::header) {
+      tags_.push_back(lower(word));
+      return {};
+    }
+    const std::string name = lower(word);
+    const bool atom_item = name.starts_with("_atom_site.") && !loop_found_;
+    if (atom_item && state_ == State::atom_items) {
+      tags_.push_back(name);
+      return {};
+    }
+    if (PassFault f = end_rows()) return f;
+    state_ = State::outside;
+    if (atom_item) {
+      state_ = State::atom_items;
+      tags_.assign(1, name);
+      row_.clear();
+      filled_ = 0;
     }
     return {};
   }
@@ -204,7 +254,6 @@ class AtomSiteWalk {
   Visitor& visitor_;
   State state_ = State::outside;
   bool data_seen_ = false, done_ = false, in_text_field_ = false, loop_found_ = false;
-  bool row_ended_here_ = false;  // a row of the loop ended on this line
   std::vector<std::string> tags_;
   AtomSiteColumns columns_;
   Row row_;

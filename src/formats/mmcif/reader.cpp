@@ -50,6 +50,12 @@ struct AtomReading {
     last_model = model;
     t.begin_segment(model);
   }
+  // "?" (unknown) or "." (not applicable) as model number: model 1.
+  [[gnu::cold, gnu::noinline]] static bool unknown_model(std::string_view text, std::int64_t& model) {
+    if (text != "?" && text != ".") return false;
+    model = 1;
+    return true;
+  }
   [[gnu::cold, gnu::noinline]] bool not_a_model(std::string_view text, long lineno) {
     fault = damage(lineno, "pdbx_PDB_model_num is not a whole number: \"" + printable(text) + "\"");
     return false;
@@ -85,7 +91,7 @@ struct AtomReading {
 template <class Real, bool Selecting>
 struct AtomReader : AtomReading {
   using AtomReading::AtomReading;
-  std::size_t line(std::string_view, bool) { return 0; }
+  std::size_t line(std::string_view, std::string_view) { return 0; }
   void line_end(bool) {}
 
   // A row of any form.
@@ -106,7 +112,8 @@ struct AtomReader : AtomReading {
   [[gnu::always_inline]] bool take(const AtomSiteColumns& c, const Row& r, const RowValues& v,
                                    long lineno) {
     std::int64_t model = 1;
-    if (!whole_number(v.model, model)) return not_a_model(v.model, lineno);
+    if (!whole_number(v.model, model) && !unknown_model(v.model, model))
+      return not_a_model(v.model, lineno);
     if (model != last_model || models.empty()) new_model(model);
     const std::string_view alt = v.alt.size() == 1 && v.alt[0] == '?' ? "." : v.alt;
     const bool no_alt = alt.size() == 1 && alt[0] == '.';

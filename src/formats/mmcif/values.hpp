@@ -10,6 +10,17 @@
 
 namespace gyro::cif {
 
+// A number without its standard uncertainty: "1.000(3)" is 1.000. Any other
+// text as it is.
+inline std::string_view without_uncertainty(std::string_view text) {
+  if (text.size() < 4 || text.back() != ')') return text;
+  const std::size_t open = text.rfind('(');
+  if (open == std::string_view::npos || open == 0 || open + 2 >= text.size()) return text;
+  for (std::size_t k = open + 1; k + 1 < text.size(); ++k)
+    if (text[k] < '0' || text[k] > '9') return text;
+  return text.substr(0, open);
+}
+
 // A coordinate value: any decimal, the nearest float or double. The usual
 // form (a sign, a few digits with a point) is converted here: its digits make
 // a whole number that the precision holds exactly, and one correctly rounded
@@ -42,6 +53,8 @@ inline bool coordinate(std::string_view text, Real& v) {
     v = negative ? -r : r;
     return true;
   }
+  if (const std::string_view value = without_uncertainty(text); value.size() < text.size())
+    return coordinate(value, v);
   return !text.empty() && text != "?" && text != "." && real_field(text, 0, v);
 }
 

@@ -42,10 +42,10 @@ struct AtomWriter {
   std::string held;
   PassFault fault;
 
-  std::size_t line(std::string_view text, bool crlf) {
+  std::size_t line(std::string_view text, std::string_view line_end) {
     const std::size_t at = held.size();
     held.append(text);
-    held += crlf ? "\r\n" : "\n";
+    held.append(line_end);  // as the input ends it
     return at;
   }
   void line_end(bool row_pending) {

@@ -65,31 +65,58 @@ inline void keep_atom(AtomTable& t, std::int64_t k, const double xyz[4], double 
   t.atoms_double[static_cast<std::size_t>(k)] = {xyz[0], xyz[1], xyz[2], mass};
 }
 
-// The number of a MODEL record `rec`: columns 11-14, or where they hold no
-// number, the first whole number after the record name; a MODEL record
-// without a number is numbered by its order (`order`).
-std::int64_t model_number(std::string_view rec, std::int64_t order) {
-  std::string_view field = rec.substr(std::min<std::size_t>(10, rec.size()), 4);
-  field.remove_prefix(std::min(field.find_first_not_of(' '), field.size()));
-  field = field.substr(0, field.find(' '));
-  if (field.empty() || rec.size() <= 14 || rec[14] != ' ' ||
-      !std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    const std::size_t at = rec.find_first_of("0123456789", 6);
-    if (at == std::string_view::npos) return order;
-    field = rec.substr(at);
-  }
+// The number of a MODEL record `rec`: the first word after the record name,
+// a whole number from 1 of any width (simulation programs write wide ones);
+// a record without one is numbered by its order (`order`). `ok` is false,
+// with the word, when it is anything else (negative, zero, letters, "?").
+struct ModelNumber {
+  bool ok;
+  std::int64_t number;
+  std::string_view word;
+};
+ModelNumber model_number(std::string_view rec, std::int64_t order) {
+  std::string_view rest = rec.substr(std::min<std::size_t>(6, rec.size()));
+  rest.remove_prefix(std::min(rest.find_first_not_of(' '), rest.size()));
+  const std::string_view word = rest.substr(0, rest.find(' '));
+  if (word.empty()) return {true, order, word};
   std::int64_t n = 0;
-  std::from_chars(field.data(), field.data() + field.size(), n);
-  return n;
+  const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), n);
+  const bool whole = ec == std::errc() && end == word.data() + word.size() && n >= 1 &&
+                     word[0] != '-' && word[0] != '+';
+  return {whole, n, word};
+}
+
+// A MODEL record's number, counted and checked: a word that is not a model
+// number stops the reading; a number met before is kept for the note.
+[[gnu::noinline]] PassFault take_model_number(const char* line, std::size_t length, long lineno,
+                                              ReadNotes& notes, std::int64_t& number) {
+  ++notes.models;
+  const ModelNumber m = model_number({line, std::min<std::size_t>(length, reclen)}, notes.models);
+  if (!m.ok)
+    return {PassFault::Kind::damaged, lineno, 0, 0,
+            "cannot read \"" + printable(m.word) + "\" as a model number (a whole number from 1)"};
+  number = m.number;
+  const auto [first, fresh] = notes.model_lines.emplace(number, lineno);
+  if (!fresh && notes.repeated_model == 0) {
+    notes.repeated_model = number;
+    notes.repeated_at[0] = first->second;
+    notes.repeated_at[1] = lineno;
+  }
+  return {};
 }
 
 // At a MODEL or ENDMDL record of a reading that does not select: a segment
 // of that model, or of the atoms outside every model, begins.
-[[gnu::noinline]] void model_boundary(const char* line, std::size_t length, AtomTable& t,
-                                      ReadNotes& notes) {
-  if (is_model_end(line)) return t.begin_segment(0);
-  ++notes.models;
-  t.begin_segment(model_number({line, std::min<std::size_t>(length, reclen)}, notes.models));
+[[gnu::noinline]] PassFault model_boundary(const char* line, std::size_t length, long lineno,
+                                           AtomTable& t, ReadNotes& notes) {
+  if (is_model_end(line)) {
+    t.begin_segment(0);
+    return {};
+  }
+  std::int64_t number = 0;
+  if (PassFault f = take_model_number(line, length, lineno, notes, number)) return f;
+  t.begin_segment(number);
+  return {};
 }
 
 // Which model the records being read belong to, for a run that selects one.
@@ -98,13 +125,12 @@ std::int64_t model_number(std::string_view rec, std::int64_t order) {
 class ModelWalk {
  public:
   explicit ModelWalk(std::optional<std::int64_t> wanted) : wanted_(wanted) {}
-  // At a MODEL record (`length` bytes long); true at the first one of a run
-  // that selects a model: what was read before it lies outside every model.
-  bool enter(const char* line, std::size_t length) {
+  // At a MODEL record of model `number`; true at the first one of a run that
+  // selects a model: what was read before it lies outside every model.
+  bool enter(std::int64_t number) {
     const bool first = !seen_;
     seen_ = inside_ = true;
-    number_ = model_number({line, std::min<std::size_t>(length, reclen)},
-                           static_cast<std::int64_t>(numbers_.size()) + 1);
+    number_ = number;
     numbers_.push_back(number_);
     found_ = found_ || (wanted_ && number_ == *wanted_);
     return first && wanted_;
@@ -114,6 +140,7 @@ class ModelWalk {
   bool selected() const {
     return !wanted_ || (seen_ ? inside_ && number_ == *wanted_ : *wanted_ == 1);
   }
+  bool is_wanted(std::int64_t number) const { return wanted_ && number == *wanted_; }
   // Whether the records read now may yet turn out to lie outside every model.
   bool provisional() const { return wanted_ && !seen_; }
   // Empty when the wanted model is there; else "N (the file has ...)".
@@ -146,24 +173,35 @@ struct RecordSelection {
 
 // At a record that is not an atom record, for a reading that selects: the
 // MODEL and ENDMDL records move it from model to model. At the first MODEL
-// record of a run that selects a model, what was read before is dropped.
-void pass_other_record(const char* line, std::size_t length, RecordSelection& s, AtomTable& t,
-                       ReadNotes& notes) {
-  if (is_model_record(line)) {
-    ++notes.models;
-    if (s.models.enter(line, length)) {
-      t.count = t.skipped = 0;
-      t.segments.clear();
-      const std::int64_t models_so_far = notes.models;
-      notes.restart();
-      notes.models = models_so_far;
-      s.held.clear();
-    }
-    t.begin_segment(s.models.number());
-  } else if (is_model_end(line)) {
+// record of a run that selects a model, what was read before is dropped. A
+// selected model whose number stands at two MODEL records stops the reading:
+// which one is meant is not clear.
+[[gnu::noinline]] PassFault pass_other_record(const char* line, std::size_t length, long lineno,
+                                              RecordSelection& s, AtomTable& t, ReadNotes& notes) {
+  if (is_model_end(line)) {
     s.models.leave();
     t.begin_segment(0);
+    return {};
   }
+  if (!is_model_record(line)) return {};
+  std::int64_t number = 0;
+  if (PassFault f = take_model_number(line, length, lineno, notes, number)) return f;
+  if (s.models.enter(number)) {
+    t.count = t.skipped = 0;
+    t.segments.clear();
+    ReadNotes models_so_far = std::move(notes);
+    notes.restart();
+    notes.models = models_so_far.models;
+    notes.model_lines = std::move(models_so_far.model_lines);
+    notes.skipped_names = models_so_far.skipped_names;
+    s.held.clear();
+  }
+  if (s.models.is_wanted(number) && notes.repeated_model == number)
+    return {PassFault::Kind::damaged, lineno, 0, 0,
+            "model " + std::to_string(number) + " again (first at line " +
+                std::to_string(notes.repeated_at[0]) + "): which one to analyse is not clear"};
+  t.begin_segment(number);
+  return {};
 }
 
 // The reading loop, one for every format option: `Vectors` how the usual
@@ -184,10 +222,14 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
   FieldFault bad;
   while (const char* line = cur.template next<Vectors::wide, false, Masses::columns>()) {
     if (!is_atom_record(line)) [[unlikely]] {
-      if constexpr (Selecting)
-        pass_other_record(line, cur.length(), chosen, t, notes);
-      else if (is_model_record(line) || is_model_end(line)) [[unlikely]]
-        model_boundary(line, cur.length(), t, notes);
+      if (is_model_record(line) || is_model_end(line)) [[unlikely]] {
+        PassFault f;
+        if constexpr (Selecting)
+          f = pass_other_record(line, cur.length(), cur.lineno(), chosen, t, notes);
+        else
+          f = model_boundary(line, cur.length(), cur.lineno(), t, notes);
+        if (f) return f;
+      }
       continue;
     }
     bool selected = true;
