@@ -201,7 +201,59 @@ int canonical_signs_in(std::span<const AtomT> atoms, BasicVec3<Real> centre,
   return unfixed;
 }
 
+// The oriented coordinates of the atoms, in double precision.
+template <class AtomT, class Real>
+std::vector<double> oriented_coordinates(std::span<const AtomT> atoms, BasicVec3<Real> centre,
+                                         const BasicMat3<Real>& axes) {
+  std::vector<double> o;
+  o.reserve(3 * atoms.size());
+  for (const AtomT& a : atoms) {
+    const double d[3] = {double{a.x} - double{centre.x}, double{a.y} - double{centre.y},
+                         double{a.z} - double{centre.z}};
+    for (int i = 0; i < 3; ++i)
+      o.push_back((double{axes(i, 0)} * d[0] + double{axes(i, 1)} * d[1]) + double{axes(i, 2)} * d[2]);
+  }
+  return o;
+}
+
+template <class AtomT, class Real>
+void follow_series_in(std::span<const AtomT> atoms, BasicVec3<Real> centre, BasicMat3<Real>& axes,
+                      const std::vector<double>& previous, std::vector<double>& oriented) {
+  oriented = oriented_coordinates(atoms, centre, axes);
+  if (previous.size() != oriented.size() || previous.empty()) return;
+  // Σ_k |s∘o_k − p_k|² = const − 2 Σ_i s_i c_i, with c_i = Σ_k o_ki p_ki: the
+  // choice of the largest Σ_i s_i c_i lies closest.
+  double c[3] = {0, 0, 0};
+  for (std::size_t k = 0; k < oriented.size(); ++k) c[k % 3] += oriented[k] * previous[k];
+  static constexpr int choices[4][3] = {{1, 1, 1}, {-1, -1, 1}, {-1, 1, -1}, {1, -1, -1}};
+  int best = 0;
+  double best_score = c[0] + c[1] + c[2];
+  for (int k = 1; k < 4; ++k) {
+    const double score = choices[k][0] * c[0] + choices[k][1] * c[1] + choices[k][2] * c[2];
+    if (score > best_score) {
+      best = k;
+      best_score = score;
+    }
+  }
+  if (best == 0) return;
+  for (int i = 0; i < 3; ++i) {
+    if (choices[best][i] > 0) continue;
+    for (int j = 0; j < 3; ++j) axes(i, j) = -axes(i, j);
+    for (std::size_t k = static_cast<std::size_t>(i); k < oriented.size(); k += 3)
+      oriented[k] = -oriented[k];
+  }
+}
+
 }  // namespace
+
+void follow_series(std::span<const Atom> atoms, Vec3 centre, Mat3& axes,
+                   const std::vector<double>& previous, std::vector<double>& oriented) {
+  follow_series_in(atoms, centre, axes, previous, oriented);
+}
+void follow_series(std::span<const AtomD> atoms, Vec3d centre, Mat3d& axes,
+                   const std::vector<double>& previous, std::vector<double>& oriented) {
+  follow_series_in(atoms, centre, axes, previous, oriented);
+}
 
 int canonical_signs(std::span<const Atom> atoms, Vec3 centre, Mat3& axes) {
   return canonical_signs_in<float>(atoms, centre, axes);

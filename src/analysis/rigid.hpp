@@ -6,8 +6,10 @@
 // computed on its own exactly as scalar code would.
 #pragma once
 
+#include <cstdint>
 #include <cstring>
 #include <span>
+#include <vector>
 
 namespace gyro {
 
@@ -116,6 +118,16 @@ int principal_frame(std::span<const Atom> atoms, Vec3 centre, float moments[3], 
 // rounding of its sum (a symmetric shape): that axis keeps its sign.
 int canonical_signs(std::span<const Atom> atoms, Vec3 centre, Mat3& axes);
 
+// --canonical along a series of models: of the four right-handed sign choices
+// of `axes` (as they are, or two of the three turned), the one whose oriented
+// coordinates, axes·(r − centre) atom by atom, lie closest to `previous` (the
+// last model's, three numbers an atom, as many atoms): the least sum of
+// squared distances, unweighted; a tie keeps the axes as they are. The chosen
+// oriented coordinates into `oriented` (`previous` empty: the axes as they
+// are, their coordinates only).
+void follow_series(std::span<const Atom> atoms, Vec3 centre, Mat3& axes,
+                   const std::vector<double>& previous, std::vector<double>& oriented);
+
 // The same four in double precision, with LAPACK's double-precision
 // eigensolver; every operation in double, the grouping as in single
 // precision (the sums in atom order, one after the other).
@@ -123,6 +135,8 @@ Vec3d centre_of_mass(std::span<const AtomD> atoms, double& total_mass);
 Mat3d inertia_tensor(std::span<const AtomD> atoms, Vec3d centre);
 int principal_frame(std::span<const AtomD> atoms, Vec3d centre, double moments[3], Mat3d& axes);
 int canonical_signs(std::span<const AtomD> atoms, Vec3d centre, Mat3d& axes);
+void follow_series(std::span<const AtomD> atoms, Vec3d centre, Mat3d& axes,
+                   const std::vector<double>& previous, std::vector<double>& oriented);
 
 // Frame in double precision, one coordinate at a time.
 class FrameD {
@@ -143,6 +157,15 @@ class FrameD {
   Vec3d centre_;
   Mat3d axes_;
   bool rotated_ = false;
+};
+
+// The frame of one model of a series: none where the model has no accepted
+// atom (its records are copied as read).
+template <class FrameT>
+struct ModelFrame {
+  std::int64_t model = 0;
+  bool has_frame = false;
+  FrameT frame;
 };
 
 }  // namespace gyro

@@ -54,6 +54,22 @@ bool take_long_option(std::string_view arg, CmdLine& cl) {
       cl.stop = name == "--help" ? CmdLine::Stop::help : CmdLine::Stop::version;
     return true;
   }
+  if (name == "--each-file") {
+    if (has_value) return wrong("takes no value");
+    cl.each_file = true;
+    return true;
+  }
+  if (name == "--files-from" || name == "--out-dir") {
+    if (value.empty()) return wrong("needs a file name");
+    (name == "--files-from" ? cl.files_from : cl.out_dir) = value;
+    cl.each_file = cl.each_file || name == "--files-from";
+    return true;
+  }
+  if (name == "--each-model") {
+    if (has_value) return wrong("takes no value");
+    r.selection.each_model = true;
+    return true;
+  }
   if (name == "--json" || name == "--canonical" || name == "--double") {
     if (has_value) return wrong("takes no value");
     (name == "--json" ? cl.json : name == "--canonical" ? cl.canonical : cl.double_precision) = true;
@@ -101,6 +117,31 @@ bool take_long_options(int argc, const char* const* argv, CmdLine& cl,
   return true;
 }
 
+// The flag of a run over many files, if any, then every name an input; with
+// a flag the copies go to --out-dir.
+CmdLine many_files(CmdLine& cl, const std::vector<const char*>& args, std::size_t names_from) {
+  std::size_t first = 0;
+  if (!args.empty() && args[0][0] == '-' && names_from > 0) {
+    const std::string flag = less_trailing_blanks(args[0]);
+    if (flag != "-t" && flag != "-r" && flag != "-rt" && flag != "-tr") {
+      cl.stop = CmdLine::Stop::flag_error;
+      cl.usage_reason = "unknown flag " + printable(flag) + " (the flags are -t, -r, -rt and -tr)";
+      return cl;
+    }
+    cl.mode = flag == "-t" ? Mode::centred : Mode::rotated;
+    first = 1;
+  }
+  for (std::size_t k = first; k < args.size(); ++k) cl.inputs.push_back(less_trailing_blanks(args[k]));
+  if (cl.inputs.empty() && cl.files_from.empty()) {
+    cl.stop = CmdLine::Stop::usage;
+    cl.usage_reason = "no input file named";
+  } else if (cl.mode != Mode::report_only && cl.out_dir.empty()) {
+    cl.stop = CmdLine::Stop::usage;
+    cl.usage_reason = "with many files, -t and -r write their copies into --out-dir=DIR";
+  }
+  return cl;
+}
+
 }  // namespace
 
 CmdLine parse_command_line(int argc, const char* const* argv) {
@@ -112,7 +153,18 @@ CmdLine parse_command_line(int argc, const char* const* argv) {
     return cl;
   }
   if (cl.stop != CmdLine::Stop::none) return cl;  // --help, --version
+  if (cl.rules.selection.each_model && cl.rules.selection.model) {
+    cl.stop = CmdLine::Stop::option_error;
+    cl.option_error = "--model and --each-model contradict each other: choose one";
+    return cl;
+  }
   const auto n = static_cast<int>(args.size());
+  if (cl.each_file) return many_files(cl, args, names_from);
+  if (!cl.out_dir.empty()) {
+    cl.stop = CmdLine::Stop::option_error;
+    cl.option_error = "--out-dir goes with --each-file or --files-from";
+    return cl;
+  }
   if (n < 1) {
     cl.stop = CmdLine::Stop::usage;
     cl.usage_reason = "no input file named";
@@ -171,6 +223,7 @@ std::string open_failure_text(const std::string& name) {
 
 std::string help_text() {
   return "Usage: gyrolabium [option...] [-rt] pdb.in [pdb.out]\n"
+         "       gyrolabium --each-file [option...] [-rt] pdb.in... (--out-dir=DIR with -rt)\n"
          "Mass, centre of mass, principal moments and principal axes of a PDB structure.\n"
          "\n"
          "  (no flag)         only the report, on standard output\n"
@@ -186,6 +239,11 @@ std::string help_text() {
          "                    whatever the input pose\n"
          "  --double          read and compute in double precision\n"
          "  --json            the report as one line of JSON, numbers in full\n"
+         "  --each-model      every model (MODEL records, mmCIF model numbers) on its own\n"
+         "  --each-file       every name is an input, each analysed on its own\n"
+         "  --files-from=LIST the inputs named in LIST, one a line (/dev/stdin: standard\n"
+         "                    input), after those of the command line\n"
+         "  --out-dir=DIR     with many files, -t and -r write DIR/NAME for each input\n"
          "  --help            this text\n"
          "  --version         the version\n"
          "  --                end of the options: a name after it may begin with -\n"

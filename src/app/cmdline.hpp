@@ -28,6 +28,12 @@ struct CmdLine {
   std::string input_path, output_path;  // the arguments less their trailing blanks
   bool input_refused = false, output_refused = false;  // begins with "<", ">" or "|"
   std::vector<std::string> ignored;  // arguments after the input (no flag) or the output
+  // Many files in one run: --each-file (every name is an input) or
+  // --files-from=LIST (the names of LIST after those of the command line).
+  bool each_file = false;
+  std::string files_from;  // empty: none
+  std::string out_dir;     // --out-dir=DIR: where the copies of many files go
+  std::vector<std::string> inputs;  // with each_file: the command line's names
 };
 
 // Long options (`--name` or `--name=value`, anywhere before an argument

@@ -18,7 +18,7 @@ template <class Real>
 std::string json_numbers(const RunContext& ctx, Real mass, BasicVec3<Real> c,
                          const Real (&m)[3], const BasicMat3<Real>& axes) {
   std::string j = ", \"mass\": " + json_number(mass);
-  if (ctx.atoms.count == 0)
+  if (ctx.shown.read == 0)
     return j + ", \"centre\": null, \"moments\": null, \"relative_moments\": null, "
                "\"axes\": null, \"radius_of_gyration\": null";
   const Real p1 = m[0];
@@ -80,8 +80,9 @@ std::string json_number(double v) { return shortest(v); }
 
 std::string json_report(const RunContext& ctx, std::string_view error) {
   std::string j = "{\"file\": " + json_string(ctx.input_path);
-  j += ", \"atoms\": " + std::to_string(ctx.atoms.count);
-  j += ", \"skipped\": " + std::to_string(ctx.atoms.skipped);
+  if (ctx.shown.model) j += ", \"model\": " + std::to_string(*ctx.shown.model);
+  j += ", \"atoms\": " + std::to_string(ctx.shown.read);
+  j += ", \"skipped\": " + std::to_string(ctx.shown.skipped);
   j += std::visit(
       [&](const auto& a) { return json_numbers(ctx, a.total_mass, a.centre, a.moments, a.axes); },
       ctx.result);
@@ -98,8 +99,11 @@ std::string json_report(const RunContext& ctx, std::string_view error) {
   return j + "}\n";
 }
 
-std::string json_failure(const std::string& file, std::string_view message) {
-  return "{\"file\": " + json_string(file) + ", \"error\": " + json_string(message) + "}\n";
+std::string json_failure(const std::string& file, std::string_view message,
+                         std::optional<std::int64_t> model) {
+  return "{\"file\": " + json_string(file) +
+         (model ? ", \"model\": " + std::to_string(*model) : std::string()) +
+         ", \"error\": " + json_string(message) + "}\n";
 }
 
 }  // namespace gyro

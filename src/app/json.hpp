@@ -3,6 +3,8 @@
 #pragma once
 
 #include <string>
+#include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "app/run.hpp"
@@ -25,6 +27,8 @@ std::string json_number(double v);  // the same for a double (--double)
 std::string json_report(const RunContext& ctx, std::string_view error = {});
 
 // The object of a run that stopped: the file and the message.
-std::string json_failure(const std::string& file, std::string_view message);
+// With a model number, a failure of that model (--each-model).
+std::string json_failure(const std::string& file, std::string_view message,
+                         std::optional<std::int64_t> model = {});
 
 }  // namespace gyro

@@ -54,10 +54,10 @@ std::string first_pass_notes(const std::string& input, const AtomTable& t, const
     notes += file +
              "no atom has a known mass, so there is no centre of mass and no principal frame: "
              "the numbers of the report are not a result\n";
-  if (n.repeated_model != 0 && selection.model != n.repeated_model)
+  if (n.repeated_model != 0 && selection.model != n.repeated_model && !selection.each_model)
     notes += file + "model " + std::to_string(n.repeated_model) + " stands at two MODEL records (lines " +
              std::to_string(n.repeated_at[0]) + " and " + std::to_string(n.repeated_at[1]) + ")\n";
-  if (n.models > 1 && !selection.model)
+  if (n.models > 1 && !selection.model && !selection.each_model)
     notes += file + std::to_string(n.models) +
              (n.mmcif ? " models (pdbx_PDB_model_num)" : " MODEL records") +
              ": all models were read together as one structure\n";

@@ -60,7 +60,8 @@ std::string unfit_note(const RunContext& ctx, const Numbers<Real>& n) {
   bool plural = false;
   for (const auto& q : quantities)
     if (!q.fit) {
-      names += (names.empty() ? "" : ", ") + std::string(q.name);
+      if (!names.empty()) names += ", ";
+      names += q.name;
       plural = ++unfit > 1 || q.plural;
     }
   if (names.empty()) return {};
@@ -75,9 +76,9 @@ std::string report_lines(const RunContext& ctx, const Numbers<Real>& n) {
   if (ctx.mode != Mode::report_only) r += "Output pdb file: " + name_field(ctx.output_path) + "\n";
   r += FreeLine()
            .text("# atoms read")
-           .num(ctx.atoms.count)
+           .num(ctx.shown.read)
            .text("     # atoms skipped")
-           .num(ctx.atoms.skipped)
+           .num(ctx.shown.skipped)
            .str();
   r += "\n";
   r += " mass" + std::string(16, ' ') + fixed(n.mass, 15, 4) + "\n";
@@ -99,6 +100,13 @@ std::string report_text(const RunContext& ctx) {
         return report_lines(ctx, Numbers<Real>{a.total_mass, a.centre, a.moments, a.axes});
       },
       ctx.result);
+}
+
+std::string unfit_report_note(const RunContext& ctx, std::string_view report) {
+  const std::size_t numbers = report.find("# atoms read");  // (the names may hold asterisks)
+  if (numbers == std::string_view::npos || report.find('*', numbers) == std::string_view::npos)
+    return {};
+  return unfit_report_note(ctx);
 }
 
 std::string unfit_report_note(const RunContext& ctx) {

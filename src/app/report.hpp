@@ -13,7 +13,9 @@ namespace gyro {
 std::string report_text(const RunContext& ctx);
 
 // The note naming the quantities whose report fields print as asterisks
-// because they are too wide; empty when every value fits.
+// because they are too wide; empty when every value fits. With the report's
+// text, only a report that shows asterisks among its numbers is looked at.
 std::string unfit_report_note(const RunContext& ctx);
+std::string unfit_report_note(const RunContext& ctx, std::string_view report);
 
 }  // namespace gyro

@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <cmath>
 #include <functional>
 #include <csignal>
@@ -150,29 +153,20 @@ std::string unfit_text(const std::string& name, std::int64_t unfit) {
          " not fit the 8-column fields\n";
 }
 
+}  // namespace
+
 Outcome failed() { return {exit_failure, false}; }
 
-// The frame that moves the atoms to the centre (and rotates them into the
-// principal axes), in the analysis's precision.
 Frame frame_of(const Analysis<float>& a, bool rotated) { return {a.centre, rotated, a.axes}; }
 FrameD frame_of(const Analysis<double>& a, bool rotated) { return {a.centre, rotated, a.axes}; }
 
-// The second pass: the copy with moved coordinates, from a text that must be
-// the one the first pass read (`first`).
 Outcome write_phase(RunContext& ctx, RecordCursor& records, const Checksum& first, Sink& err,
-                    Sink& output) {
-  // The table holds the atoms as read: they are moved as they are written.
-  const bool rotated = ctx.mode == Mode::rotated;
+                    Sink& output, const std::function<WriteResult()>& copy) {
   if (!records.rewind()) {
     err.put(about(ctx.input_path) + records.failure() + "\n");
     return failed();
   }
-  WriteResult res = std::visit(
-      [&](const auto& a) {
-        const auto frame = frame_of(a, rotated);
-        return write_copy(ctx.format, records, ctx.atoms, frame, output, ctx.rules);
-      },
-      ctx.result);
+  WriteResult res = copy();
   if (!res.fault && !(records.checksum() == first))
     res.fault = {PassFault::Kind::changed, records.lineno(), 0, 0, {}};
   if (res.fault) {
@@ -189,6 +183,8 @@ Outcome write_phase(RunContext& ctx, RecordCursor& records, const Checksum& firs
   }
   return {exit_ok, true};
 }
+
+namespace {
 
 // The usage text after a note that says why.
 int usage_stop(Sink& err, const std::string& reason) {
@@ -208,31 +204,26 @@ int open_failure(const std::string& name, bool output, Sink& out, Sink& err) {
 
 namespace {
 
-// The atoms of the table in the analysis's precision.
-std::span<const Atom> atoms_for(const AtomTable& t, const Analysis<float>&) {
-  return std::span<const Atom>(t.accepted());
-}
-std::span<const AtomD> atoms_for(const AtomTable& t, const Analysis<double>&) {
-  return t.accepted_double();
-}
+
+}  // namespace
 
 // Whether single precision may have moved the centre noticeably: only when
 // the atoms lie far from the origin (the centre's distance plus the radius of
 // gyration past 1000 Å) are the sums done again in double precision; the note
 // when they put the centre more than 0.01 Å away.
 [[gnu::noinline]] std::string far_from_origin_note(const RunContext& ctx,
-                                                   const Analysis<float>& a) {
+                                                   const Analysis<float>& a,
+                                                   std::span<const Atom> atoms) {
   const double mass = a.total_mass;
   if (!(mass > 0)) return {};
   const double reach =
       double{std::max({std::fabs(a.centre.x), std::fabs(a.centre.y), std::fabs(a.centre.z)})} +
       std::sqrt((double{a.moments[0]} + double{a.moments[1]} + double{a.moments[2]}) / (2 * mass));
   if (!(reach > 1000)) return {};
-  const CentreDrift d = single_precision_drift(ctx.atoms.accepted(), a.centre);
+  const CentreDrift d = single_precision_drift(atoms, a.centre);
   if (!(d.drift > 0.01)) return {};
   return far_from_origin_text(ctx.input_path, d.largest, d.drift);
 }
-std::string far_from_origin_note(const RunContext&, const Analysis<double>&) { return {}; }
 
 // With --canonical: where two moments (or all three) are nearly equal, the
 // axes within their plane are not fixed by any rule.
@@ -244,6 +235,10 @@ template <class Real>
   return equal_moments_text(ctx.input_path, m[0] - m[1] < tolerance * m[0],
                             m[1] - m[2] < tolerance * m[0], std::is_same_v<Real, double>);
 }
+template std::string equal_moments_note(const RunContext&, const Analysis<float>&);
+template std::string equal_moments_note(const RunContext&, const Analysis<double>&);
+
+namespace {
 
 // Centre, principal frame and (with --canonical) the axes' signs in the run's
 // precision; the solver's status.
@@ -252,12 +247,12 @@ int analyse(RunContext& ctx, Sink& err) {
   std::string notes;
   const int status = std::visit(
       [&](auto& a) {
-        const auto atoms = atoms_for(ctx.atoms, a);
+        const auto atoms = atoms_for(ctx.atoms, a, {0, ctx.atoms.count});
         a.centre = centre_of_mass(atoms, a.total_mass);
         const int solved = principal_frame(atoms, a.centre, a.moments, a.axes);
         if (solved == 0 && ctx.canonical && !atoms.empty())
           unfixed = canonical_signs(atoms, a.centre, a.axes);
-        if (solved == 0) notes = far_from_origin_note(ctx, a) + equal_moments_note(ctx, a);
+        if (solved == 0) notes = far_from_origin_note(ctx, a, atoms) + equal_moments_note(ctx, a);
         return solved;
       },
       ctx.result);
@@ -283,18 +278,31 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
   if (records.first_line().length > reclen)
     notes.first_line_carriage_returns = records.first_line().carriage_returns;
   err.put(first_pass_notes(ctx.input_path, t, notes, ctx.rules.selection));
+  if (ctx.rules.selection.each_model)
+    return run_each_model(ctx, records, first, notes, out, err, output);
+  ctx.shown = {t.count, t.skipped, {}};
   if (int status = analyse(ctx, err)) {
     out.put(FreeLine().text("error ").num(status).str());
     err.put(solver_failure_note(ctx.input_path, status, ctx.double_precision));
     return failed();
   }
-  out.put(report_text(ctx));
-  if (!ctx.json) err.put(unfit_report_note(ctx));  // (JSON has the numbers in full)
+  const std::string report = report_text(ctx);
+  out.put(report);
+  if (!ctx.json) err.put(unfit_report_note(ctx, report));  // (JSON has the numbers in full)
   if (!out.flush()) {
     err.put(file_error_text(out.name(), out.error()));
     return failed();
   }
-  return output ? write_phase(ctx, records, first, err, *output) : Outcome{exit_ok, false};
+  if (!output) return {exit_ok, false};
+  // The table holds the atoms as read: they are moved as they are written.
+  return write_phase(ctx, records, first, err, *output, [&] {
+    return std::visit(
+        [&](const auto& a) {
+          return write_copy(ctx.format, records, ctx.atoms, frame_of(a, ctx.mode == Mode::rotated),
+                            *output, ctx.rules);
+        },
+        ctx.result);
+  });
 }
 
 namespace {
@@ -370,6 +378,10 @@ std::string_view last_line(std::string_view text) {
 // failure) the message the run ended with (the last of the notes).
 std::string json_line(const RunContext& ctx, const Outcome& outcome, std::string_view notes) {
   const std::string_view message = last_line(notes);
+  if (!ctx.json_lines.empty())  // --each-model: a line a model, then a failure after them
+    return ctx.json_lines +
+           (outcome.status == exit_ok || outcome.output_complete ? std::string()
+                                                                 : json_failure(ctx.input_path, message));
   if (outcome.status == exit_ok) return json_report(ctx);
   if (outcome.output_complete) return json_report(ctx, message);
   return json_failure(ctx.input_path, message);
@@ -398,6 +410,106 @@ int run_json(const CmdLine& cl, RunContext& ctx, Sink& out, Sink& err) {
   return outcome.status;
 }
 
+
+// One file's run for the command line `cl` (its input and output named).
+int run_one(const CmdLine& cl, Sink& out, Sink& err) {
+  auto ctx = std::make_unique<RunContext>(cl.rules, cl.double_precision);
+  ctx->mode = cl.mode;
+  ctx->input_path = cl.input_path;
+  ctx->output_path = cl.output_path;
+  ctx->json = cl.json;
+  ctx->canonical = cl.canonical;
+  return cl.json ? run_json(cl, *ctx, out, err) : run_files(cl, *ctx, out, err).status;
+}
+
+// The last part of a path: the name its copy gets in the output folder.
+std::string base_name(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The names of a run over many files, in turn: the command line's, then
+// those of the list, one a line (LF or CR LF; blank lines passed over), read
+// as they are needed.
+class InputNames {
+ public:
+  explicit InputNames(const CmdLine& cl) : cl_(cl) {}
+  ~InputNames() {
+    if (list_ != nullptr) std::fclose(list_);
+    std::free(line_);
+  }
+  // False with errno when the list cannot be opened.
+  bool open() {
+    if (cl_.files_from.empty()) return true;
+    list_ = std::fopen(cl_.files_from.c_str(), "r");
+    return list_ != nullptr;
+  }
+  // The next name; false at the end (or when the list cannot be read further).
+  bool next(std::string& name) {
+    if (given_ < cl_.inputs.size()) {
+      name = cl_.inputs[given_++];
+      return true;
+    }
+    while (list_ != nullptr) {
+      const ssize_t n = ::getline(&line_, &capacity_, list_);
+      if (n < 0) {
+        failed_ = std::ferror(list_) != 0;
+        return false;
+      }
+      std::string_view text(line_, static_cast<std::size_t>(n));
+      if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+      if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+      if (text.find_first_not_of(" \t") == std::string_view::npos) continue;
+      name = text;
+      return true;
+    }
+    return false;
+  }
+  bool failed() const { return failed_; }
+
+ private:
+  const CmdLine& cl_;
+  std::size_t given_ = 0;
+  std::FILE* list_ = nullptr;
+  char* line_ = nullptr;
+  std::size_t capacity_ = 0;
+  bool failed_ = false;
+};
+
+// --each-file, --files-from: each file analysed on its own, in turn, as a run
+// of its own would (its report or JSON lines; a failure's message, and the
+// run goes on). Status 1 when any file failed. A standard output that cannot
+// be written ends the whole run.
+int run_many(const CmdLine& cl, Sink& out, Sink& err) {
+  struct stat st {};
+  if (!cl.out_dir.empty() && (::stat(cl.out_dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+    return usage_stop(err, "--out-dir: " + printable(cl.out_dir) + " is not a folder");
+  InputNames names(cl);
+  if (!names.open()) {
+    err.put("gyrolabium: cannot open the list of names " + printable(cl.files_from) + ": " +
+            std::strerror(errno) + "\n");
+    return exit_failure;
+  }
+  int status = exit_ok;
+  for (std::string name; names.next(name);) {
+    CmdLine one = cl;
+    one.each_file = false;
+    one.inputs.clear();
+    one.input_path = name;
+    if (cl.mode != Mode::report_only) one.output_path = cl.out_dir + "/" + base_name(name);
+    if (run_one(one, out, err) != exit_ok) status = exit_failure;
+    if (!out.flush()) {
+      err.put(file_error_text(out.name(), out.error()));
+      return exit_failure;
+    }
+  }
+  if (names.failed()) {
+    err.put("gyrolabium: cannot read the list of names " + printable(cl.files_from) + "\n");
+    return exit_failure;
+  }
+  return status;
+}
+
 }  // namespace
 
 int run(int argc, const char* const* argv, Sink& out, Sink& err) {
@@ -409,13 +521,7 @@ int run(int argc, const char* const* argv, Sink& out, Sink& err) {
   if (cl.stop == CmdLine::Stop::flag_error) err.put(flag_error_text());
   if (cl.stop == CmdLine::Stop::option_error) return usage_stop(err, cl.option_error);
   if (cl.stop != CmdLine::Stop::none) return usage_stop(err, cl.usage_reason);
-  auto ctx = std::make_unique<RunContext>(cl.rules, cl.double_precision);
-  ctx->mode = cl.mode;
-  ctx->input_path = cl.input_path;
-  ctx->output_path = cl.output_path;
-  ctx->json = cl.json;
-  ctx->canonical = cl.canonical;
-  return cl.json ? run_json(cl, *ctx, out, err) : run_files(cl, *ctx, out, err).status;
+  return cl.each_file ? run_many(cl, out, err) : run_one(cl, out, err);
 }
 
 }  // namespace gyro

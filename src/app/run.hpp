@@ -4,7 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <span>
+#include <utility>
+#include <optional>
 #include <string>
 #include <vector>
 #include <string_view>
@@ -50,6 +54,13 @@ struct RunContext {
   const bool double_precision;
   std::variant<Analysis<float>, Analysis<double>> result;  // in the run's precision
   std::map<std::string, std::int64_t> skipped_names;  // with json: skipped records by name
+  // What a report shows: the counts of the atoms analysed, and with
+  // --each-model the model's number.
+  struct Shown {
+    std::int64_t read = 0, skipped = 0;
+    std::optional<std::int64_t> model;
+  } shown;
+  std::string json_lines;  // --each-model with --json: a line a model
 };
 
 // How the phases ended: the exit status, and whether the output file was
@@ -59,6 +70,43 @@ struct Outcome {
   int status = exit_ok;
   bool output_complete = false;
 };
+
+// The pieces of a run that the series (--each-model) shares with the single
+// report.
+Outcome failed();
+// The frame that moves the atoms to the centre (and rotates them into the
+// principal axes), in the analysis's precision.
+Frame frame_of(const Analysis<float>& a, bool rotated);
+FrameD frame_of(const Analysis<double>& a, bool rotated);
+// The notes after an analysis: single precision far from the origin; with
+// --canonical, equal moments.
+std::string far_from_origin_note(const RunContext& ctx, const Analysis<float>& a,
+                                 std::span<const Atom> atoms);
+inline std::string far_from_origin_note(const RunContext&, const Analysis<double>&,
+                                        std::span<const AtomD>) {
+  return {};
+}
+// The atoms of `part` (first, count) of the table in the analysis's precision.
+inline std::span<const Atom> atoms_for(const AtomTable& t, const Analysis<float>&,
+                                       std::pair<std::int64_t, std::int64_t> part) {
+  return std::span<const Atom>(t.accepted())
+      .subspan(static_cast<std::size_t>(part.first), static_cast<std::size_t>(part.second));
+}
+inline std::span<const AtomD> atoms_for(const AtomTable& t, const Analysis<double>&,
+                                        std::pair<std::int64_t, std::int64_t> part) {
+  return t.accepted_double().subspan(static_cast<std::size_t>(part.first),
+                                     static_cast<std::size_t>(part.second));
+}
+template <class Real>
+std::string equal_moments_note(const RunContext& ctx, const Analysis<Real>& a);
+// The second pass: `copy` writes the copy from the rewound text, which must
+// be the one the first pass read (`first`); the output is closed and judged.
+Outcome write_phase(RunContext& ctx, RecordCursor& records, const Checksum& first, Sink& err,
+                    Sink& output, const std::function<WriteResult()>& copy);
+// --each-model: every model analysed, reported and (with an output file)
+// moved on its own.
+Outcome run_each_model(RunContext& ctx, RecordCursor& records, const Checksum& first,
+                       const ReadNotes& notes, Sink& out, Sink& err, Sink* output);
 
 // A whole run for the command line argv; returns the exit status.
 int run(int argc, const char* const* argv, Sink& out, Sink& err);

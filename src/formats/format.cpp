@@ -40,4 +40,17 @@ WriteResult write_copy(Format format, RecordCursor& input, const AtomTable& t, c
   return write_every_record(input, has_frame, frame, out);
 }
 
+WriteResult write_series(Format format, RecordCursor& input,
+                         const std::vector<ModelFrame<Frame>>& frames, bool by_model_records,
+                         Sink& out) {
+  if (format == Format::mmcif) return write_mmcif_models(input, frames, out);
+  return write_models(input, frames, by_model_records, out);
+}
+WriteResult write_series(Format format, RecordCursor& input,
+                         const std::vector<ModelFrame<FrameD>>& frames, bool by_model_records,
+                         Sink& out) {
+  if (format == Format::mmcif) return write_mmcif_models(input, frames, out);
+  return write_models(input, frames, by_model_records, out);
+}
+
 }  // namespace gyro

@@ -2,6 +2,8 @@
 // place that hands a reading or a copy to the format's own reader or writer.
 #pragma once
 
+#include <vector>
+
 #include "analysis/rigid.hpp"
 #include "formats/pdb/writer.hpp"
 #include "structure/atoms.hpp"
@@ -29,5 +31,15 @@ WriteResult write_copy(Format format, RecordCursor& input, const AtomTable& t, c
                        Sink& out, const ReadingRules& rules);
 WriteResult write_copy(Format format, RecordCursor& input, const AtomTable& t, const FrameD& frame,
                        Sink& out, const ReadingRules& rules);
+
+// The copy of a series (--each-model) in the format: each model's atoms moved
+// by its own frame, the records outside every model as read
+// (`by_model_records`: PDB text with MODEL records).
+WriteResult write_series(Format format, RecordCursor& input,
+                         const std::vector<ModelFrame<Frame>>& frames, bool by_model_records,
+                         Sink& out);
+WriteResult write_series(Format format, RecordCursor& input,
+                         const std::vector<ModelFrame<FrameD>>& frames, bool by_model_records,
+                         Sink& out);
 
 }  // namespace gyro

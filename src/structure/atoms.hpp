@@ -26,6 +26,8 @@ inline constexpr std::int64_t max_atoms = 64000;  // the usual limit of accepted
 struct Segment {
   std::int64_t first = 0, count = 0;  // of the table's atoms
   std::int64_t model = 0;
+  std::int64_t skipped = 0;  // atom records of the segment skipped for want of a mass
+  std::int64_t skipped_from = 0;  // the table's skipped count where it began
 };
 
 // The accepted atoms in file order, each its mass and coordinates: only the
@@ -84,21 +86,28 @@ struct AtomTable {
   // ends. Atoms outside every model (before the first, between two) are
   // model 0's; such a segment without atoms is dropped.
   void begin_segment(std::int64_t model) {
-    if (segments.empty() && count > 0) segments.push_back({0, 0, 0});
+    if (segments.empty() && count + skipped > 0) segments.push_back({0, 0, 0, 0, 0});
     if (!segments.empty()) {
-      Segment& last = segments.back();
-      last.count = count - last.first;
-      if (last.model == 0 && last.count == 0) segments.pop_back();
+      end_last_segment();
+      const Segment& last = segments.back();
+      if (last.model == 0 && last.count == 0 && last.skipped == 0) segments.pop_back();
     }
-    segments.push_back({count, 0, model});
+    segments.push_back({count, 0, model, 0, skipped});
   }
   // After the reading: the last segment ends with the last accepted atom; a
   // table without segments gets one of them all, model 1.
   void end_segments() {
-    if (segments.empty()) segments.push_back({0, 0, 1});
-    segments.back().count = count - segments.back().first;
-    if (segments.size() > 1 && segments.back().model == 0 && segments.back().count == 0)
+    if (segments.empty()) segments.push_back({0, 0, 1, 0, 0});
+    end_last_segment();
+    const Segment& last = segments.back();
+    if (segments.size() > 1 && last.model == 0 && last.count == 0 && last.skipped == 0)
       segments.pop_back();
+  }
+  // The last segment's counts, up to the atoms read so far.
+  void end_last_segment() {
+    Segment& last = segments.back();
+    last.count = count - last.first;
+    last.skipped = skipped - last.skipped_from;
   }
   // The slots given back (the counts stay): after a run failed for want of
   // memory, so that saying so has some.

@@ -20,8 +20,9 @@ namespace gyro {
 // blank or one alternate location. The records left out count in nothing.
 struct Selection {
   std::optional<std::int64_t> model;  // only the atoms of this model
+  bool each_model = false;            // the atoms of every model, none outside them
   std::optional<char> altloc;         // only blank or this alternate location
-  bool any() const { return model || altloc; }
+  bool any() const { return model || each_model || altloc; }
 };
 
 // Where an accepted atom's mass comes from: the rules of its name, or the

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace gyro {
@@ -17,8 +18,26 @@ constexpr std::size_t fixed_room = 330;
 std::size_t fixed_text(char* buf, double v, int decimals) {
   char* p = buf;
   if (std::signbit(v)) *p++ = '-';
-  p = std::to_chars(p, buf + fixed_room - 1, std::fabs(v), std::chars_format::fixed, decimals)
-          .ptr;
+  const double a = std::fabs(v);
+  // The usual case, a float's value with at most 4 decimals (every number of
+  // a single-precision report): times 10^4 it is exact in double (24 + 14
+  // bits), so one rounding to a whole number, ties to even, gives the digits.
+  static constexpr double scale[] = {1, 10, 100, 1000, 10000};
+  static constexpr std::uint64_t whole_scale[] = {1, 10, 100, 1000, 10000};
+  if (decimals >= 1 && decimals <= 4 && a < 1e14 &&
+      static_cast<double>(static_cast<float>(a)) == a) {
+    const auto n = static_cast<std::uint64_t>(std::nearbyint(a * scale[decimals]));
+    const std::uint64_t unit = whole_scale[decimals];
+    p = std::to_chars(p, buf + fixed_room - 1, n / unit).ptr;
+    *p++ = '.';
+    std::uint64_t rest = n % unit;
+    for (int k = decimals - 1; k >= 0; --k) {
+      p[k] = static_cast<char>('0' + rest % 10);
+      rest /= 10;
+    }
+    return static_cast<std::size_t>(p + decimals - buf);
+  }
+  p = std::to_chars(p, buf + fixed_room - 1, a, std::chars_format::fixed, decimals).ptr;
   if (decimals == 0) *p++ = '.';
   return static_cast<std::size_t>(p - buf);
 }

@@ -46,4 +46,11 @@ PassFault read_mmcif_atoms(RecordCursor& input, AtomTable& t, ReadNotes& notes, 
 WriteResult write_mmcif(RecordCursor& input, bool has_frame, const Frame& frame, Sink& out);
 WriteResult write_mmcif(RecordCursor& input, bool has_frame, const FrameD& frame, Sink& out);
 
+// The copy of a series (--each-model): each row moved by its model's frame
+// (none: the row as it is).
+WriteResult write_mmcif_models(RecordCursor& input, const std::vector<ModelFrame<Frame>>& frames,
+                               Sink& out);
+WriteResult write_mmcif_models(RecordCursor& input, const std::vector<ModelFrame<FrameD>>& frames,
+                               Sink& out);
+
 }  // namespace gyro

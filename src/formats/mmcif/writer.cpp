@@ -4,7 +4,10 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "formats/mmcif/grammar.hpp"
 #include "formats/mmcif/mmcif.hpp"
@@ -32,8 +35,9 @@ std::string three_decimals(double v, bool single) {
 }
 
 // The second pass's visitor: holds the lines of a row until it is complete,
-// then writes them with its coordinates moved by `move` (Real[3] -> the
-// moved values as doubles).
+// then writes them with its coordinates moved by `move` (Real[3] and the
+// row's model number -> the moved values as doubles, or none: the row stays
+// as it is).
 template <class Real, class Move>
 struct AtomWriter {
   Sink& out;
@@ -67,7 +71,7 @@ struct AtomWriter {
       const std::size_t begin = r.base + static_cast<std::size_t>(text[k].data() - r.line);
       places[k] = {begin, begin + text[k].size()};
     }
-    write_moved(xyz, places);
+    write_moved(xyz, places, v.model);
     return true;
   }
   template <class Scan = NarrowScan>
@@ -81,14 +85,17 @@ struct AtomWriter {
     }
     const std::pair<std::size_t, std::size_t> places[3] = {r.place(c.x), r.place(c.y),
                                                            r.place(c.z)};
-    write_moved(xyz, places);
+    write_moved(xyz, places, c.model >= 0 ? r.value(c.model) : "1");
     return true;
   }
   // The coordinates xyz moved, written over the values at `places` of the
   // held text: from the last in the text to the first, so that the places of
   // those before stay where they were.
-  void write_moved(const Real* xyz, const std::pair<std::size_t, std::size_t> (&places)[3]) {
-    const std::array<double, 3> m = move(xyz);
+  void write_moved(const Real* xyz, const std::pair<std::size_t, std::size_t> (&places)[3],
+                   std::string_view model) {
+    const std::optional<std::array<double, 3>> moved = move(xyz, model);
+    if (!moved) return;
+    const std::array<double, 3>& m = *moved;
     std::pair<std::size_t, int> order[3] = {{places[0].first, 0}, {places[1].first, 1},
                                             {places[2].first, 2}};
     std::sort(std::begin(order), std::end(order));
@@ -114,20 +121,57 @@ WriteResult write_with(RecordCursor& cur, bool has_frame, Sink& out, Move move) 
   return res;
 }
 
+std::array<double, 3> moved_by(const Frame& frame, const float* v) {
+  const Lanes m = frame.moved(Lanes{v[0], v[1], v[2], 0.0f});
+  return {m[0], m[1], m[2]};
+}
+std::array<double, 3> moved_by(const FrameD& frame, const double* v) {
+  const Vec3d m = frame.moved({v[0], v[1], v[2]});
+  return {m.x, m.y, m.z};
+}
+
+// A row's model number as the reading takes it ("?" and "." are model 1).
+std::int64_t row_model(std::string_view text) {
+  std::int64_t model = 1;
+  if (!whole_number(text, model)) model = 1;
+  return model;
+}
+
+template <class Real, class FrameT>
+WriteResult write_models_with(RecordCursor& cur, const std::vector<ModelFrame<FrameT>>& frames,
+                              Sink& out) {
+  std::map<std::int64_t, const ModelFrame<FrameT>*> by_model;
+  for (const auto& f : frames) by_model.emplace(f.model, &f);
+  return write_with<Real>(cur, true, out,
+                          [&](const Real* v, std::string_view model)
+                              -> std::optional<std::array<double, 3>> {
+                            const auto it = by_model.find(row_model(model));
+                            if (it == by_model.end() || !it->second->has_frame) return {};
+                            return moved_by(it->second->frame, v);
+                          });
+}
+
 }  // namespace
 
 WriteResult write_mmcif(RecordCursor& cur, bool has_frame, const Frame& frame, Sink& out) {
-  return write_with<float>(cur, has_frame, out, [&](const float* v) {
-    const Lanes m = frame.moved(Lanes{v[0], v[1], v[2], 0.0f});
-    return std::array<double, 3>{m[0], m[1], m[2]};
+  return write_with<float>(cur, has_frame, out, [&](const float* v, std::string_view) {
+    return std::optional<std::array<double, 3>>(moved_by(frame, v));
   });
 }
 
 WriteResult write_mmcif(RecordCursor& cur, bool has_frame, const FrameD& frame, Sink& out) {
-  return write_with<double>(cur, has_frame, out, [&](const double* v) {
-    const Vec3d m = frame.moved({v[0], v[1], v[2]});
-    return std::array<double, 3>{m.x, m.y, m.z};
+  return write_with<double>(cur, has_frame, out, [&](const double* v, std::string_view) {
+    return std::optional<std::array<double, 3>>(moved_by(frame, v));
   });
+}
+
+WriteResult write_mmcif_models(RecordCursor& cur, const std::vector<ModelFrame<Frame>>& frames,
+                               Sink& out) {
+  return write_models_with<float>(cur, frames, out);
+}
+WriteResult write_mmcif_models(RecordCursor& cur, const std::vector<ModelFrame<FrameD>>& frames,
+                               Sink& out) {
+  return write_models_with<double>(cur, frames, out);
 }
 
 }  // namespace gyro

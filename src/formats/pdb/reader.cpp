@@ -124,7 +124,10 @@ ModelNumber model_number(std::string_view rec, std::int64_t order) {
 // atom records outside every MODEL-ENDMDL pair belong to none.
 class ModelWalk {
  public:
-  explicit ModelWalk(std::optional<std::int64_t> wanted) : wanted_(wanted) {}
+  // `each`: every model is wanted (each to be analysed on its own).
+  ModelWalk(std::optional<std::int64_t> wanted, bool each) : wanted_(wanted), each_(each) {
+    update();
+  }
   // At a MODEL record of model `number`; true at the first one of a run that
   // selects a model: what was read before it lies outside every model.
   bool enter(std::int64_t number) {
@@ -133,16 +136,21 @@ class ModelWalk {
     number_ = number;
     numbers_.push_back(number_);
     found_ = found_ || (wanted_ && number_ == *wanted_);
-    return first && wanted_;
+    update();
+    return first && (wanted_ || each_);
   }
-  void leave() { inside_ = false; }
+  void leave() {
+    inside_ = false;
+    update();
+  }
   std::int64_t number() const { return number_; }
-  bool selected() const {
-    return !wanted_ || (seen_ ? inside_ && number_ == *wanted_ : *wanted_ == 1);
-  }
-  bool is_wanted(std::int64_t number) const { return wanted_ && number == *wanted_; }
+  // Whether the atom records read now belong to a wanted model (kept up to
+  // date at the MODEL and ENDMDL records, so that every atom record only
+  // reads it).
+  bool selected() const { return selected_; }
+  bool is_wanted(std::int64_t number) const { return each_ || (wanted_ && number == *wanted_); }
   // Whether the records read now may yet turn out to lie outside every model.
-  bool provisional() const { return wanted_ && !seen_; }
+  bool provisional() const { return (wanted_ || each_) && !seen_; }
   // Empty when the wanted model is there; else "N (the file has ...)".
   std::string missing() {
     if (!wanted_ || found_ || (!seen_ && *wanted_ == 1)) return {};
@@ -152,8 +160,17 @@ class ModelWalk {
   }
 
  private:
+  void update() {
+    if (each_)
+      selected_ = !seen_ || inside_;
+    else
+      selected_ = !wanted_ || (seen_ ? inside_ && number_ == *wanted_ : *wanted_ == 1);
+  }
+
   std::optional<std::int64_t> wanted_;
+  bool each_ = false;
   bool seen_ = false, inside_ = false, found_ = false;
+  bool selected_ = true;
   std::int64_t number_ = 0;
   std::vector<std::int64_t> numbers_;
 };
@@ -162,7 +179,7 @@ class ModelWalk {
 // The unknown-atom lines of records that may yet prove to lie outside every
 // model are held back until that is known.
 struct RecordSelection {
-  explicit RecordSelection(const Selection& s) : models(s.model), altloc(s.altloc) {}
+  explicit RecordSelection(const Selection& s) : models(s.model, s.each_model), altloc(s.altloc) {}
   ModelWalk models;
   std::optional<char> altloc;
   std::string held;
@@ -173,9 +190,9 @@ struct RecordSelection {
 
 // At a record that is not an atom record, for a reading that selects: the
 // MODEL and ENDMDL records move it from model to model. At the first MODEL
-// record of a run that selects a model, what was read before is dropped. A
-// selected model whose number stands at two MODEL records stops the reading:
-// which one is meant is not clear.
+// record of a run that selects a model (or takes each), what was read before
+// is dropped. A selected model (with --each-model, any) whose number stands at
+// two MODEL records stops the reading: which one is meant is not clear.
 [[gnu::noinline]] PassFault pass_other_record(const char* line, std::size_t length, long lineno,
                                               RecordSelection& s, AtomTable& t, ReadNotes& notes) {
   if (is_model_end(line)) {
@@ -236,9 +253,11 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
     if constexpr (Selecting) {
       const bool in_model = chosen.models.selected();
       selected = in_model && chosen.location_selected(line);
-      notes.unselected += !selected;
-      notes.other_locations += !selected && in_model;
-      if (!selected && !every_record) continue;
+      if (!selected) [[unlikely]] {
+        ++notes.unselected;
+        notes.other_locations += in_model;
+        if (!every_record) continue;
+      }
     }
     Real xyz[4];
     if (!Vectors::fields(line, xyz) &&

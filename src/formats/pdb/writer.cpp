@@ -130,23 +130,26 @@ template <class Masses>
 
 namespace {
 
-// The copy loop of write_every_record; `move` writes an atom record's new
-// coordinates into columns 31-54 of the copy and returns how many did not
-// fit, or -1 when its fields do not convert.
-template <class Move>
-WriteResult copy_moving_every_atom(RecordCursor& cur, bool has_frame, Sink& out, Move move) {
+// The copy loop of the runs that move records from their own fields: `move`
+// writes an atom record's new coordinates into columns 31-54 of the copy and
+// returns how many did not fit, or -1 when its fields do not convert; `other`
+// sees every other record.
+template <class Other, class Move>
+WriteResult copy_moving_atoms(RecordCursor& cur, Sink& out, Other other, Move move) {
   WriteResult res;
   while (const char* line = cur.next()) {
     char* rec = out.claim(reclen + 1);
     std::memcpy(rec, line, reclen);
     rec[reclen] = '\n';
-    if (has_frame && is_atom_record(line)) {
+    if (is_atom_record(line)) {
       const int unfit = move(line, rec + 30);
       if (unfit < 0) {
         res.fault = {PassFault::Kind::changed, cur.lineno(), 0, 0, {}};
         return res;
       }
       res.unfit += unfit;
+    } else {
+      other(line);
     }
     out.commit(reclen + 1);
   }
@@ -154,33 +157,79 @@ WriteResult copy_moving_every_atom(RecordCursor& cur, bool has_frame, Sink& out,
   return res;
 }
 
+template <class Move>
+WriteResult copy_moving_every_atom(RecordCursor& cur, bool has_frame, Sink& out, Move move) {
+  return copy_moving_atoms(cur, out, [&](const char*) {}, [&](const char* line, char* fields) {
+    return has_frame ? move(line, fields) : 0;
+  });
+}
+
+// An atom record's coordinates moved by `frame` into its copy's columns
+// 31-54 (`fields`): how many did not fit, or -1 when its fields do not
+// convert. In double precision each is rounded once to 3 decimals.
+int move_record(const char* line, char* fields, const Frame& frame) {
+  float xyz[4] = {0, 0, 0, 0};
+  if (!own_fields(line, xyz)) return -1;
+  xyz[3] = 0;
+  Lanes v;
+  std::memcpy(&v, xyz, sizeof v);
+  return NarrowVectors::fields(fields, frame.moved(v));
+}
+int move_record(const char* line, char* fields, const FrameD& frame) {
+  double xyz[3];
+  FieldFault bad;
+  if (!atom_fields_double(line, xyz, bad, true)) return -1;  // (any serial: as own_fields)
+  const Vec3d moved = frame.moved({xyz[0], xyz[1], xyz[2]});
+  int unfit = 0;
+  for (const double v : {moved.x, moved.y, moved.z}) {
+    unfit += !fixed_field(fields, v, 8, 3);  // rounded once, from the double
+    fields += 8;
+  }
+  return unfit;
+}
+
+// The copy of a series: the atom records of the k-th MODEL record's model
+// moved by the k-th frame (`by_model_records` false: the file has none, and
+// every atom record is the one model's), those outside every model as read.
+template <class FrameT>
+WriteResult write_models_with(RecordCursor& cur, const std::vector<ModelFrame<FrameT>>& frames,
+                              bool by_model_records, Sink& out) {
+  std::size_t next = 0;
+  const ModelFrame<FrameT>* current =
+      !by_model_records && !frames.empty() ? &frames[0] : nullptr;
+  const auto other = [&](const char* line) {
+    if (std::memcmp(line, "MODEL ", 6) == 0)
+      current = next < frames.size() ? &frames[next++] : nullptr;
+    else if (std::memcmp(line, "ENDMDL", 6) == 0)
+      current = nullptr;
+  };
+  return copy_moving_atoms(cur, out, other, [&](const char* line, char* fields) {
+    return current && current->has_frame ? move_record(line, fields, current->frame) : 0;
+  });
+}
+
 }  // namespace
 
 WriteResult write_every_record(RecordCursor& cur, bool has_frame, const Frame& frame, Sink& out) {
   return copy_moving_every_atom(cur, has_frame, out, [&](const char* line, char* fields) {
-    float xyz[4] = {0, 0, 0, 0};
-    if (!own_fields(line, xyz)) return -1;
-    xyz[3] = 0;
-    Lanes v;
-    std::memcpy(&v, xyz, sizeof v);
-    return NarrowVectors::fields(fields, frame.moved(v));
+    return move_record(line, fields, frame);
   });
 }
 
 WriteResult write_every_record(RecordCursor& cur, bool has_frame, const FrameD& frame,
                                Sink& out) {
   return copy_moving_every_atom(cur, has_frame, out, [&](const char* line, char* fields) {
-    double xyz[3];
-    FieldFault bad;
-    if (!atom_fields_double(line, xyz, bad, true)) return -1;  // (any serial: as own_fields)
-    const Vec3d moved = frame.moved({xyz[0], xyz[1], xyz[2]});
-    int unfit = 0;
-    for (const double v : {moved.x, moved.y, moved.z}) {
-      unfit += !fixed_field(fields, v, 8, 3);  // rounded once, from the double
-      fields += 8;
-    }
-    return unfit;
+    return move_record(line, fields, frame);
   });
+}
+
+WriteResult write_models(RecordCursor& cur, const std::vector<ModelFrame<Frame>>& frames,
+                         bool by_model_records, Sink& out) {
+  return write_models_with(cur, frames, by_model_records, out);
+}
+WriteResult write_models(RecordCursor& cur, const std::vector<ModelFrame<FrameD>>& frames,
+                         bool by_model_records, Sink& out) {
+  return write_models_with(cur, frames, by_model_records, out);
 }
 
 WriteResult write_structure(RecordCursor& cur, const AtomTable& t, const Frame& frame, Sink& out,

@@ -4,6 +4,9 @@
 // 3 decimals); every other byte is the input's.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "analysis/rigid.hpp"
 #include "structure/atoms.hpp"
 #include "structure/passes.hpp"
@@ -29,5 +32,14 @@ WriteResult write_every_record(RecordCursor& input, bool has_frame, const Frame&
 // The same in double precision (--double): each coordinate read as the double
 // nearest to its text, moved in double and rounded once to 3 decimals.
 WriteResult write_every_record(RecordCursor& input, bool has_frame, const FrameD& frame, Sink& out);
+
+// The copy of a series (--each-model): the atom records of each model moved by
+// its own frame, in the order of the MODEL records (`by_model_records`
+// false: the file has none, and frames[0] moves every atom record); records
+// outside every model as read.
+WriteResult write_models(RecordCursor& input, const std::vector<ModelFrame<Frame>>& frames,
+                         bool by_model_records, Sink& out);
+WriteResult write_models(RecordCursor& input, const std::vector<ModelFrame<FrameD>>& frames,
+                         bool by_model_records, Sink& out);
 
 }  // namespace gyro
