@@ -65,6 +65,11 @@ bool take_long_option(std::string_view arg, CmdLine& cl) {
     cl.each_file = cl.each_file || name == "--files-from";
     return true;
   }
+  if (name == "--shape") {
+    if (has_value) return wrong("takes no value");
+    cl.shape = true;
+    return true;
+  }
   if (name == "--each-model") {
     if (has_value) return wrong("takes no value");
     r.selection.each_model = true;
@@ -88,8 +93,11 @@ bool take_long_option(std::string_view arg, CmdLine& cl) {
     return true;
   }
   if (name == "--masses") {
-    if (value != "name" && value != "element") return wrong("needs name or element");
-    r.masses = value == "element" ? MassSource::element : MassSource::atom_name;
+    if (value != "name" && value != "element" && value != "unit")
+      return wrong("needs name, element or unit");
+    r.masses = value == "element" ? MassSource::element
+               : value == "unit"  ? MassSource::unit
+                                  : MassSource::atom_name;
     return true;
   }
   cl.option_error = "unknown option " + printable(name);
@@ -233,6 +241,8 @@ std::string help_text() {
          "  --altloc=X        only atoms whose alternate location is blank or X\n"
          "  --masses=element  masses from the element symbol (columns 77-78) if any\n"
          "  --masses=name     masses from the atom name (the default)\n"
+         "  --masses=unit     every atom the name rules accept weighs 1 (geometric shape)\n"
+         "  --shape           shape descriptors after the report (see the manual)\n"
          "  --max-atoms=N     accept up to N atoms (default 64000); read hexadecimal\n"
          "                    and hybrid-36 serial numbers\n"
          "  --canonical       axis signs from the atoms' third moments: one pose\n"

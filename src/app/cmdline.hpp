@@ -22,6 +22,7 @@ struct CmdLine {
   ReadingRules rules;  // which atoms, their masses, the limit
   bool json = false;         // the report as one line of JSON
   bool canonical = false;    // axes signs from the third moments
+  bool shape = false;        // the shape descriptors after the report
   bool double_precision = false;  // every sum in double precision
   std::string option_error;  // option_error: what is wrong, for the note
   std::string usage_reason;  // usage and flag_error: why, for the note

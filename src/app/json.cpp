@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "app/report.hpp"
 #include "text/numtext.hpp"
 
 namespace gyro {
@@ -33,6 +34,27 @@ std::string json_numbers(const RunContext& ctx, Real mass, BasicVec3<Real> c,
   j += "]";
   const Real radius = std::sqrt((m[0] + m[1] + m[2]) / (Real(2) * mass));
   return j + ", \"radius_of_gyration\": " + json_number(radius);
+}
+
+// The shape object (--shape): every number the double in full, null where a
+// descriptor has no value.
+std::string json_shape(const Shape& s) {
+  auto list = [](const double* v, int n) {
+    std::string l = "[";
+    for (int k = 0; k < n; ++k) {
+      if (k > 0) l += ", ";
+      l += json_number(v[k]);
+    }
+    return l + "]";
+  };
+  return ", \"shape\": {\"gyration_moments\": " + list(s.gyration_moments, 3) +
+         ", \"principal_radii\": " + list(s.principal_radii, 3) +
+         ", \"asphericity\": " + json_number(s.asphericity) +
+         ", \"acylindricity\": " + json_number(s.acylindricity) +
+         ", \"relative_shape_anisotropy\": " + json_number(s.relative_shape_anisotropy) +
+         ", \"shape_parameter\": " + json_number(s.shape_parameter) +
+         ", \"npr\": " + list(s.npr, 2) + ", \"eccentricity\": " + json_number(s.eccentricity) +
+         ", \"inertial_shape_factor\": " + json_number(s.inertial_shape_factor) + "}";
 }
 
 }  // namespace
@@ -86,6 +108,7 @@ std::string json_report(const RunContext& ctx, std::string_view error) {
   j += std::visit(
       [&](const auto& a) { return json_numbers(ctx, a.total_mass, a.centre, a.moments, a.axes); },
       ctx.result);
+  if (ctx.shape) j += json_shape(shape_of_result(ctx));
   j += ", \"skipped_names\": {";
   bool first = true;
   for (const auto& [name, count] : ctx.skipped_names) {

@@ -1,6 +1,10 @@
 #include "app/report.hpp"
 
 #include "app/cmdline.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <initializer_list>
 #include "text/numtext.hpp"
 
 namespace gyro {
@@ -92,6 +96,68 @@ std::string report_lines(const RunContext& ctx, const Numbers<Real>& n) {
 }
 
 }  // namespace
+
+namespace {
+
+// A shape value as the report writes numbers (F15.4), but in exponent form
+// where fixed decimals would show a value that is not zero as zero.
+std::string shape_field(double v) {
+  if (v != 0 && std::fabs(v) < 0.00005) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%15.4e", v);
+    return buf;
+  }
+  return fixed(v, 15, 4);
+}
+
+std::string shape_line(const char* label, std::initializer_list<double> values) {
+  std::string s = " ";
+  s += label;
+  s.resize(27, ' ');
+  bool first = true;
+  for (const double v : values) {
+    if (!first) s += "  ";
+    s += shape_field(v);
+    first = false;
+  }
+  return s + "\n";
+}
+
+}  // namespace
+
+std::string shape_text(const RunContext& ctx) {
+  const Shape sh = shape_of_result(ctx);
+  const double(&g)[3] = sh.gyration_moments;
+  const double(&r)[3] = sh.principal_radii;
+  // (The radius of gyration is the JSON line's, in the run's precision.)
+  const double radius = std::visit(
+      [&](const auto& a) -> double {
+        using Real = std::decay_t<decltype(a.total_mass)>;
+        if (ctx.shown.read == 0) return std::nan("");
+        return std::sqrt((a.moments[0] + a.moments[1] + a.moments[2]) / (Real(2) * a.total_mass));
+      },
+      ctx.result);
+  return "\n" + std::string(33, ' ') + "shape\n" + shape_line("radius of gyration", {radius}) +
+         shape_line("gyration moments", {g[0], g[1], g[2]}) +
+         shape_line("principal radii", {r[0], r[1], r[2]}) +
+         shape_line("asphericity", {sh.asphericity}) +
+         shape_line("acylindricity", {sh.acylindricity}) +
+         shape_line("relative shape anisotropy", {sh.relative_shape_anisotropy}) +
+         shape_line("shape parameter", {sh.shape_parameter}) +
+         shape_line("npr (I3/I1, I2/I1)", {sh.npr[0], sh.npr[1]}) +
+         shape_line("eccentricity", {sh.eccentricity}) +
+         shape_line("inertial shape factor", {sh.inertial_shape_factor});
+}
+
+Shape shape_of_result(const RunContext& ctx) {
+  return std::visit(
+      [&](const auto& a) {
+        const double moments[3] = {double{a.moments[0]}, double{a.moments[1]},
+                                   double{a.moments[2]}};
+        return shape_of(moments, ctx.shown.read > 0 ? double{a.total_mass} : 0.0);
+      },
+      ctx.result);
+}
 
 std::string report_text(const RunContext& ctx) {
   return std::visit(

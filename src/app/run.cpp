@@ -288,6 +288,7 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
   }
   const std::string report = report_text(ctx);
   out.put(report);
+  if (ctx.shape && !ctx.json) out.put(shape_text(ctx));
   if (!ctx.json) err.put(unfit_report_note(ctx, report));  // (JSON has the numbers in full)
   if (!out.flush()) {
     err.put(file_error_text(out.name(), out.error()));
@@ -419,6 +420,7 @@ int run_one(const CmdLine& cl, Sink& out, Sink& err) {
   ctx->output_path = cl.output_path;
   ctx->json = cl.json;
   ctx->canonical = cl.canonical;
+  ctx->shape = cl.shape;
   return cl.json ? run_json(cl, *ctx, out, err) : run_files(cl, *ctx, out, err).status;
 }
 

@@ -50,6 +50,7 @@ struct RunContext {
   Format format = Format::pdb;  // found from the input's first lines
   bool json = false;       // the report as one line of JSON
   bool canonical = false;  // axis signs from the third moments
+  bool shape = false;      // the shape descriptors after the report
   // --double: the atoms and every result in double precision instead.
   const bool double_precision;
   std::variant<Analysis<float>, Analysis<double>> result;  // in the run's precision

@@ -78,6 +78,7 @@ Outcome each_model_in(RunContext& ctx, Analysis<Real>& a, RecordCursor& records,
     } else {
       const std::string report = report_text(ctx);
       out.put(report);
+      if (ctx.shape) out.put(shape_text(ctx));
       err.put(unfit_report_note(ctx, report));
     }
     frames.push_back({s.model, s.count > 0, frame_of(a, ctx.mode == Mode::rotated)});

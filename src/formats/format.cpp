@@ -15,7 +15,8 @@ PassFault read_structure(Format format, RecordCursor& input, AtomTable& t, ReadN
   // PDB records are 80 columns, and a longer line is cut.
   if (format == Format::mmcif) input.keep_whole_lines();
   PassFault fault = format == Format::mmcif
-                        ? read_mmcif_atoms(input, t, notes, err, rules.selection, every_record)
+                        ? read_mmcif_atoms(input, t, notes, err, rules.selection, every_record,
+                                           rules.masses == MassSource::unit)
                         : read_pdb_atoms(input, t, notes, err, rules, every_record);
   if (!fault) t.end_segments();
   return fault;

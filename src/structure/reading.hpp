@@ -26,8 +26,10 @@ struct Selection {
 };
 
 // Where an accepted atom's mass comes from: the rules of its name, or the
-// element it names (PDB columns 77-78; the name decides where they are blank).
-enum class MassSource { atom_name, element };
+// element it names (PDB columns 77-78; the name decides where they are blank),
+// or none: every atom that the format's usual rule accepts weighs 1 (the
+// geometric shape).
+enum class MassSource { atom_name, element, unit };
 
 // Every choice that shapes a reading.
 struct ReadingRules {

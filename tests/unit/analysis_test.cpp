@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/rigid.hpp"
+#include "analysis/shape.hpp"
 
 namespace gyro {
 namespace {
@@ -295,6 +296,84 @@ TEST(Inertia, LanesAreThePlainSingleprecisionSums) {
     ASSERT_EQ(bits(m.atoms[i].y), bits(rotated[1])) << i;
     ASSERT_EQ(bits(m.atoms[i].z), bits(rotated[2])) << i;
     ASSERT_EQ(bits(m.atoms[i].mass), bits(a.mass)) << i;
+  }
+}
+
+}  // namespace
+}  // namespace gyro
+
+namespace gyro {
+namespace {
+
+// Shapes whose descriptors are known: moments of unit masses at the given
+// places (a line, a square, a ring, an octahedron, a prolate and an oblate
+// ellipsoid of six points).
+TEST(Shape, AnalyticShapes) {
+  const double nan = std::nan("");
+  struct Case {
+    const char* name;
+    double moments[3], mass;
+    double rg, kappa2, s, npr1, npr2, b, c, isf;
+  };
+  const Case cases[] = {
+      {"line of 2", {2, 2, 0}, 2, 1, 1, 2, 0, 1, 1, 0, nan},
+      {"square", {4, 2, 2}, 4, 1, 0.25, -0.25, 0.5, 0.5, 0.25, 0.5, 0.25},
+      {"ring of 12", {12, 6, 6}, 12, 1, 0.25, -0.25, 0.5, 0.5, 0.25, 0.5, 6.0 / 72},
+      {"octahedron", {4, 4, 4}, 6, 1, 0, 0, 1, 1, 0, 0, 0.25},
+      {"prolate", {10, 10, 4}, 6, std::sqrt(2.0), 0.25, 0.25, 0.4, 1, 1, 0, 0.25},
+      {"oblate", {16, 10, 10}, 6, std::sqrt(3.0), 1.0 / 9, -2.0 / 27, 10.0 / 16, 10.0 / 16, 0.5,
+       1, 10.0 / 160},
+  };
+  auto near = [](double got, double want) {
+    return std::isnan(want) ? std::isnan(got) : std::fabs(got - want) < 1e-12;
+  };
+  for (const Case& c : cases) {
+    const Shape s = shape_of(c.moments, c.mass);
+    EXPECT_TRUE(near(s.radius_of_gyration, c.rg)) << c.name << " " << s.radius_of_gyration;
+    EXPECT_TRUE(near(s.relative_shape_anisotropy, c.kappa2)) << c.name;
+    EXPECT_TRUE(near(s.shape_parameter, c.s)) << c.name << " " << s.shape_parameter;
+    EXPECT_TRUE(near(s.npr[0], c.npr1) && near(s.npr[1], c.npr2)) << c.name;
+    EXPECT_TRUE(near(s.asphericity, c.b) && near(s.acylindricity, c.c)) << c.name;
+    EXPECT_TRUE(near(s.inertial_shape_factor, c.isf)) << c.name;
+  }
+  // One atom and no atom: nothing to divide by.
+  EXPECT_TRUE(std::isnan(shape_of({0, 0, 0}, 12).npr[0]));
+  EXPECT_EQ(shape_of({0, 0, 0}, 12).radius_of_gyration, 0);
+  EXPECT_TRUE(std::isnan(shape_of({0, 0, 0}, 0).radius_of_gyration));
+}
+
+// On random clouds, through the analysis itself: Rg² = s1 + s2 + s3, κ² in
+// [0, 1], S in [-1/4, 2], NPR1 + NPR2 >= 1, and the same shape after any
+// rigid motion.
+TEST(Shape, IdentitiesAndRigidMotion) {
+  std::mt19937 gen(5);
+  std::uniform_real_distribution<float> coord(-20, 20), stretch(0.1f, 3);
+  for (int trial = 0; trial < 200; ++trial) {
+    const float sx = stretch(gen), sy = stretch(gen), sz = stretch(gen);
+    std::vector<Atom> atoms, moved;
+    for (int k = 0; k < 50; ++k) {
+      const Atom a{coord(gen) * sx, coord(gen) * sy, coord(gen) * sz, 12.011f};
+      atoms.push_back(a);
+      moved.push_back({a.y + 30, -a.x - 7, a.z + 1, a.mass});  // a turn about z and a shift
+    }
+    auto shape = [](const std::vector<Atom>& at) {
+      float mass = 0, moments[3];
+      Mat3 axes;
+      const Vec3 c = centre_of_mass(at, mass);
+      principal_frame(at, c, moments, axes);
+      const double m[3] = {moments[0], moments[1], moments[2]};
+      return shape_of(m, mass);
+    };
+    const Shape s = shape(atoms), t = shape(moved);
+    const double sum = s.gyration_moments[0] + s.gyration_moments[1] + s.gyration_moments[2];
+    EXPECT_NEAR(s.radius_of_gyration * s.radius_of_gyration, sum, 1e-9 * sum);
+    EXPECT_GE(s.relative_shape_anisotropy, 0);
+    EXPECT_LE(s.relative_shape_anisotropy, 1);
+    EXPECT_GE(s.shape_parameter, -0.25 - 1e-9);
+    EXPECT_LE(s.shape_parameter, 2 + 1e-9);
+    EXPECT_GE(s.npr[0] + s.npr[1], 1 - 1e-6);
+    EXPECT_NEAR(s.relative_shape_anisotropy, t.relative_shape_anisotropy, 1e-4);
+    EXPECT_NEAR(s.npr[0], t.npr[0], 1e-4);
   }
 }
 

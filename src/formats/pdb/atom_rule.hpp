@@ -25,6 +25,16 @@ struct MassesByName {
       return mass_rules::mass_of_double[element];
   }
 };
+struct MassesByUnit {  // the name rules' atoms, each of mass 1
+  static constexpr int columns = 54;
+  using Key = mass_rules::Element;
+  static Key key(const char* line) { return MassesByName::key(line); }
+  static bool accepted(Key element) { return MassesByName::accepted(element); }
+  template <class Real>
+  static Real mass(Key) {
+    return 1;
+  }
+};
 struct MassesByElement {
   static constexpr int columns = 78;
   using Key = double;

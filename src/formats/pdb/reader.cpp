@@ -336,6 +336,8 @@ PassFault read_in(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
   if (rules.masses == MassSource::element)
     return read_selecting_or_not<Real, pdb::MassesByElement>(cur, t, notes, err, rules,
                                                              every_record);
+  if (rules.masses == MassSource::unit)
+    return read_selecting_or_not<Real, pdb::MassesByUnit>(cur, t, notes, err, rules, every_record);
   return read_selecting_or_not<Real, pdb::MassesByName>(cur, t, notes, err, rules, every_record);
 }
 
