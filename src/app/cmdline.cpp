@@ -65,6 +65,15 @@ bool take_long_option(std::string_view arg, CmdLine& cl) {
     cl.each_file = cl.each_file || name == "--files-from";
     return true;
   }
+  if (name == "--select") {
+    std::string error;
+    r.selection.expression = SelectExpression::parse(value, error);
+    if (!r.selection.expression) {
+      cl.option_error = "--select: " + error;
+      return false;
+    }
+    return true;
+  }
   if (name == "--shape") {
     if (has_value) return wrong("takes no value");
     cl.shape = true;
@@ -239,6 +248,8 @@ std::string help_text() {
          "  -r, -rt, -tr      also write pdb.out moved into the principal frame\n"
          "  --model=N         only the atoms of MODEL N (no MODEL records: model 1)\n"
          "  --altloc=X        only atoms whose alternate location is blank or X\n"
+         "  --select=EXPR     only the atom records EXPR selects (fields, keywords, and,\n"
+         "                    or, not; see the manual); -r moves every record\n"
          "  --masses=element  masses from the element symbol (columns 77-78) if any\n"
          "  --masses=name     masses from the atom name (the default)\n"
          "  --masses=unit     every atom the name rules accept weighs 1 (geometric shape)\n"

@@ -109,6 +109,10 @@ std::string json_report(const RunContext& ctx, std::string_view error) {
       [&](const auto& a) { return json_numbers(ctx, a.total_mass, a.centre, a.moments, a.axes); },
       ctx.result);
   if (ctx.shape) j += json_shape(shape_of_result(ctx));
+  if (const auto& e = ctx.rules.selection.expression) {
+    j += ", \"selection\": " + json_string(e->text());
+    j += ", \"not_selected\": " + std::to_string(ctx.not_selected);
+  }
   j += ", \"skipped_names\": {";
   bool first = true;
   for (const auto& [name, count] : ctx.skipped_names) {

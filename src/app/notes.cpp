@@ -69,6 +69,15 @@ std::string first_pass_notes(const std::string& input, const AtomTable& t, const
              (n.mmcif ? " with an alternate location (label_alt_id)"
                       : " with an alternate location (column 17)") +
              ": all were counted\n";
+  if (selection.expression)
+    notes += file + "--select kept " + atom_records(t.count + t.skipped) + " and left out " +
+             std::to_string(n.not_selected) + "\n";
+  if (n.skipped_with_element > 0)
+    notes += file + std::to_string(n.skipped_with_element) +
+             (n.skipped_with_element == 1 ? " skipped atom record names its"
+                                          : " skipped atom records name their") +
+             " element in columns 77-78; --masses=element reads " +
+             (n.skipped_with_element == 1 ? "it\n" : "them\n");
   if (n.short_records > 0)
     notes += file + atom_records(n.short_records) +
              (n.short_records == 1 ? " ends before column 54" : " end before column 54") +

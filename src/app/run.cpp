@@ -277,6 +277,11 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
   const Checksum first = records.checksum();
   if (records.first_line().length > reclen)
     notes.first_line_carriage_returns = records.first_line().carriage_returns;
+  ctx.not_selected = notes.not_selected;
+  if (ctx.rules.selection.expression && t.count + t.skipped == 0) {
+    err.put(about(ctx.input_path) + "the selection keeps no atom record\n");
+    return failed();
+  }
   err.put(first_pass_notes(ctx.input_path, t, notes, ctx.rules.selection));
   if (ctx.rules.selection.each_model)
     return run_each_model(ctx, records, first, notes, out, err, output);

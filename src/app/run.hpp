@@ -62,6 +62,7 @@ struct RunContext {
     std::optional<std::int64_t> model;
   } shown;
   std::string json_lines;  // --each-model with --json: a line a model
+  std::int64_t not_selected = 0;  // --select: the atom records it left out
 };
 
 // How the phases ended: the exit status, and whether the output file was

@@ -6,11 +6,13 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "select/expression.hpp"
 #include "structure/atoms.hpp"
 #include "text/sink.hpp"
 
@@ -22,7 +24,8 @@ struct Selection {
   std::optional<std::int64_t> model;  // only the atoms of this model
   bool each_model = false;            // the atoms of every model, none outside them
   std::optional<char> altloc;         // only blank or this alternate location
-  bool any() const { return model || each_model || altloc; }
+  std::shared_ptr<const SelectExpression> expression;  // --select: only the records it selects
+  bool any() const { return model || each_model || altloc || expression; }
 };
 
 // Where an accepted atom's mass comes from: the rules of its name, or the
@@ -49,6 +52,8 @@ struct ReadNotes {
   std::int64_t short_records = 0;        // atom records whose line ends before column 54
   std::int64_t other_locations = 0;      // atom records of locations left out
   std::int64_t unselected = 0;           // atom records of other models or locations
+  std::int64_t not_selected = 0;         // atom records --select left out (in the model)
+  std::int64_t skipped_with_element = 0;  // skipped for their names, an element in 77-78
   std::int64_t first_line_carriage_returns = 0;  // when line 1 is longer than 80 bytes
   bool mmcif = false;  // read from mmCIF rows: models are pdbx_PDB_model_num values
   std::map<std::int64_t, long> model_lines;  // PDB: the line of each model number's MODEL record

@@ -20,7 +20,11 @@ AtomSiteColumns atom_site_columns(const std::vector<std::string>& tags) {
       {"cartn_x", &AtomSiteColumns::x},           {"cartn_y", &AtomSiteColumns::y},
       {"cartn_z", &AtomSiteColumns::z},           {"type_symbol", &AtomSiteColumns::symbol},
       {"auth_atom_id", &AtomSiteColumns::auth_name}, {"label_atom_id", &AtomSiteColumns::label_name},
-      {"pdbx_pdb_model_num", &AtomSiteColumns::model}, {"label_alt_id", &AtomSiteColumns::alt}};
+      {"pdbx_pdb_model_num", &AtomSiteColumns::model}, {"label_alt_id", &AtomSiteColumns::alt},
+      {"group_pdb", &AtomSiteColumns::group}, {"auth_comp_id", &AtomSiteColumns::auth_comp},
+      {"label_comp_id", &AtomSiteColumns::label_comp}, {"auth_asym_id", &AtomSiteColumns::auth_asym},
+      {"label_asym_id", &AtomSiteColumns::label_asym}, {"auth_seq_id", &AtomSiteColumns::auth_seq},
+      {"label_seq_id", &AtomSiteColumns::label_seq}, {"pdbx_pdb_ins_code", &AtomSiteColumns::ins_code}};
   for (int k = 0; k < c.count; ++k)
     for (const auto& [name, column] : wanted)
       if (tags[static_cast<std::size_t>(k)] == std::string("_atom_site.") + name) c.*column = k;

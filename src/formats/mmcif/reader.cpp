@@ -31,7 +31,31 @@ struct AtomReading {
               bool all_records)
       : t(table), notes(read_notes), err(errors), sel(selection), every_record(all_records) {}
   // Whether rows may be left out (by model or location) or every row moved.
-  bool selecting() const { return sel.model || sel.altloc || every_record; }
+  bool selecting() const { return sel.model || sel.altloc || sel.expression || every_record; }
+
+  // Whether --select keeps the row (no expression: every one).
+  [[gnu::noinline]] bool expression_selects(const AtomSiteColumns& c, const Row& r,
+                                            const RowValues& v) const {
+    auto value = [&](int first, int second = -1) -> std::string_view {
+      const int k = first >= 0 ? first : second;
+      if (k < 0) return {};
+      const std::string_view text = r.value(k);
+      return text == "?" || text == "." ? std::string_view() : text;
+    };
+    AtomFields f;
+    f.hetero = value(c.group) == "HETATM";
+    f.name = value(c.auth_name, c.label_name);
+    f.altloc = value(c.alt);
+    f.resname = value(c.auth_comp, c.label_comp);
+    f.chain = value(c.auth_asym, c.label_asym);
+    f.segid = value(c.label_asym);
+    f.element = v.symbol;
+    const std::string_view seq = value(c.auth_seq, c.label_seq);
+    f.has_resid = whole_number(seq, f.resid);
+    const std::string_view ins = value(c.ins_code);
+    f.insertion = ins.size() == 1 ? ins[0] : ' ';
+    return sel.expression->selects(f);
+  }
 
   // The rare ends of a row, out of the way of the common one: false, with
   // the fault.
@@ -122,9 +146,14 @@ struct AtomReader : AtomReading {
     if constexpr (Selecting) {
       model_found = model_found || (sel.model && *sel.model == model);
       const bool in_model = !sel.model || *sel.model == model;
-      selected = in_model && (!sel.altloc || no_alt || (alt.size() == 1 && alt[0] == *sel.altloc));
+      const bool located =
+          in_model && (!sel.altloc || no_alt || (alt.size() == 1 && alt[0] == *sel.altloc));
+      selected = located && (!sel.expression || expression_selects(c, r, v));
       notes.unselected += !selected;
-      if (!selected) notes.other_locations += in_model;
+      if (!selected) {
+        notes.other_locations += in_model && !located;
+        notes.not_selected += located;
+      }
       if (!selected && !every_record) return true;
     }
     Real xyz[4];  // (the plain reading writes 4 floats)

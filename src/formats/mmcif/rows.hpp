@@ -25,6 +25,10 @@ namespace gyro::cif {
 struct AtomSiteColumns {
   int count = 0;
   int x = -1, y = -1, z = -1, symbol = -1, auth_name = -1, label_name = -1, model = -1, alt = -1;
+  // What --select reads: group_PDB, the residue name, chain, segment, number
+  // and insertion code (the auth_ columns where there are, else label_).
+  int group = -1, auth_comp = -1, label_comp = -1, auth_asym = -1, label_asym = -1,
+      auth_seq = -1, label_seq = -1, ins_code = -1;
 };
 
 // The columns of a loop whose tags (lower case) are `tags`.

@@ -24,13 +24,21 @@ bool is_model_end(const char* line) { return std::memcmp(line, "ENDMDL", 6) == 0
 
 // The skipped record's line on standard error: its name field and the column after it.
 std::string unknown_atom_text(const char* line) { return unknown_atom_line({line + 12, 5}); }
-// A skipped record: its line on standard error, or its name counted.
-[[gnu::noinline]] void warn_unknown_atom(const char* line, Sink& err,
-                                        std::map<std::string, std::int64_t>* names) {
+// Whether a record skipped for its name names an element in columns 77-78
+// that the element table knows (--masses=element would read it).
+bool names_an_element(const char* line, std::size_t length) {
+  return length >= 78 && element_column_mass(line + 76) > 0;
+}
+
+// A skipped record (`length` bytes long): its line on standard error, or its
+// name counted; and counted when it names its element.
+[[gnu::noinline]] void warn_unknown_atom(const char* line, std::size_t length, Sink& err,
+                                        ReadNotes& notes) {
   std::string_view name(line + 12, 4);
   name.remove_prefix(std::min(name.find_first_not_of(' '), name.size()));
   name = name.substr(0, name.find_last_not_of(' ') + 1);
-  note_unknown_atom({line + 12, 5}, name, err, names);
+  note_unknown_atom({line + 12, 5}, name, err, notes.skipped_names);
+  notes.skipped_with_element += names_an_element(line, length);
 }
 
 // How the usual layout of the coordinate fields is read: with 128-bit
@@ -179,14 +187,67 @@ class ModelWalk {
 // The unknown-atom lines of records that may yet prove to lie outside every
 // model are held back until that is known.
 struct RecordSelection {
-  explicit RecordSelection(const Selection& s) : models(s.model, s.each_model), altloc(s.altloc) {}
+  explicit RecordSelection(const Selection& s)
+      : models(s.model, s.each_model), altloc(s.altloc), expression(s.expression.get()) {}
   ModelWalk models;
   std::optional<char> altloc;
+  const SelectExpression* expression;
+  ResidueMemo memo;
+  char residue[14] = {};  // the residue columns (18-27, 73-76) of the last record tested
   std::string held;
   bool location_selected(const char* line) const {
     return !altloc || line[16] == ' ' || line[16] == *altloc;
   }
 };
+
+// The fields of an atom record (80 bytes) that --select reads (`wanted`,
+// bits of SelectExpression::Field), blanks stripped: the element from columns
+// 77-78, else the one the name rules give.
+AtomFields record_fields(const char* line, unsigned wanted) {
+  auto field = [&](int col, int width) {
+    const char* b = line + col - 1;
+    const char* e = b + width;
+    while (b < e && *b == ' ') ++b;
+    while (e > b && e[-1] == ' ') --e;
+    return std::string_view(b, static_cast<std::size_t>(e - b));
+  };
+  AtomFields f;
+  using F = SelectExpression::Field;
+  f.hetero = line[0] == 'H';
+  if (wanted & F::name_field) f.name = field(13, 4);
+  if (wanted & F::altloc_field) f.altloc = field(17, 1);
+  if (wanted & F::residue_fields) {
+    f.resname = field(18, line[20] != ' ' ? 4 : 3);
+    f.chain = field(22, 1);
+    const std::string_view resid = field(23, 4);
+    const auto [end, ec] = std::from_chars(resid.data(), resid.data() + resid.size(), f.resid);
+    f.has_resid = ec == std::errc() && end == resid.data() + resid.size();
+    f.insertion = line[26];
+    f.segid = field(73, 4);
+  }
+  if (wanted & F::element_field) {
+    f.element = field(77, 2);
+    if (f.element.empty()) {
+      static constexpr std::string_view symbols[] = {"", "H", "C", "N", "O", "S", "P", "FE", ""};
+      f.element = symbols[atom_element(line + 12)];
+    }
+  }
+  return f;
+}
+
+// Whether --select keeps the record (no expression: every one). The tests of
+// the residue are reused while its columns stay those of the last record.
+[[gnu::noinline]] bool expression_selects(RecordSelection& s, const char* line) {
+  char residue[14];
+  std::memcpy(residue, line + 17, 10);
+  std::memcpy(residue + 10, line + 72, 4);
+  s.memo.same_residue = std::memcmp(residue, s.residue, sizeof residue) == 0;
+  std::memcpy(s.residue, residue, sizeof residue);
+  // (The residue's tests are known: its fields need not be read again.)
+  unsigned wanted = s.expression->fields();
+  if (s.memo.same_residue && !s.memo.verdicts.empty()) wanted &= ~unsigned{SelectExpression::residue_fields};
+  return s.expression->selects(record_fields(line, wanted), s.memo);
+}
 
 // At a record that is not an atom record, for a reading that selects: the
 // MODEL and ENDMDL records move it from model to model. At the first MODEL
@@ -237,7 +298,9 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
   std::conditional_t<Selecting, RecordSelection, NoSelection> chosen(rules.selection);
   const bool simulation_serials = rules.simulation_serials();
   FieldFault bad;
-  while (const char* line = cur.template next<Vectors::wide, false, Masses::columns>()) {
+  // (A reading that selects may read every column: segment and element.)
+  constexpr int columns = Selecting ? reclen : Masses::columns;
+  while (const char* line = cur.template next<Vectors::wide, false, columns>()) {
     if (!is_atom_record(line)) [[unlikely]] {
       if (is_model_record(line) || is_model_end(line)) [[unlikely]] {
         PassFault f;
@@ -252,10 +315,12 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
     bool selected = true;
     if constexpr (Selecting) {
       const bool in_model = chosen.models.selected();
-      selected = in_model && chosen.location_selected(line);
+      const bool located = in_model && chosen.location_selected(line);
+      selected = located && (!chosen.expression || expression_selects(chosen, line));
       if (!selected) [[unlikely]] {
         ++notes.unselected;
-        notes.other_locations += in_model;
+        notes.other_locations += in_model && !located;
+        notes.not_selected += located;
         if (!every_record) continue;
       }
     }
@@ -278,7 +343,7 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
             continue;
           }
         }
-        warn_unknown_atom(line, errors, notes.skipped_names);
+        warn_unknown_atom(line, cur.length(), errors, notes);
         ++t.skipped;
         continue;
       }
