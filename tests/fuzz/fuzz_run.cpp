@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <string_view>
 
 #include "app/run.hpp"
+#include "select/expression.hpp"
 #include "text/source.hpp"
 
 namespace gyro {
@@ -74,6 +76,22 @@ void fuzz_streaming(const std::uint8_t* data, std::size_t size, std::size_t bloc
     }
     if (!streamed.rewind() || !in_memory.rewind()) std::abort();
   }
+}
+
+void fuzz_select(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const std::string_view first = text.substr(0, std::min<std::size_t>(text.find('\n'), 256));
+  std::string error;
+  const auto expression = SelectExpression::parse(first, error);
+  if (!expression && error.empty()) std::abort();  // a refusal always says why
+  if (!expression) return;
+  ReadingRules rules;
+  rules.selection.expression = expression;
+  RunContext ctx(rules);
+  ctx.input_path = "fuzz.pdb";
+  Sink out(-1, "standard output"), err(-1, "standard error");
+  RecordCursor records(text.substr(first.size()));
+  run_phases(ctx, records, out, err, nullptr);
 }
 
 }  // namespace gyro

@@ -15,4 +15,9 @@ int fuzz_run(const std::uint8_t* data, std::size_t size, int mode);
 // twice (with a rewind between): any difference in the records aborts.
 void fuzz_streaming(const std::uint8_t* data, std::size_t size, std::size_t block);
 
+// The first line of the input as a --select expression: parsed, and when it
+// parses, judged on the atom records of the rest (a crash or a fault is the
+// finding); the same records read with it as a selection.
+void fuzz_select(const std::uint8_t* data, std::size_t size);
+
 }  // namespace gyro
