@@ -104,8 +104,7 @@ class SelectParser {
       error = error_;
       return false;
     }
-    if (root + 1 != e_.nodes_.size()) e_.nodes_.push_back(e_.nodes_[root]);
-    return true;
+    return root + 1 == e_.nodes_.size();  // (operands come before their operators: postfix)
   }
 
  private:
@@ -247,6 +246,7 @@ bool SelectExpression::selects(const AtomFields& f) const {
 bool SelectExpression::selects(const AtomFields& f, ResidueMemo& memo) const {
   if (memo.verdicts.size() != nodes_.size()) {
     memo.verdicts.assign(nodes_.size(), -1);
+    memo.stack.assign(nodes_.size() + 1, 0);
     memo.same_residue = false;
   }
   if (!memo.same_residue) {  // every residue-level test of the new residue, at once
@@ -258,7 +258,20 @@ bool SelectExpression::selects(const AtomFields& f, ResidueMemo& memo) const {
         memo.verdicts[k] = leaf(k, f);
     }
   }
-  return eval(nodes_.size() - 1, f, &memo);
+  // The nodes stand in postfix order (operands before their operator): one
+  // pass with a stack of verdicts, the residue's taken from the memo.
+  signed char* top = memo.stack.data();
+  for (std::size_t k = 0; k < nodes_.size(); ++k) {
+    const Node& n = nodes_[k];
+    switch (n.kind) {
+      case Kind::op_not: top[-1] = !top[-1]; break;
+      case Kind::op_and: --top; top[-1] = top[-1] && top[0]; break;
+      case Kind::op_or: --top; top[-1] = top[-1] || top[0]; break;
+      case Kind::backbone: *top++ = memo.verdicts[k] && in(f.name, {"N", "CA", "C", "O"}); break;
+      default: *top++ = residue_level(n.kind) ? memo.verdicts[k] : leaf(k, f); break;
+    }
+  }
+  return top[-1] != 0;
 }
 
 bool SelectExpression::eval(std::size_t k, const AtomFields& f, ResidueMemo* memo) const {

@@ -37,6 +37,7 @@ struct AtomFields {
 struct ResidueMemo {
   bool same_residue = false;
   std::vector<signed char> verdicts;  // a node's verdict, or -1 when not known
+  std::vector<signed char> stack;     // room for the evaluation
 };
 
 class SelectExpression {

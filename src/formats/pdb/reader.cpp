@@ -214,6 +214,7 @@ AtomFields record_fields(const char* line, unsigned wanted) {
   AtomFields f;
   using F = SelectExpression::Field;
   f.hetero = line[0] == 'H';
+  if (wanted == 0) return f;
   if (wanted & F::name_field) f.name = field(13, 4);
   if (wanted & F::altloc_field) f.altloc = field(17, 1);
   if (wanted & F::residue_fields) {
