@@ -15,10 +15,12 @@ PassFault read_structure(Format format, RecordCursor& input, AtomTable& t, ReadN
   // PDB records are 80 columns, and a longer line is cut.
   if (format == Format::mmcif) input.keep_whole_lines();
   PassFault fault = format == Format::mmcif
-                        ? read_mmcif_atoms(input, t, notes, err, rules.selection, every_record,
-                                           rules.masses == MassSource::unit)
+                        ? read_mmcif_atoms(input, t, notes, err, rules.selection, every_record)
                         : read_pdb_atoms(input, t, notes, err, rules, every_record);
-  if (!fault) t.end_segments();
+  if (fault) return fault;
+  t.end_segments();
+  // (PDB's reading gives unit masses itself; mmCIF's atoms get them after.)
+  if (format == Format::mmcif && rules.masses == MassSource::unit) t.set_unit_masses();
   return fault;
 }
 

@@ -109,6 +109,15 @@ struct AtomTable {
     last.count = count - last.first;
     last.skipped = skipped - last.skipped_from;
   }
+  // Every accepted atom weighs 1 (--masses=unit).
+  void set_unit_masses() {
+    for (std::int64_t k = 0; k < count; ++k) {
+      if (in_double)
+        atoms_double[k].mass = 1;
+      else
+        atoms[k].mass = 1;
+    }
+  }
   // The slots given back (the counts stay): after a run failed for want of
   // memory, so that saying so has some.
   void release();

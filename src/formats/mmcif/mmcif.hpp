@@ -37,10 +37,8 @@ bool cif_values(std::string_view line, std::vector<CifValue>& values);
 // ("." and "?": none). Damage (no loop, a coordinate or type_symbol column
 // missing, a row of another length, a coordinate that is not a number) stops
 // the run with the line where it was met.
-// `unit_masses`: every atom with a mass weighs 1 instead.
 PassFault read_mmcif_atoms(RecordCursor& input, AtomTable& t, ReadNotes& notes, Sink& err,
-                           const Selection& selection, bool every_record,
-                           bool unit_masses = false);
+                           const Selection& selection, bool every_record);
 
 // The second pass: every line copied as it is (ended by a line feed), but in
 // each row of the _atom_site loop the three coordinate values replaced by the

@@ -21,7 +21,6 @@ struct AtomReading {
   Sink& err;
   const Selection& sel;
   bool every_record;
-  bool unit_masses = false;  // every atom with a mass weighs 1
   std::vector<std::int64_t> models;  // of the rows in turn, each run of one model once
   std::int64_t last_model = 0;       // models.back(), when there is one
   bool model_found = false;
@@ -164,7 +163,7 @@ struct AtomReader : AtomReading {
     const double mass = element_symbol_mass(v.symbol);
     if (mass == 0) return unknown_element(c, r, v.symbol);
     if (!t.room()) return full(lineno);
-    t.add(xyz, static_cast<Real>(unit_masses ? 1.0 : mass));
+    t.add(xyz, static_cast<Real>(mass));
     return true;
   }
 };
@@ -175,7 +174,6 @@ template <class Real, bool Selecting>
 PassFault walk_as(RecordCursor& cur, AtomReading& reading) {
   AtomReader<Real, Selecting> reader(reading.t, reading.notes, reading.err, reading.sel,
                                      reading.every_record);
-  reader.unit_masses = reading.unit_masses;
   PassFault fault = walk_atom_site(cur, reader);
   reading.models = std::move(reader.models);
   reading.model_found = reader.model_found;
@@ -185,13 +183,12 @@ PassFault walk_as(RecordCursor& cur, AtomReading& reading) {
 }  // namespace
 
 PassFault read_mmcif_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
-                           const Selection& sel, bool every_record, bool unit_masses) {
+                           const Selection& sel, bool every_record) {
   t.allocate();
   t.count = t.skipped = 0;
   t.segments.clear();
   notes.restart();
   AtomReading reading(t, notes, err, sel, every_record);
-  reading.unit_masses = unit_masses;
   if (PassFault fault = t.in_double ? (reading.selecting() ? walk_as<double, true>(cur, reading)
                                                            : walk_as<double, false>(cur, reading))
                                     : (reading.selecting() ? walk_as<float, true>(cur, reading)
