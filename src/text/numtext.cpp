@@ -24,9 +24,25 @@ std::size_t fixed_text(char* buf, double v, int decimals) {
   // bits), so one rounding to a whole number, ties to even, gives the digits.
   static constexpr double scale[] = {1, 10, 100, 1000, 10000};
   static constexpr std::uint64_t whole_scale[] = {1, 10, 100, 1000, 10000};
+  // Any other double below 2^36 once scaled: the product is within 2^-17 of
+  // the exact one, so where its fraction lies farther than that from a half
+  // the nearest whole number is the exact one's; nearer a half (a tie, or
+  // nearly) the general conversion decides.
+  std::uint64_t n = 0;
+  bool quick = false;
   if (decimals >= 1 && decimals <= 4 && a < 1e14 &&
       static_cast<double>(static_cast<float>(a)) == a) {
-    const auto n = static_cast<std::uint64_t>(std::nearbyint(a * scale[decimals]));
+    n = static_cast<std::uint64_t>(std::nearbyint(a * scale[decimals]));
+    quick = true;
+  } else if (decimals >= 1 && decimals <= 4 && a * scale[decimals] < 68719476736.0) {
+    const double product = a * scale[decimals];
+    const double whole = std::floor(product), fraction = product - whole;
+    if (std::fabs(fraction - 0.5) > 1e-4) {
+      n = static_cast<std::uint64_t>(whole) + (fraction > 0.5);
+      quick = true;
+    }
+  }
+  if (quick) {
     const std::uint64_t unit = whole_scale[decimals];
     p = std::to_chars(p, buf + fixed_room - 1, n / unit).ptr;
     *p++ = '.';

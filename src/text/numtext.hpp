@@ -81,6 +81,28 @@ inline bool coordinate_field(char* out, float v) {
   return true;
 }
 
+// The same for a double (--double): |v|·1000 rounded in double lies within
+// 2^-29 of the exact product below 10^7, so where it is not within 1e-6 of a
+// half its nearest whole number is the exact product's; a near-tie, and any
+// value that does not fit, goes to the general conversion.
+inline bool coordinate_field(char* out, double v) {
+  const double a = std::fabs(v);
+  if (std::endian::native != std::endian::little || !(a < 9999.0))
+    return fixed_field(out, v, 8, 3);  // also NaN and infinities
+  const double scaled = a * 1000.0;
+  const double nearest = (scaled + 0x1p52) - 0x1p52;
+  if (std::fabs(std::fabs(scaled - nearest) - 0.5) < 1e-6) return fixed_field(out, v, 8, 3);
+  const auto n = static_cast<std::uint32_t>(nearest);
+  const std::uint32_t whole = n / 1000, decimals = n - whole * 1000;
+  const bool negative = std::signbit(v);
+  if (negative && whole >= 1000) return fixed_field(out, v, 8, 3);  // "-1000.000" does not fit
+  const std::uint64_t text = coordinate_text.whole[whole + (negative ? 10000u : 0u)] |
+                             std::uint64_t{'.'} << 32 |
+                             std::uint64_t{coordinate_text.decimals[decimals]} << 40;
+  std::memcpy(out, &text, 8);
+  return true;
+}
+
 // The three coordinate fields x, y, z (xyz[0..2]) at out, out + 8, out + 16;
 // returns how many did not fit (asterisks, NaN or Inf), as coordinate_field.
 inline int coordinate_fields(char* out, const float xyz[4]) {

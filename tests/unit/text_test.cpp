@@ -197,6 +197,34 @@ TEST(FixedField, WritersAgreeWithPrintf) {
   }
 }
 
+// Doubles (--double writes its coordinates from them) to 3 and 4 decimals
+// as printf writes them: random values, and values a hair from a tie either
+// way, where the quick rounding must leave the decision to the conversion.
+TEST(FixedField, DoublesAgreeWithPrintf) {
+  std::mt19937_64 gen(11);
+  std::uniform_real_distribution<double> any(-9999.9995, 9999.9995);
+  std::vector<double> values;
+  for (int k = 0; k < 200000; ++k) values.push_back(any(gen));
+  for (int k = 0; k < 20000; ++k) {
+    const double tie = std::floor(any(gen) * 1000) / 1000 + 0.0005;
+    for (const double v : {tie, std::nextafter(tie, 0.0), std::nextafter(tie, 1e9),
+                           tie * (1 + 1e-15), tie * (1 - 1e-15)})
+      values.push_back(v);
+  }
+  char want[64];
+  for (const double v : values)
+    for (const int decimals : {3, 4}) {
+      std::snprintf(want, sizeof want, "%20.*f", decimals, v);
+      ASSERT_EQ(fixed(v, 20, decimals), std::string(want)) << v;
+    }
+  // The coordinate field's own quick writer, against the general one.
+  for (const double v : values) {
+    char quick[8], general[8];
+    ASSERT_EQ(coordinate_field(quick, v), fixed_field(general, v, 8, 3)) << v;
+    ASSERT_EQ(std::string(quick, 8), std::string(general, 8)) << v;
+  }
+}
+
 TEST(FreeLine, JoinsTextsAndNumbersByTheBlankRules) {
   EXPECT_EQ(FreeLine().str(), "\n");
   EXPECT_EQ(FreeLine().text("Unknown atom type ").text("ZN   ").str(),

@@ -182,7 +182,7 @@ int move_record(const char* line, char* fields, const FrameD& frame) {
   const Vec3d moved = frame.moved({xyz[0], xyz[1], xyz[2]});
   int unfit = 0;
   for (const double v : {moved.x, moved.y, moved.z}) {
-    unfit += !fixed_field(fields, v, 8, 3);  // rounded once, from the double
+    unfit += !coordinate_field(fields, v);  // rounded once, from the double
     fields += 8;
   }
   return unfit;
