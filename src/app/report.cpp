@@ -10,27 +10,27 @@
 namespace gyro {
 namespace {
 
-// A label line: blank, label, blanks to column 21, then F15.4 fields two blanks apart.
+// F15.4 fields two blanks apart, appended to `r` (written in place: no text
+// of its own for each number).
 template <class Real>
-std::string vector_line(const char* label, const Real (&v)[3]) {
-  std::string s = " ";
-  s += label;
-  s.resize(21, ' ');
+void append_fields(std::string& r, const Real (&v)[3]) {
   for (int k = 0; k < 3; ++k) {
-    if (k > 0) s += "  ";
-    s += fixed(v[k], 15, 4);
+    if (k > 0) r.append(2, ' ');
+    const std::size_t at = r.size();
+    r.resize(at + 15);
+    fixed_field(r.data() + at, v[k], 15, 4);
   }
-  return s + "\n";
+  r += '\n';
 }
 
+// A label line: blank, label, blanks to column 21, then the fields.
 template <class Real>
-std::string matrix_row(const BasicMat3<Real>& axes, int i) {
-  std::string s(5, ' ');
-  for (int j = 0; j < 3; ++j) {
-    if (j > 0) s += "  ";
-    s += fixed(axes(i, j), 15, 4);
-  }
-  return s + "\n";
+void vector_line(std::string& r, const char* label, const Real (&v)[3]) {
+  const std::size_t at = r.size();
+  r += ' ';
+  r += label;
+  r.resize(at + 21, ' ');
+  append_fields(r, v);
 }
 
 bool fits(double v) { return fixed(v, 15, 4).find('*') == std::string::npos; }
@@ -76,22 +76,36 @@ std::string unfit_note(const RunContext& ctx, const Numbers<Real>& n) {
 
 template <class Real>
 std::string report_lines(const RunContext& ctx, const Numbers<Real>& n) {
-  std::string r = "\nInput pdb file:  " + name_field(ctx.input_path) + "\n";
-  if (ctx.mode != Mode::report_only) r += "Output pdb file: " + name_field(ctx.output_path) + "\n";
+  std::string r;
+  r.reserve(1024);
+  r += "\nInput pdb file:  ";
+  r += name_field(ctx.input_path);
+  r += '\n';
+  if (ctx.mode != Mode::report_only) {
+    r += "Output pdb file: ";
+    r += name_field(ctx.output_path);
+    r += '\n';
+  }
   r += FreeLine()
            .text("# atoms read")
            .num(ctx.shown.read)
            .text("     # atoms skipped")
            .num(ctx.shown.skipped)
            .str();
-  r += "\n";
-  r += " mass" + std::string(16, ' ') + fixed(n.mass, 15, 4) + "\n";
-  r += vector_line<Real>("center of mass", {n.centre.x, n.centre.y, n.centre.z});
-  r += vector_line("principle moments", n.moments);
+  r += "\n mass                ";
+  const std::size_t at = r.size();
+  r.resize(at + 15);
+  fixed_field(r.data() + at, n.mass, 15, 4);
+  r += '\n';
+  vector_line<Real>(r, "center of mass", {n.centre.x, n.centre.y, n.centre.z});
+  vector_line(r, "principle moments", n.moments);
   const Real p1 = n.moments[0];
-  r += vector_line<Real>("relative moments ", {p1 / p1, n.moments[1] / p1, n.moments[2] / p1});
-  r += "\n" + std::string(27, ' ') + "rotation matrix\n";
-  for (int i = 0; i < 3; ++i) r += matrix_row(n.axes, i);
+  vector_line<Real>(r, "relative moments ", {p1 / p1, n.moments[1] / p1, n.moments[2] / p1});
+  r += "\n                           rotation matrix\n";
+  for (int i = 0; i < 3; ++i) {
+    r.append(5, ' ');
+    append_fields<Real>(r, {n.axes(i, 0), n.axes(i, 1), n.axes(i, 2)});
+  }
   return r;
 }
 

@@ -11,6 +11,51 @@ namespace {
 // Room for the fixed-point text of any double with up to 8 decimals.
 constexpr std::size_t fixed_room = 330;
 
+// |v| times 10^decimals (1 to 4) rounded to the nearest whole number, ties to
+// even, as the exact value would round, where that is quick to know: a
+// float's value (exact in double once scaled: 24 + 14 bits), or any other
+// double below 2^36 once scaled whose product lies farther than its error
+// (2^-17) from a half. False where the general conversion must decide.
+bool quick_scaled(double a, int decimals, std::uint64_t& n) {
+  static constexpr double scale[] = {1, 10, 100, 1000, 10000};
+  if (decimals < 1 || decimals > 4) return false;
+  if (a < 1e14 && static_cast<double>(static_cast<float>(a)) == a) {
+    n = static_cast<std::uint64_t>(std::nearbyint(a * scale[decimals]));
+    return true;
+  }
+  const double product = a * scale[decimals];
+  if (!(product < 68719476736.0)) return false;
+  const double whole = std::floor(product), fraction = product - whole;
+  if (!(std::fabs(fraction - 0.5) > 1e-4)) return false;
+  n = static_cast<std::uint64_t>(whole) + (fraction > 0.5);
+  return true;
+}
+
+// The field of `width` bytes for a finite v written from its right end
+// where quick_scaled knows the digits and they fit; false otherwise (the
+// general way then writes it).
+bool quick_field(char* out, double v, int width, int decimals) {
+  std::uint64_t n = 0;
+  if (!quick_scaled(std::fabs(v), decimals, n)) return false;
+  char* p = out + width;
+  for (int k = 0; k < decimals; ++k) {
+    *--p = static_cast<char>('0' + n % 10);
+    n /= 10;
+  }
+  *--p = '.';
+  do {
+    if (p == out) return false;
+    *--p = static_cast<char>('0' + n % 10);
+    n /= 10;
+  } while (n != 0);
+  if (std::signbit(v)) {
+    if (p == out) return false;
+    *--p = '-';
+  }
+  std::memset(out, ' ', static_cast<std::size_t>(p - out));
+  return true;
+}
+
 // Fixed-point text of a finite v into buf (fixed_room bytes); returns its
 // length. The library writes the exact value correctly rounded, ties to even
 // (a float widened to double is the same value). The sign is written whenever
@@ -19,40 +64,6 @@ std::size_t fixed_text(char* buf, double v, int decimals) {
   char* p = buf;
   if (std::signbit(v)) *p++ = '-';
   const double a = std::fabs(v);
-  // The usual case, a float's value with at most 4 decimals (every number of
-  // a single-precision report): times 10^4 it is exact in double (24 + 14
-  // bits), so one rounding to a whole number, ties to even, gives the digits.
-  static constexpr double scale[] = {1, 10, 100, 1000, 10000};
-  static constexpr std::uint64_t whole_scale[] = {1, 10, 100, 1000, 10000};
-  // Any other double below 2^36 once scaled: the product is within 2^-17 of
-  // the exact one, so where its fraction lies farther than that from a half
-  // the nearest whole number is the exact one's; nearer a half (a tie, or
-  // nearly) the general conversion decides.
-  std::uint64_t n = 0;
-  bool quick = false;
-  if (decimals >= 1 && decimals <= 4 && a < 1e14 &&
-      static_cast<double>(static_cast<float>(a)) == a) {
-    n = static_cast<std::uint64_t>(std::nearbyint(a * scale[decimals]));
-    quick = true;
-  } else if (decimals >= 1 && decimals <= 4 && a * scale[decimals] < 68719476736.0) {
-    const double product = a * scale[decimals];
-    const double whole = std::floor(product), fraction = product - whole;
-    if (std::fabs(fraction - 0.5) > 1e-4) {
-      n = static_cast<std::uint64_t>(whole) + (fraction > 0.5);
-      quick = true;
-    }
-  }
-  if (quick) {
-    const std::uint64_t unit = whole_scale[decimals];
-    p = std::to_chars(p, buf + fixed_room - 1, n / unit).ptr;
-    *p++ = '.';
-    std::uint64_t rest = n % unit;
-    for (int k = decimals - 1; k >= 0; --k) {
-      p[k] = static_cast<char>('0' + rest % 10);
-      rest /= 10;
-    }
-    return static_cast<std::size_t>(p + decimals - buf);
-  }
   p = std::to_chars(p, buf + fixed_room - 1, a, std::chars_format::fixed, decimals).ptr;
   if (decimals == 0) *p++ = '.';
   return static_cast<std::size_t>(p - buf);
@@ -65,9 +76,10 @@ bool fixed_field(char* out, float v, int width, int decimals) {
 }
 
 bool fixed_field(char* out, double v, int width, int decimals) {
+  const bool finite = std::isfinite(v);
+  if (finite && quick_field(out, v, width, decimals)) return true;
   char buf[fixed_room];
   std::size_t len;
-  const bool finite = std::isfinite(v);
   if (finite) {
     len = fixed_text(buf, v, decimals);
   } else {

@@ -285,27 +285,28 @@ AtomFields record_fields(const char* line, unsigned wanted) {
 
 // The reading loop, one for every format option: `Vectors` how the usual
 // layout is read, `Real` the table's precision, `Masses` where masses come
-// from, `Selecting` whether records are selected by model and location. The
+// from, `Selecting` whether records are selected: 0 not at all, 1 by model
+// only, 2 by model, location and --select (which may read every column). The
 // fields of an atom record are converted into the table's next free slot (one
 // beyond the accepted atoms, so there is always one); the record is accepted
 // by giving it its mass and counting it.
-template <class Vectors, class Real, class Masses, bool Selecting>
+template <class Vectors, class Real, class Masses, int Selecting>
 PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& errors,
                     const ReadingRules& rules, bool every_record) {
   // (A reading that does not select keeps no selection state.)
   struct NoSelection {
     explicit NoSelection(const Selection&) {}
   };
-  std::conditional_t<Selecting, RecordSelection, NoSelection> chosen(rules.selection);
+  std::conditional_t<(Selecting > 0), RecordSelection, NoSelection> chosen(rules.selection);
   const bool simulation_serials = rules.simulation_serials();
   FieldFault bad;
   // (A reading that selects may read every column: segment and element.)
-  constexpr int columns = Selecting ? reclen : Masses::columns;
+  constexpr int columns = Selecting == 2 ? reclen : Masses::columns;
   while (const char* line = cur.template next<Vectors::wide, false, columns>()) {
     if (!is_atom_record(line)) [[unlikely]] {
       if (is_model_record(line) || is_model_end(line)) [[unlikely]] {
         PassFault f;
-        if constexpr (Selecting)
+        if constexpr (Selecting > 0)
           f = pass_other_record(line, cur.length(), cur.lineno(), chosen, t, notes);
         else
           f = model_boundary(line, cur.length(), cur.lineno(), t, notes);
@@ -314,10 +315,15 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
       continue;
     }
     bool selected = true;
-    if constexpr (Selecting) {
+    if constexpr (Selecting > 0) {
       const bool in_model = chosen.models.selected();
-      const bool located = in_model && chosen.location_selected(line);
-      selected = located && (!chosen.expression || expression_selects(chosen, line));
+      bool located = in_model;
+      if constexpr (Selecting == 2) {
+        located = in_model && chosen.location_selected(line);
+        selected = located && (!chosen.expression || expression_selects(chosen, line));
+      } else {
+        selected = in_model;
+      }
       if (!selected) [[unlikely]] {
         ++notes.unselected;
         notes.other_locations += in_model && !located;
@@ -337,7 +343,7 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
       if (Masses::accepted(key)) {
         if (PassFault full = full_table(t, cur.lineno())) return full;
       } else {  // only accepted atoms take a slot: a skipped record never meets the limit
-        if constexpr (Selecting) {
+        if constexpr (Selecting > 0) {
           if (chosen.models.provisional() && !notes.skipped_names) {
             chosen.held += unknown_atom_text(line);
             ++t.skipped;
@@ -352,7 +358,7 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
     keep_atom(t, t.count++, xyz, Masses::template mass<Real>(key));
   }
   if (cur.failed()) return {PassFault::Kind::read_error, cur.lineno(), 0, 0, cur.failure()};
-  if constexpr (Selecting) {
+  if constexpr (Selecting > 0) {
     if (std::string missing = chosen.models.missing(); !missing.empty())
       return {PassFault::Kind::no_model, cur.lineno(), 0, 0, missing};
     errors.put(chosen.held);
@@ -362,14 +368,14 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
 
 // A reading loop on its own, with everything it calls inlined, for 128-bit
 // vectors or (compiled for them) 256-bit ones.
-template <class Real, class Masses, bool Selecting>
+template <class Real, class Masses, int Selecting>
 [[gnu::noinline]] PassFault read_narrow(RecordCursor& cur, AtomTable& t, ReadNotes& notes,
                                         Sink& err, const ReadingRules& rules, bool every_record) {
   return read_loop<NarrowVectors, Real, Masses, Selecting>(cur, t, notes, err, rules,
                                                            every_record);
 }
 #if defined(__x86_64__)
-template <class Real, class Masses, bool Selecting>
+template <class Real, class Masses, int Selecting>
 [[gnu::flatten, gnu::target("avx2")]] PassFault read_wide(RecordCursor& cur, AtomTable& t,
                                                          ReadNotes& notes, Sink& err,
                                                          const ReadingRules& rules,
@@ -380,7 +386,7 @@ template <class Real, class Masses, bool Selecting>
 
 // The loop for the processor, the precision, the mass source and whether
 // records are selected.
-template <class Real, class Masses, bool Selecting>
+template <class Real, class Masses, int Selecting>
 PassFault read_on_processor(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
                             const ReadingRules& rules, bool every_record) {
 #if defined(__x86_64__)
@@ -392,9 +398,12 @@ PassFault read_on_processor(RecordCursor& cur, AtomTable& t, ReadNotes& notes, S
 template <class Real, class Masses>
 PassFault read_selecting_or_not(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
                                 const ReadingRules& rules, bool every_record) {
-  if (rules.selection.any())
-    return read_on_processor<Real, Masses, true>(cur, t, notes, err, rules, every_record);
-  return read_on_processor<Real, Masses, false>(cur, t, notes, err, rules, every_record);
+  const Selection& s = rules.selection;
+  if (s.altloc || s.expression)
+    return read_on_processor<Real, Masses, 2>(cur, t, notes, err, rules, every_record);
+  if (s.model || s.each_model)
+    return read_on_processor<Real, Masses, 1>(cur, t, notes, err, rules, every_record);
+  return read_on_processor<Real, Masses, 0>(cur, t, notes, err, rules, every_record);
 }
 template <class Real>
 PassFault read_in(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
