@@ -82,6 +82,12 @@ struct AtomTable {
   void add(const double xyz[3], double mass) {
     atoms_double[static_cast<std::size_t>(count++)] = {xyz[0], xyz[1], xyz[2], mass};
   }
+  // A reading begins: the slots there, no atom, no segment.
+  void start() {
+    allocate();
+    count = skipped = 0;
+    segments.clear();
+  }
   // A new segment of `model` begins with the next accepted atom; the last one
   // ends. Atoms outside every model (before the first, between two) are
   // model 0's; such a segment without atoms is dropped.

@@ -61,6 +61,20 @@ constexpr CoordinateText make_coordinate_text() {
 
 inline constexpr CoordinateText coordinate_text = make_coordinate_text();
 
+// The coordinate field of |v| = n thousandths (below 10^7) from the tables,
+// signed as v; the general conversion where it does not fit ("-1000.000").
+template <class Real>
+inline bool coordinate_thousandths(char* out, std::uint32_t n, Real v) {
+  const std::uint32_t whole = n / 1000, decimals = n - whole * 1000;
+  const bool negative = std::signbit(v);
+  if (negative && whole >= 1000) return fixed_field(out, v, 8, 3);
+  const std::uint64_t text = coordinate_text.whole[whole + (negative ? 10000u : 0u)] |
+                             std::uint64_t{'.'} << 32 |
+                             std::uint64_t{coordinate_text.decimals[decimals]} << 40;
+  std::memcpy(out, &text, 8);
+  return true;
+}
+
 // fixed_field(out, v, 8, 3), the coordinate field of a structure file, made
 // quickly for the values that fit.
 inline bool coordinate_field(char* out, float v) {
@@ -70,15 +84,7 @@ inline bool coordinate_field(char* out, float v) {
   // |v|·1000 is an exact double below 2^52: adding and taking away 2^52 rounds
   // it to a whole number, half to even, in the default rounding mode.
   const double scaled = static_cast<double>(a) * 1000.0;
-  const auto n = static_cast<std::uint32_t>((scaled + 0x1p52) - 0x1p52);
-  const std::uint32_t whole = n / 1000, decimals = n - whole * 1000;
-  const bool negative = std::signbit(v);
-  if (negative && whole >= 1000) return fixed_field(out, v, 8, 3);  // "-1000.000" does not fit
-  const std::uint64_t text = coordinate_text.whole[whole + (negative ? 10000u : 0u)] |
-                             std::uint64_t{'.'} << 32 |
-                             std::uint64_t{coordinate_text.decimals[decimals]} << 40;
-  std::memcpy(out, &text, 8);
-  return true;
+  return coordinate_thousandths(out, static_cast<std::uint32_t>((scaled + 0x1p52) - 0x1p52), v);
 }
 
 // The same for a double (--double): |v|·1000 rounded in double lies within
@@ -92,15 +98,7 @@ inline bool coordinate_field(char* out, double v) {
   const double scaled = a * 1000.0;
   const double nearest = (scaled + 0x1p52) - 0x1p52;
   if (std::fabs(std::fabs(scaled - nearest) - 0.5) < 1e-6) return fixed_field(out, v, 8, 3);
-  const auto n = static_cast<std::uint32_t>(nearest);
-  const std::uint32_t whole = n / 1000, decimals = n - whole * 1000;
-  const bool negative = std::signbit(v);
-  if (negative && whole >= 1000) return fixed_field(out, v, 8, 3);  // "-1000.000" does not fit
-  const std::uint64_t text = coordinate_text.whole[whole + (negative ? 10000u : 0u)] |
-                             std::uint64_t{'.'} << 32 |
-                             std::uint64_t{coordinate_text.decimals[decimals]} << 40;
-  std::memcpy(out, &text, 8);
-  return true;
+  return coordinate_thousandths(out, static_cast<std::uint32_t>(nearest), v);
 }
 
 // The three coordinate fields x, y, z (xyz[0..2]) at out, out + 8, out + 16;

@@ -184,9 +184,7 @@ PassFault walk_as(RecordCursor& cur, AtomReading& reading) {
 
 PassFault read_mmcif_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
                            const Selection& sel, bool every_record) {
-  t.allocate();
-  t.count = t.skipped = 0;
-  t.segments.clear();
+  t.start();
   notes.restart();
   AtomReading reading(t, notes, err, sel, every_record);
   if (PassFault fault = t.in_double ? (reading.selecting() ? walk_as<double, true>(cur, reading)

@@ -420,9 +420,7 @@ PassFault read_in(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
 
 PassFault read_pdb_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
                          const ReadingRules& rules, bool every_record) {
-  t.allocate();
-  t.count = t.skipped = 0;
-  t.segments.clear();
+  t.start();
   notes.restart();
   return t.in_double ? read_in<double>(cur, t, notes, err, rules, every_record)
                      : read_in<float>(cur, t, notes, err, rules, every_record);
