@@ -78,14 +78,16 @@ template <class Real>
 std::string report_lines(const RunContext& ctx, const Numbers<Real>& n) {
   std::string r;
   r.reserve(1024);
-  r += "\nInput pdb file:  ";
-  r += name_field(ctx.input_path);
-  r += '\n';
-  if (ctx.mode != Mode::report_only) {
-    r += "Output pdb file: ";
-    r += name_field(ctx.output_path);
+  // (The names as 80-column fields, blank-filled in place.)
+  auto name_line = [&r](const char* label, const std::string& name) {
+    r += label;
+    r += name;
+    if (name.size() < 80) r.append(80 - name.size(), ' ');
     r += '\n';
-  }
+  };
+  r += '\n';
+  name_line("Input pdb file:  ", ctx.input_path);
+  if (ctx.mode != Mode::report_only) name_line("Output pdb file: ", ctx.output_path);
   r += FreeLine()
            .text("# atoms read")
            .num(ctx.shown.read)

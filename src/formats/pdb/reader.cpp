@@ -104,6 +104,12 @@ ModelNumber model_number(std::string_view rec, std::int64_t order) {
     return {PassFault::Kind::damaged, lineno, 0, 0,
             "cannot read \"" + printable(m.word) + "\" as a model number (a whole number from 1)"};
   number = m.number;
+  // Models mostly come in rising order: a number above every one before is
+  // new, and only another needs the lines kept to look up.
+  if (notes.model_lines.empty() || number > notes.model_lines.rbegin()->first) {
+    notes.model_lines.emplace_hint(notes.model_lines.end(), number, lineno);
+    return {};
+  }
   const auto [first, fresh] = notes.model_lines.emplace(number, lineno);
   if (!fresh && notes.repeated_model == 0) {
     notes.repeated_model = number;
