@@ -175,13 +175,23 @@ Shape shape_of_result(const RunContext& ctx) {
       ctx.result);
 }
 
-std::string report_text(const RunContext& ctx) {
+namespace {
+
+// `f` of the report's numbers, in the run's precision.
+template <class F>
+std::string with_numbers(const RunContext& ctx, F f) {
   return std::visit(
       [&](const auto& a) {
         using Real = std::decay_t<decltype(a.total_mass)>;
-        return report_lines(ctx, Numbers<Real>{a.total_mass, a.centre, a.moments, a.axes});
+        return f(Numbers<Real>{a.total_mass, a.centre, a.moments, a.axes});
       },
       ctx.result);
+}
+
+}  // namespace
+
+std::string report_text(const RunContext& ctx) {
+  return with_numbers(ctx, [&](const auto& n) { return report_lines(ctx, n); });
 }
 
 std::string unfit_report_note(const RunContext& ctx, std::string_view report) {
@@ -192,12 +202,7 @@ std::string unfit_report_note(const RunContext& ctx, std::string_view report) {
 }
 
 std::string unfit_report_note(const RunContext& ctx) {
-  return std::visit(
-      [&](const auto& a) {
-        using Real = std::decay_t<decltype(a.total_mass)>;
-        return unfit_note(ctx, Numbers<Real>{a.total_mass, a.centre, a.moments, a.axes});
-      },
-      ctx.result);
+  return with_numbers(ctx, [&](const auto& n) { return unfit_note(ctx, n); });
 }
 
 }  // namespace gyro
