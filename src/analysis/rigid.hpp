@@ -79,6 +79,13 @@ class Frame {
     const Lanes x = pick<0, 0, 0, 0>(v), y = pick<1, 1, 1, 1>(v), z = pick<2, 2, 2, 2>(v);
     return ((0.0f + columns_[0] * x) + columns_[1] * y) + columns_[2] * z;
   }
+  // A direction (a velocity) turned as the atoms are, not shifted.
+  Lanes turned(Lanes v) const {
+    if (!rotated_) return v;
+    const Lanes x = pick<0, 0, 0, 0>(v), y = pick<1, 1, 1, 1>(v), z = pick<2, 2, 2, 2>(v);
+    return ((0.0f + columns_[0] * x) + columns_[1] * y) + columns_[2] * z;
+  }
+  bool rotated() const { return rotated_; }
 
  private:
   Lanes shift_ = {0, 0, 0, 0};
@@ -152,6 +159,14 @@ class FrameD {
     };
     return {row(0), row(1), row(2)};
   }
+  Vec3d turned(Vec3d d) const {
+    if (!rotated_) return d;
+    auto row = [&](int i) {
+      return ((0.0 + axes_(i, 0) * d.x) + axes_(i, 1) * d.y) + axes_(i, 2) * d.z;
+    };
+    return {row(0), row(1), row(2)};
+  }
+  bool rotated() const { return rotated_; }
 
  private:
   Vec3d centre_;

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <string_view>
+#include <utility>
 
 #include "text/numtext.hpp"
 
@@ -34,6 +35,16 @@ std::optional<std::int64_t> count_from_one(std::string_view text) {
       v < 1)
     return std::nullopt;
   return v;
+}
+
+// The format of a --format value.
+std::optional<Format> format_named(std::string_view word) {
+  static constexpr std::pair<std::string_view, Format> formats[] = {
+      {"pdb", Format::pdb}, {"mmcif", Format::mmcif}, {"sdf", Format::sdf},
+      {"mol2", Format::mol2}, {"xyz", Format::xyz}, {"gro", Format::gro}};
+  for (const auto& [name, format] : formats)
+    if (word == name) return format;
+  return std::nullopt;
 }
 
 // One long option into cl; false with cl.option_error set when it is unknown
@@ -100,6 +111,10 @@ bool take_long_option(std::string_view arg, CmdLine& cl) {
       return wrong("needs one printable character");
     r.selection.altloc = value[0];
     return true;
+  }
+  if (name == "--format") {
+    r.format = format_named(value);
+    return r.format ? true : wrong("needs pdb, mmcif, sdf, mol2, xyz or gro");
   }
   if (name == "--masses") {
     if (value != "name" && value != "element" && value != "unit")
@@ -262,6 +277,8 @@ std::string help_text() {
          "  --json            the report as one line of JSON, numbers in full\n"
          "  --each-model      every model (MODEL records, mmCIF model numbers) on its own\n"
          "  --each-file       every name is an input, each analysed on its own\n"
+         "  --format=F        read the input as F: pdb, mmcif, sdf, mol2, xyz or gro\n"
+         "                    (without it the format is found from the text)\n"
          "  --files-from=LIST the inputs named in LIST, one a line (/dev/stdin: standard\n"
          "                    input), after those of the command line\n"
          "  --out-dir=DIR     with many files, -t and -r write DIR/NAME for each input\n"
@@ -269,7 +286,8 @@ std::string help_text() {
          "  --version         the version\n"
          "  --                end of the options: a name after it may begin with -\n"
          "\n"
-         "Options may stand anywhere before --. pdb.in is PDB text or mmCIF, plain or\n"
+         "Options may stand anywhere before --. pdb.in is PDB text, mmCIF, SDF/MOL,\n"
+         "MOL2, XYZ or GRO (each molecule or frame reported on its own), plain or\n"
          "gzip-compressed, and /dev/stdin reads standard input (with -t and -r too);\n"
          "pdb.out is written gzip-compressed when its name ends in .gz.\n"
          "See the manual page: man gyrolabium\n";

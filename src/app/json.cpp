@@ -103,6 +103,8 @@ std::string json_number(double v) { return shortest(v); }
 std::string json_report(const RunContext& ctx, std::string_view error) {
   std::string j = "{\"file\": " + json_string(ctx.input_path);
   if (ctx.shown.model) j += ", \"model\": " + std::to_string(*ctx.shown.model);
+  if (ctx.shown.name) j += ", \"name\": " + json_string(*ctx.shown.name);
+  j += ctx.format == Format::gro ? ", \"length_unit\": \"nm\"" : ", \"length_unit\": \"\u00c5\"";
   j += ", \"atoms\": " + std::to_string(ctx.shown.read);
   j += ", \"skipped\": " + std::to_string(ctx.shown.skipped);
   j += std::visit(

@@ -35,9 +35,33 @@ std::string open_failure_note(const std::string& name, bool output, int err) {
          std::strerror(err) + "\n";
 }
 
+namespace {
+
+// The notes of a reading of molecule or simulation records: atoms without an
+// element, flat records, a file without atoms.
+std::string record_notes(const std::string& file, const AtomTable& t, const ReadNotes& n,
+                         const Selection& selection) {
+  std::string notes;
+  if (t.skipped > 0)
+    notes += file + std::to_string(t.skipped) +
+             (t.skipped == 1 ? " atom skipped: it names" : " atoms skipped: they name") +
+             " no element\n";
+  for (const std::int64_t record : n.flat_records)
+    notes += file + "record " + std::to_string(record) + ": flat (2D) coordinates\n";
+  if (t.count + t.skipped + n.unselected + n.not_selected == 0 && n.damaged.empty())
+    notes += file + "no atoms in any record\n";
+  if (selection.expression)
+    notes += file + "--select kept " + std::to_string(t.count + t.skipped) + " atoms and left out " +
+             std::to_string(n.not_selected) + "\n";
+  return notes;
+}
+
+}  // namespace
+
 std::string first_pass_notes(const std::string& input, const AtomTable& t, const ReadNotes& n,
                              const Selection& selection) {
   const std::string file = about(input);
+  if (n.molecules) return record_notes(file, t, n, selection);
   std::string notes;
   if (t.skipped > 0)
     notes += file + atom_records(t.skipped) + " skipped: " +

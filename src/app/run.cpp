@@ -147,10 +147,12 @@ class OutputFile {
 };
 
 
-std::string unfit_text(const std::string& name, std::int64_t unfit) {
+std::string unfit_text(const std::string& name, std::int64_t unfit, Format format) {
+  const bool fixed = format == Format::pdb || format == Format::mmcif;
   return about(name) + std::to_string(unfit) +
          (unfit == 1 ? " coordinate value does" : " coordinate values do") +
-         " not fit the 8-column fields\n";
+         (fixed ? " not fit the 8-column fields\n"
+                : unfit == 1 ? " not fit its field\n" : " not fit their fields\n");
 }
 
 }  // namespace
@@ -178,7 +180,7 @@ Outcome write_phase(RunContext& ctx, RecordCursor& records, const Checksum& firs
     return failed();
   }
   if (res.unfit > 0) {
-    err.put(unfit_text(ctx.output_path, res.unfit));
+    err.put(unfit_text(ctx.output_path, res.unfit, ctx.format));
     return {exit_failure, true};
   }
   return {exit_ok, true};
@@ -267,9 +269,12 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
   AtomTable& t = ctx.atoms;
   ReadNotes notes;
   if (ctx.json) notes.skipped_names = &ctx.skipped_names;
-  ctx.format = detect_format(records);
+  ctx.format = ctx.rules.format ? *ctx.rules.format : detect_format(records);
+  // Each molecule or frame of those formats is a record of its own.
+  ReadingRules rules = ctx.rules;
+  if (holds_records(ctx.format)) rules.selection.each_model = true;
   if (output && ctx.format == Format::pdb) records.learn_layout();
-  if (const PassFault fault = read_structure(ctx.format, records, t, notes, err, ctx.rules,
+  if (const PassFault fault = read_structure(ctx.format, records, t, notes, err, rules,
                                              output != nullptr)) {
     err.put(pass_fault_text(ctx.input_path, fault));
     return failed();
@@ -282,8 +287,8 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
     err.put(about(ctx.input_path) + "the selection keeps no atom record\n");
     return failed();
   }
-  err.put(first_pass_notes(ctx.input_path, t, notes, ctx.rules.selection));
-  if (ctx.rules.selection.each_model)
+  err.put(first_pass_notes(ctx.input_path, t, notes, rules.selection));
+  if (rules.selection.each_model)
     return run_each_model(ctx, records, first, notes, out, err, output);
   ctx.shown = {t.count, t.skipped, {}};
   if (int status = analyse(ctx, err)) {
@@ -386,7 +391,8 @@ std::string json_line(const RunContext& ctx, const Outcome& outcome, std::string
   const std::string_view message = last_line(notes);
   if (!ctx.json_lines.empty())  // --each-model: a line a model, then a failure after them
     return ctx.json_lines +
-           (outcome.status == exit_ok || outcome.output_complete ? std::string()
+           (outcome.status == exit_ok || outcome.output_complete || ctx.failures_said
+                ? std::string()
                                                                  : json_failure(ctx.input_path, message));
   if (outcome.status == exit_ok) return json_report(ctx);
   if (outcome.output_complete) return json_report(ctx, message);

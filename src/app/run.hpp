@@ -60,8 +60,10 @@ struct RunContext {
   struct Shown {
     std::int64_t read = 0, skipped = 0;
     std::optional<std::int64_t> model;
+    const std::string* name = nullptr;  // the record's title (molecule formats)
   } shown;
   std::string json_lines;  // --each-model with --json: a line a model
+  bool failures_said = false;  // every failure of the series has its line there
   std::int64_t not_selected = 0;  // --select: the atom records it left out
 };
 

@@ -1,6 +1,7 @@
 // --each-model: the models of a file (MODEL to ENDMDL in PDB text, the model
 // numbers of mmCIF rows) analysed one by one, in file order, each with its
 // own report or JSON line and, with -t/-r, moved by its own frame.
+#include <cstdint>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -19,6 +20,13 @@ std::string model_line(std::int64_t model) {
   std::string number = std::to_string(model);
   if (number.size() < 8) number.insert(0, 8 - number.size(), ' ');
   return "MODEL " + number + "\n";
+}
+
+// The title of record `model` of a molecule format; null for other formats.
+const std::string* record_name(const ReadNotes& notes, std::int64_t model) {
+  if (!notes.molecules || model < 1 || model > static_cast<std::int64_t>(notes.record_names.size()))
+    return nullptr;
+  return &notes.record_names[static_cast<std::size_t>(model - 1)];
 }
 
 std::string_view without_line_feed(std::string_view text) {
@@ -55,10 +63,25 @@ Outcome each_model_in(RunContext& ctx, Analysis<Real>& a, RecordCursor& records,
   std::vector<ModelFrame<FrameT>> frames;
   std::vector<double> previous;
   bool solver_failed = false;
-  const bool model_lines = ctx.format == Format::mmcif || notes.models > 0;
+  const bool model_lines = ctx.format != Format::pdb || notes.models > 0;
+  // Records that could not be read (molecule formats) say so in their place.
+  std::size_t damage = 0;
+  auto say_damage_up_to = [&](std::int64_t record) {
+    for (; damage < notes.damaged.size() && notes.damaged[damage].record <= record; ++damage) {
+      const ReadNotes::Damage& d = notes.damaged[damage];
+      const std::string message =
+          pass_fault_text(ctx.input_path, {PassFault::Kind::damaged, d.lineno, 0, 0, d.reason});
+      err.put(message);
+      if (ctx.json) ctx.json_lines += json_failure(ctx.input_path, without_line_feed(message), d.record);
+      solver_failed = true;
+    }
+  };
   for (const Segment& s : ctx.atoms.segments) {
     if (s.model == 0) continue;  // atoms outside every model count in nothing
-    ctx.shown = {s.count, s.skipped, s.model};
+    const bool damaged = damage < notes.damaged.size() && notes.damaged[damage].record == s.model;
+    say_damage_up_to(s.model);
+    if (damaged) continue;
+    ctx.shown = {s.count, s.skipped, s.model, record_name(notes, s.model)};
     if (model_lines && !ctx.json) out.put(model_line(s.model));
     const int status =
         analyse_model(ctx, a, atoms_for(ctx.atoms, a, {s.first, s.count}), previous, err);
@@ -83,12 +106,16 @@ Outcome each_model_in(RunContext& ctx, Analysis<Real>& a, RecordCursor& records,
     }
     frames.push_back({s.model, s.count > 0, frame_of(a, ctx.mode == Mode::rotated)});
   }
+  say_damage_up_to(INT64_MAX);
   if (!out.flush()) {
     err.put(file_error_text(out.name(), out.error()));
     return failed();
   }
   const int status = solver_failed ? exit_failure : exit_ok;
-  if (!output) return {status, false};
+  if (!output || !notes.damaged.empty()) {  // (no copy of a damaged file)
+    ctx.failures_said = true;
+    return {status, false};
+  }
   const Outcome copied = write_phase(ctx, records, first, err, *output, [&] {
     return write_series(ctx.format, records, frames, notes.models > 0, *output);
   });

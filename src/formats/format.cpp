@@ -1,18 +1,68 @@
 #include "formats/format.hpp"
 
 #include "formats/mmcif/mmcif.hpp"
+#include "formats/molecule/molecule.hpp"
 #include "formats/pdb/reader.hpp"
 
 namespace gyro {
+namespace {
 
-Format detect_format(RecordCursor& input) {
-  return input.begins_like_cif() ? Format::mmcif : Format::pdb;
+bool all_digits(std::string_view s) {
+  s = trimmed(s);
+  return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
 }
+
+// An XYZ atom line: a symbol (letters) or an atomic number, then three numbers.
+bool xyz_atom_line(std::string_view line) {
+  Token t[4];
+  if (split_tokens(line, t, 4) < 4) return false;
+  auto text = [&](int k) { return line.substr(t[k].begin, t[k].end - t[k].begin); };
+  const std::string_view symbol = text(0);
+  const bool letters = symbol.size() <= 3 && symbol.find_first_not_of(
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") == std::string_view::npos;
+  double v;
+  return (letters || all_digits(symbol)) && parse_number(text(1), v) && parse_number(text(2), v) &&
+         parse_number(text(3), v);
+}
+
+}  // namespace
+
+Format detect_format_of(std::string_view head) {
+  std::string_view lines[4];
+  int n = 0;
+  std::string_view rest = head, first_meaningful;
+  while (!rest.empty()) {
+    const std::size_t lf = rest.find('\n');
+    const std::string_view line = rest.substr(0, lf);
+    if (n < 4) lines[n++] = line;
+    const std::string_view word = trimmed(line);
+    if (first_meaningful.empty() && !word.empty() && word[0] != '#') first_meaningful = word;
+    if ((n == 4 && !first_meaningful.empty()) || lf == std::string_view::npos) break;
+    rest.remove_prefix(lf + 1);
+  }
+  const std::string_view w = first_meaningful;
+  if (w.starts_with("data_") || w.starts_with("loop_") || w.starts_with("_")) return Format::mmcif;
+  if (w.starts_with("@<TRIPOS>")) return Format::mol2;
+  const std::string_view counts = trimmed(lines[3]);
+  if (n == 4 && (counts.ends_with("V2000") || counts.ends_with("V3000"))) return Format::sdf;
+  if (n >= 1 && all_digits(lines[0])) {
+    std::int64_t count = 0;
+    parse_count(lines[0], count);
+    const bool extended = n >= 2 && (lines[1].find("Properties=") != std::string_view::npos ||
+                                     lines[1].find("properties=") != std::string_view::npos);
+    if (count == 0 || extended || (n >= 3 && xyz_atom_line(lines[2]))) return Format::xyz;
+  }
+  if (n >= 2 && all_digits(lines[1])) return Format::gro;
+  return Format::pdb;
+}
+
+Format detect_format(RecordCursor& input) { return detect_format_of(input.head(1 << 14)); }
 
 PassFault read_structure(Format format, RecordCursor& input, AtomTable& t, ReadNotes& notes,
                          Sink& err, const ReadingRules& rules, bool every_record) {
   // mmCIF lines are read whole, however long (a long title, a long value);
   // PDB records are 80 columns, and a longer line is cut.
+  if (holds_records(format)) return read_molecule_atoms(format, input, t, notes, err, rules);
   if (format == Format::mmcif) input.keep_whole_lines();
   PassFault fault = format == Format::mmcif
                         ? read_mmcif_atoms(input, t, notes, err, rules.selection, every_record)
@@ -46,12 +96,14 @@ WriteResult write_copy(Format format, RecordCursor& input, const AtomTable& t, c
 WriteResult write_series(Format format, RecordCursor& input,
                          const std::vector<ModelFrame<Frame>>& frames, bool by_model_records,
                          Sink& out) {
+  if (holds_records(format)) return write_molecule_series(format, input, frames, out);
   if (format == Format::mmcif) return write_mmcif_models(input, frames, out);
   return write_models(input, frames, by_model_records, out);
 }
 WriteResult write_series(Format format, RecordCursor& input,
                          const std::vector<ModelFrame<FrameD>>& frames, bool by_model_records,
                          Sink& out) {
+  if (holds_records(format)) return write_molecule_series(format, input, frames, out);
   if (format == Format::mmcif) return write_mmcif_models(input, frames, out);
   return write_models(input, frames, by_model_records, out);
 }

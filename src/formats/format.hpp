@@ -14,11 +14,12 @@
 
 namespace gyro {
 
-enum class Format { pdb, mmcif };
-
-// The format of the text ahead of the cursor (nothing is read away): mmCIF
-// when the first line that is neither blank nor a comment begins with
-// "data_", "loop_" or "_", else PDB records.
+// The format of the text ahead of the cursor (nothing is read away), tested
+// in this order: mmCIF when the first line that is neither blank nor a
+// comment begins with "data_", "loop_" or "_"; MOL2 when it begins with
+// "@<TRIPOS>"; SDF/MOL when line 4 ends with "V2000" or "V3000"; XYZ when
+// line 1 is a whole number alone and line 3 a symbol and three numbers (or
+// line 2 names the columns with Properties=, or the count is 0); GRO when line 2 is a whole number alone; else PDB records.
 Format detect_format(RecordCursor& input);
 
 // The first pass in the format: the atoms the rules accept into the table.

@@ -18,6 +18,12 @@
 
 namespace gyro {
 
+// The formats a structure may come in: PDB records, mmCIF, and the molecule
+// and simulation formats SDF/MOL, MOL2, XYZ and GRO.
+enum class Format { pdb, mmcif, sdf, mol2, xyz, gro };
+// Whether each record of the format is a molecule or frame of its own.
+inline bool holds_records(Format f) { return f != Format::pdb && f != Format::mmcif; }
+
 // Which atom records are analysed: every one, or those of one model and of
 // blank or one alternate location. The records left out count in nothing.
 struct Selection {
@@ -41,6 +47,7 @@ struct ReadingRules {
   // A limit of accepted atoms other than the usual one; with it, serial
   // numbers past 99 999 in the forms of simulation programs are read too.
   std::optional<std::int64_t> max_atoms;
+  std::optional<Format> format;  // --format: the format named, not found from the text
   std::int64_t limit() const { return max_atoms.value_or(gyro::max_atoms); }
   bool simulation_serials() const { return max_atoms.has_value(); }
 };
@@ -56,6 +63,18 @@ struct ReadNotes {
   std::int64_t skipped_with_element = 0;  // skipped for their names, an element in 77-78
   std::int64_t first_line_carriage_returns = 0;  // when line 1 is longer than 80 bytes
   bool mmcif = false;  // read from mmCIF rows: models are pdbx_PDB_model_num values
+  bool molecules = false;  // read from molecule or simulation records (SDF, ...)
+  // Molecule and simulation records: each record's title (by record number
+  // from 1, as far as read), the records with flat (2D) coordinates, and
+  // those that could not be read.
+  std::vector<std::string> record_names;
+  std::vector<std::int64_t> flat_records;
+  struct Damage {
+    std::int64_t record = 0;
+    long lineno = 0;
+    std::string reason;
+  };
+  std::vector<Damage> damaged;
   std::map<std::int64_t, long> model_lines;  // PDB: the line of each model number's MODEL record
   std::int64_t repeated_model = 0;  // the first model number met at a second MODEL record
   long repeated_at[2] = {0, 0};     // its two lines

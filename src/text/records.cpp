@@ -73,22 +73,10 @@ bool RecordCursor::refill() {
   return true;
 }
 
-bool RecordCursor::begins_like_cif() {
-  if (block_ && unread() == 0 && !at_end_) refill();
-  std::string_view rest(pos_, unread());
-  while (!rest.empty()) {
-    const std::size_t lf = rest.find('\n');
-    const std::string_view line = rest.substr(0, lf);
-    const std::size_t first = line.find_first_not_of(" \t\r");
-    if (first != std::string_view::npos && line[first] != '#')
-    {
-      const std::string_view word = line.substr(first);
-      return word.starts_with("data_") || word.starts_with("loop_") || word.starts_with("_");
-    }
-    if (lf == std::string_view::npos) break;
-    rest.remove_prefix(lf + 1);
-  }
-  return false;
+std::string_view RecordCursor::head(std::size_t want) {
+  while (block_ && unread() < want && unread() < cap_ && !at_end_)
+    if (!refill()) break;
+  return {pos_, unread()};
 }
 
 void RecordCursor::look_at_first_line(const char* from, const char* to) {

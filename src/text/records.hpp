@@ -165,10 +165,10 @@ class RecordCursor {
   // Whether this (second) reading may trust the layout learnt in the first.
   bool trusted() const { return trusted_; }
 
-  // Whether the first line that is neither blank nor a comment ("#") begins
-  // as CIF text does: a data block ("data_"), a loop ("loop_") or a tag ("_"). Looks at what the first block holds
-  // without reading any line away.
-  bool begins_like_cif();
+  // The unread text ahead, at least `want` bytes of it where the text has
+  // them and the block holds them (reading more of a pipe as needed), without
+  // reading any line away.
+  std::string_view head(std::size_t want);
   // The whole of the line `line` that next() returned (it is cut at 80 bytes
   // there): all its bytes, or the first 80 of a line longer than the block.
   std::string_view whole_line(const char* line) const { return {line, length_}; }

@@ -10,6 +10,6 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
-cp "$repo"/tests/data/*.pdb "$repo"/examples/*.pdb "$here"/regressions/* "$corpus"/ 2>/dev/null || true
+cp "$repo"/tests/data/*.pdb "$repo"/tests/data/mol/* "$repo"/examples/*.pdb "$here"/regressions/* "$corpus"/ 2>/dev/null || true
 "$repo/build/fuzz/tests/fuzz/fuzz_run" -max_total_time="$seconds" -max_len=65536 -timeout=10 \
   -rss_limit_mb=2048 -artifact_prefix="$here/regressions/" -print_final_stats=1 "$corpus"

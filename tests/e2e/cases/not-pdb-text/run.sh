@@ -10,7 +10,7 @@ for f in "xz fd377a585a00" "bzip2 425a6839" "zstd 28b52ffd" "zip 504b0304" "lz4 
   "$BIN" /dev/stdin < "in.$1"; echo "$1 from standard input: status $?"
   rm -f "in.$1"
 done
-printf '3\nwater\nO 0.0 0.0 0.0\nH 0.76 0.59 0.0\nH -0.76 0.59 0.0\n' > water.xyz
-"$BIN" water.xyz | sed -n 4p; echo "xyz: status $?"
+printf 'element,x,y,z\nO,0.0,0.0,0.0\nH,0.76,0.59,0.0\nH,-0.76,0.59,0.0\n' > water.csv
+"$BIN" water.csv | sed -n 4p; echo "csv: status $?"
 printf '>crambin\nTTCCPSIVARSNFNVCRLPGTPEAICATYTGCIIIPGATCPGDYAN\n' | "$BIN" /dev/stdin | sed -n 4p
-rm -f water.xyz
+rm -f water.csv

@@ -1,0 +1,129 @@
+// The first pass over molecule and simulation text: each record a segment of
+// the atom table.
+#include <string>
+#include <vector>
+
+#include "formats/molecule/walks.hpp"
+
+namespace gyro {
+namespace {
+
+// Takes the atoms a walk meets into the table, by the run's rules.
+template <class Real>
+class Collector {
+ public:
+  Collector(AtomTable& t, ReadNotes& notes, Sink& err, const ReadingRules& rules)
+      : t_(t), notes_(notes), err_(err), rules_(rules) {}
+
+  void record(std::int64_t number, std::string_view name) {
+    record_ = number;
+    slots_.clear();
+    selected_ = !rules_.selection.model || *rules_.selection.model == number;
+    if (selected_) t_.begin_segment(number);
+    this->name(name);
+  }
+  void name(std::string_view text) {
+    notes_.record_names.resize(static_cast<std::size_t>(record_));
+    notes_.record_names.back().assign(text);
+  }
+  void line(std::string_view, std::string_view) {}
+  void atom(const MoleculeAtom<Real>& a) {
+    slots_.push_back(-1);
+    if (!selected_) {
+      ++notes_.unselected;
+      return;
+    }
+    if (rules_.selection.expression && !rules_.selection.expression->selects(a.fields)) {
+      ++notes_.not_selected;
+      return;
+    }
+    if (a.element.empty()) {
+      ++t_.skipped;
+      note_unknown_atom(a.shown, a.shown, err_, notes_.skipped_names);
+      return;
+    }
+    if (!t_.room()) {
+      full_ = {PassFault::Kind::full, 0, 0, 0, std::to_string(t_.limit)};
+      return;
+    }
+    slots_.back() = t_.count;
+    const Real mass = rules_.masses == MassSource::unit
+                          ? Real(1)
+                          : static_cast<Real>(a.isotope_mass > 0 ? a.isotope_mass
+                                                                 : element_symbol_mass(a.element));
+    t_.add(a.xyz, mass);
+  }
+  void isotope(std::int64_t index, double mass) {
+    const std::int64_t slot = index < static_cast<std::int64_t>(slots_.size())
+                                  ? slots_[static_cast<std::size_t>(index)]
+                                  : -1;
+    if (slot < 0 || rules_.masses == MassSource::unit) return;
+    if constexpr (std::is_same_v<Real, float>)
+      t_.atoms[slot].mass = static_cast<float>(mass);
+    else
+      t_.atoms_double[slot].mass = mass;
+  }
+  void flat() {
+    if (selected_) notes_.flat_records.push_back(record_);
+  }
+  void damaged(long lineno, std::string reason, bool file_stops) {
+    if (!selected_ && !file_stops) return;
+    if (selected_) {  // the record's atoms count in nothing
+      const Segment& s = t_.segments.back();
+      t_.count = s.first;
+      t_.skipped = s.skipped_from;
+    }
+    notes_.damaged.push_back({record_, lineno, std::move(reason)});
+  }
+  bool stopped() const { return static_cast<bool>(full_); }
+  PassFault full(long lineno) const {
+    PassFault f = full_;
+    f.lineno = lineno;
+    return f;
+  }
+  std::int64_t records() const { return record_; }
+
+ private:
+  AtomTable& t_;
+  ReadNotes& notes_;
+  Sink& err_;
+  const ReadingRules& rules_;
+  std::int64_t record_ = 0;
+  bool selected_ = false;
+  std::vector<std::int64_t> slots_;  // each atom of the record: its slot, or -1
+  PassFault full_;
+};
+
+template <class Real>
+PassFault read_in(Format format, RecordCursor& input, AtomTable& t, ReadNotes& notes, Sink& err,
+                  const ReadingRules& rules) {
+  LineReader in(input);
+  Collector<Real> c(t, notes, err, rules);
+  PassFault fault = walk_records<Real>(format, in, c);
+  if (c.stopped()) return c.full(in.lineno());
+  if (fault) return fault;
+  const auto& model = rules.selection.model;
+  if (model && *model > c.records() && (notes.damaged.empty() || notes.damaged.back().record < *model))
+    return {PassFault::Kind::no_model, in.lineno(), 0, 0,
+            std::to_string(*model) + " (the file has " +
+                (c.records() == 0 ? std::string("no records")
+                                  : c.records() == 1 ? std::string("record 1")
+                                                     : "records 1-" + std::to_string(c.records())) +
+                ")"};
+  return {};
+}
+
+}  // namespace
+
+PassFault read_molecule_atoms(Format format, RecordCursor& input, AtomTable& t, ReadNotes& notes,
+                              Sink& err, const ReadingRules& rules) {
+  notes.molecules = true;
+  t.start();
+  const PassFault fault = t.in_double ? read_in<double>(format, input, t, notes, err, rules)
+                                      : read_in<float>(format, input, t, notes, err, rules);
+  // Segments of records only: a file without any has none to report.
+  if (!fault && !t.segments.empty()) t.end_last_segment();
+  return fault;
+}
+
+}  // namespace gyro

@@ -1,0 +1,175 @@
+// Molecule and simulation formats: finding the format, the pieces of their
+// lines, masses, and the reading into the table.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "formats/format.hpp"
+#include "formats/molecule/gro.hpp"
+#include "formats/molecule/molecule.hpp"
+#include "formats/molecule/xyz.hpp"
+
+namespace gyro {
+namespace {
+
+TEST(DetectFormat, ByTheFirstLines) {
+  const struct {
+    const char* text;
+    Format format;
+  } cases[] = {
+      {"ATOM      1  N   ALA A   1       0.000   0.000   0.000\n", Format::pdb},
+      {"HEADER    PROTEIN\n", Format::pdb},
+      {"", Format::pdb},
+      {"# comment\n\ndata_1ABC\n", Format::mmcif},
+      {"loop_\n_atom_site.id\n", Format::mmcif},
+      {"# made by hand\n@<TRIPOS>MOLECULE\nname\n", Format::mol2},
+      {"title\n  prog\n\n  3  2  0  0  0  0  0  0  0  0999 V2000\n", Format::sdf},
+      {"title\r\n  prog\r\n\r\n  0  0  0     0  0            999 V3000\r\n", Format::sdf},
+      {"3\nwater\nO 0.0 0.0 0.0\n", Format::xyz},
+      {"3\nwater\n8 0.0 0.0 0.0\n", Format::xyz},
+      {"2\nProperties=id:I:1:species:S:1:pos:R:3\n1 C 0 0 0\n", Format::xyz},
+      {"0\nempty frame\n", Format::xyz},
+      {"water box\n  648\n    1SOL     OW    1   0.230   0.628   0.113\n", Format::gro},
+      // A count on line 1 without an atom line after it is no XYZ frame.
+      {"12\nnot xyz\nsomething else\n", Format::pdb},
+  };
+  for (const auto& c : cases) EXPECT_EQ(detect_format_of(c.text), c.format) << c.text;
+}
+
+TEST(MoleculeText, NumbersAndCounts) {
+  const struct {
+    const char* text;
+    bool ok;
+    double value;
+  } numbers[] = {{"1.5", true, 1.5},   {"  -0.25 ", true, -0.25}, {"+2", true, 2},
+                 {".230", true, 0.23}, {"-.866", true, -0.866},   {"1e2", true, 100},
+                 {"", false, 0},       {"nan", false, 0},         {"inf", false, 0},
+                 {"1.0x0", false, 0},  {"--1", false, 0},         {"1 2", false, 0}};
+  for (const auto& n : numbers) {
+    double d = 0;
+    float f = 0;
+    EXPECT_EQ(parse_number(n.text, d), n.ok) << n.text;
+    EXPECT_EQ(parse_number(n.text, f), n.ok) << n.text;
+    if (n.ok) {
+      EXPECT_EQ(d, n.value) << n.text;
+      EXPECT_EQ(f, static_cast<float>(n.value)) << n.text;
+    }
+  }
+  std::int64_t count = 0;
+  EXPECT_TRUE(parse_count("  648", count));
+  EXPECT_EQ(count, 648);
+  EXPECT_FALSE(parse_count("64 8", count));
+  EXPECT_FALSE(parse_count("", count));
+}
+
+TEST(MoleculeText, Tokens) {
+  Token t[8];
+  const std::string_view line = "  1 C1\t-1.6 1.69  8.8 C.3 ";
+  ASSERT_EQ(split_tokens(line, t, 8), 6u);
+  EXPECT_EQ(line.substr(t[2].begin, t[2].end - t[2].begin), "-1.6");
+  EXPECT_EQ(line.substr(t[5].begin, t[5].end - t[5].begin), "C.3");
+  EXPECT_EQ(split_tokens(line, t, 2), 2u);
+}
+
+TEST(MoleculeMasses, ElementsByNumberIsotopesAndGroNames) {
+  EXPECT_EQ(element_of_number(1), "H");
+  EXPECT_EQ(element_of_number(17), "Cl");
+  EXPECT_EQ(element_of_number(118), "Og");
+  EXPECT_EQ(element_of_number(0), "");
+  EXPECT_EQ(element_of_number(119), "");
+  EXPECT_DOUBLE_EQ(isotope_mass("H", 2), 2.01410177812);
+  EXPECT_DOUBLE_EQ(isotope_mass("c", 13), 13.00335483507);
+  EXPECT_DOUBLE_EQ(isotope_mass("Cl", 37), 36.965902602);
+  EXPECT_DOUBLE_EQ(isotope_mass("Au", 198), 198.0);  // not in the table: its mass number
+  const struct {
+    const char* name;
+    const char* element;
+  } names[] = {{"CA", "C"}, {"OW", "O"}, {"HW1", "H"}, {"1HB", "H"}, {"MW", ""},
+               {"LP1", ""}, {"123", ""}, {"nz", "N"},  {"", ""}};
+  for (const auto& n : names) EXPECT_EQ(gro::element_of_name(n.name), n.element) << n.name;
+  EXPECT_EQ(gro::ion_element("SOD"), "Na");
+  EXPECT_EQ(gro::ion_element("CLA"), "Cl");
+  EXPECT_EQ(gro::ion_element("SOL"), "");
+}
+
+TEST(MoleculeText, GroFieldWidthAndXyzColumns) {
+  EXPECT_EQ(gro::field_width("    1SOL     OW    1   0.230   0.628   0.113"), 8u);
+  EXPECT_EQ(gro::field_width("    1SOL     OW    1    .230    .628    .113"), 8u);
+  EXPECT_EQ(gro::field_width("    1SOL     OW    1   0.23000   0.62800   0.11300"), 10u);
+  EXPECT_EQ(gro::field_width("    1SOL     OW    1   0.230"), 0u);
+  const xyz::Columns plain = xyz::columns_of("a comment");
+  EXPECT_EQ(plain.species, 0u);
+  EXPECT_EQ(plain.x, 1u);
+  const xyz::Columns ext =
+      xyz::columns_of("Lattice=\"1 0 0 0 1 0 0 0 1\" Properties=id:I:1:species:S:1:pos:R:3 pbc=\"T T T\"");
+  EXPECT_EQ(ext.species, 1u);
+  EXPECT_EQ(ext.x, 2u);
+  const xyz::Columns broken = xyz::columns_of("Properties=species:S:x:pos:R:3");
+  EXPECT_EQ(broken.x, 1u);
+}
+
+// A reading of molecule text into the table, with the rules given.
+struct Reading {
+  AtomTable t{64000, false};
+  ReadNotes notes;
+  PassFault fault;
+  std::string errors;
+  Reading(Format format, const std::string& text, ReadingRules rules = {}) {
+    RecordCursor cur(text);
+    Sink err(-1, "stderr");
+    fault = read_molecule_atoms(format, cur, t, notes, err, rules);
+    errors = err.held();
+  }
+};
+
+TEST(MoleculeReading, RecordsAreSegmentsAndDamageDropsOneRecord) {
+  const std::string sdf =
+      "one\n  x          3D\n\n  1  0  0  0  0  0  0  0  0  0999 V2000\n"
+      "    1.0000    2.0000    3.0000 N   0  0\nM  END\n$$$$\n"
+      "two\n  x          3D\n\n  2  0  0  0  0  0  0  0  0  0999 V2000\n"
+      "    1.0000    2.0000    3.0000 N   0  0\nM  END\n$$$$\n"
+      "three\n  x          3D\n\n  2  0  0  0  0  0  0  0  0  0999 V2000\n"
+      "    1.0000    2.0000    3.0000 Cl  0  0\n    0.0000    2.0000    3.0000 *   0  0\nM  END\n";
+  Reading r(Format::sdf, sdf);
+  EXPECT_FALSE(r.fault);
+  ASSERT_EQ(r.t.segments.size(), 3u);
+  EXPECT_EQ(r.t.segments[0].count, 1);
+  EXPECT_EQ(r.t.segments[1].count, 0);  // damaged: its atoms count in nothing
+  EXPECT_EQ(r.t.segments[2].count, 1);
+  EXPECT_EQ(r.t.segments[2].skipped, 1);  // the pseudo-atom
+  ASSERT_EQ(r.notes.damaged.size(), 1u);
+  EXPECT_EQ(r.notes.damaged[0].record, 2);
+  EXPECT_EQ(r.notes.damaged[0].lineno, 13);
+  EXPECT_EQ(r.notes.record_names, (std::vector<std::string>{"one", "two", "three"}));
+  EXPECT_FLOAT_EQ(r.t.atoms[1].mass, 35.45f);
+  EXPECT_EQ(r.errors, " Unknown atom type *\n");
+
+  ReadingRules only_third;
+  only_third.selection.model = 3;
+  only_third.masses = MassSource::unit;
+  Reading third(Format::sdf, sdf, only_third);
+  ASSERT_EQ(third.t.segments.size(), 1u);
+  EXPECT_EQ(third.t.segments[0].model, 3);
+  EXPECT_TRUE(third.notes.damaged.empty());  // record 2 is not read for its atoms
+  EXPECT_EQ(third.t.atoms[0].mass, 1.0f);
+}
+
+TEST(MoleculeReading, FramesStopAtDamageAndTheTableLimitHolds) {
+  Reading xyz(Format::xyz, "1\na\nC 0 0 0\n1\nb\nC 0 0 x\n1\nc\nC 0 0 0\n");
+  EXPECT_FALSE(xyz.fault);
+  ASSERT_EQ(xyz.notes.damaged.size(), 1u);
+  EXPECT_EQ(xyz.notes.damaged[0].record, 2);
+  EXPECT_EQ(xyz.t.count, 1);  // frame 3 is never read
+
+  AtomTable small(2, false);
+  ReadNotes notes;
+  Sink err(-1, "stderr");
+  const std::string three = "3\nwater\nO 0 0 0\nH 0.7 0.6 0\nH -0.7 0.6 0\n";
+  RecordCursor cur(three);
+  const PassFault full = read_molecule_atoms(Format::xyz, cur, small, notes, err, {});
+  EXPECT_EQ(full.kind, PassFault::Kind::full);
+}
+
+}  // namespace
+}  // namespace gyro
