@@ -38,7 +38,7 @@ std::string open_failure_note(const std::string& name, bool output, int err) {
 namespace {
 
 // The notes of a reading of molecule or simulation records: atoms without an
-// element, flat records, a file without atoms.
+// element, a file without atoms, what --select kept.
 std::string record_notes(const std::string& file, const AtomTable& t, const ReadNotes& n,
                          const Selection& selection) {
   std::string notes;
@@ -46,12 +46,11 @@ std::string record_notes(const std::string& file, const AtomTable& t, const Read
     notes += file + std::to_string(t.skipped) +
              (t.skipped == 1 ? " atom skipped: it names" : " atoms skipped: they name") +
              " no element\n";
-  for (const std::int64_t record : n.flat_records)
-    notes += file + "record " + std::to_string(record) + ": flat (2D) coordinates\n";
-  if (t.count + t.skipped + n.unselected + n.not_selected == 0 && n.damaged.empty())
+  if (n.records_accepted + t.skipped + n.unselected + n.not_selected == 0 && n.damaged.empty())
     notes += file + "no atoms in any record\n";
   if (selection.expression)
-    notes += file + "--select kept " + std::to_string(t.count + t.skipped) + " atoms and left out " +
+    notes += file + "--select kept " + std::to_string(n.records_accepted + t.skipped) +
+             " atoms and left out " +
              std::to_string(n.not_selected) + "\n";
   return notes;
 }

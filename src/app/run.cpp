@@ -273,6 +273,7 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
   // Each molecule or frame of those formats is a record of its own.
   ReadingRules rules = ctx.rules;
   if (holds_records(ctx.format)) rules.selection.each_model = true;
+  if (holds_records(ctx.format)) return run_records(ctx, records, rules, notes, out, err, output);
   if (output && ctx.format == Format::pdb) records.learn_layout();
   if (const PassFault fault = read_structure(ctx.format, records, t, notes, err, rules,
                                              output != nullptr)) {
@@ -389,7 +390,7 @@ std::string_view last_line(std::string_view text) {
 // failure) the message the run ended with (the last of the notes).
 std::string json_line(const RunContext& ctx, const Outcome& outcome, std::string_view notes) {
   const std::string_view message = last_line(notes);
-  if (!ctx.json_lines.empty())  // --each-model: a line a model, then a failure after them
+  if (!ctx.json_lines.empty() || ctx.json_streamed)  // a line a model, then a failure after them
     return ctx.json_lines +
            (outcome.status == exit_ok || outcome.output_complete || ctx.failures_said
                 ? std::string()
@@ -405,6 +406,7 @@ std::string json_line(const RunContext& ctx, const Outcome& outcome, std::string
 // a JSON line that cannot be written removes the file as a report would.
 int run_json(const CmdLine& cl, RunContext& ctx, Sink& out, Sink& err) {
   Sink text_report(-1, out.name()), notes(-1, err.name());
+  ctx.json_out = &out;  // a series's lines go out as they are made
   bool said = false;
   const Finish say = [&](const Outcome& outcome) -> Outcome {
     said = true;

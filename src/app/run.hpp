@@ -63,6 +63,8 @@ struct RunContext {
     const std::string* name = nullptr;  // the record's title (molecule formats)
   } shown;
   std::string json_lines;  // --each-model with --json: a line a model
+  Sink* json_out = nullptr;   // where a series streams its JSON lines, if anywhere
+  bool json_streamed = false;  // the series's lines went there
   bool failures_said = false;  // every failure of the series has its line there
   std::int64_t not_selected = 0;  // --select: the atom records it left out
 };
@@ -111,6 +113,11 @@ Outcome write_phase(RunContext& ctx, RecordCursor& records, const Checksum& firs
 // moved on its own.
 Outcome run_each_model(RunContext& ctx, RecordCursor& records, const Checksum& first,
                        const ReadNotes& notes, Sink& out, Sink& err, Sink* output);
+
+// Molecule and simulation text: each record read, analysed and reported in
+// turn; then the notes and, with an output file, the copy.
+Outcome run_records(RunContext& ctx, RecordCursor& records, const ReadingRules& rules,
+                    ReadNotes& notes, Sink& out, Sink& err, Sink* output);
 
 // A whole run for the command line argv; returns the exit status.
 int run(int argc, const char* const* argv, Sink& out, Sink& err);

@@ -1,6 +1,8 @@
-// --each-model: the models of a file (MODEL to ENDMDL in PDB text, the model
-// numbers of mmCIF rows) analysed one by one, in file order, each with its
-// own report or JSON line and, with -t/-r, moved by its own frame.
+// --each-model, and the records of molecule and simulation text: the models
+// of a file (MODEL to ENDMDL in PDB text, the model numbers of mmCIF rows) or
+// its records analysed one by one, in file order, each with its own report or
+// JSON line and, with -t/-r, moved by its own frame. Records are analysed as
+// they are read; models after the reading.
 #include <cstdint>
 #include <string>
 #include <type_traits>
@@ -20,13 +22,6 @@ std::string model_line(std::int64_t model) {
   std::string number = std::to_string(model);
   if (number.size() < 8) number.insert(0, 8 - number.size(), ' ');
   return "MODEL " + number + "\n";
-}
-
-// The title of record `model` of a molecule format; null for other formats.
-const std::string* record_name(const ReadNotes& notes, std::int64_t model) {
-  if (!notes.molecules || model < 1 || model > static_cast<std::int64_t>(notes.record_names.size()))
-    return nullptr;
-  return &notes.record_names[static_cast<std::size_t>(model - 1)];
 }
 
 std::string_view without_line_feed(std::string_view text) {
@@ -56,78 +51,128 @@ int analyse_model(const RunContext& ctx, Analysis<Real>& a, Atoms atoms,
 }
 
 template <class Real>
-Outcome each_model_in(RunContext& ctx, Analysis<Real>& a, RecordCursor& records,
-                      const Checksum& first, const ReadNotes& notes, Sink& out, Sink& err,
-                      Sink* output) {
+class Series final : public RecordSink {
+ public:
   using FrameT = std::conditional_t<std::is_same_v<Real, float>, Frame, FrameD>;
-  std::vector<ModelFrame<FrameT>> frames;
-  std::vector<double> previous;
-  bool solver_failed = false;
-  const bool model_lines = ctx.format != Format::pdb || notes.models > 0;
-  // Records that could not be read (molecule formats) say so in their place.
-  std::size_t damage = 0;
-  auto say_damage_up_to = [&](std::int64_t record) {
-    for (; damage < notes.damaged.size() && notes.damaged[damage].record <= record; ++damage) {
-      const ReadNotes::Damage& d = notes.damaged[damage];
-      const std::string message =
-          pass_fault_text(ctx.input_path, {PassFault::Kind::damaged, d.lineno, 0, 0, d.reason});
-      err.put(message);
-      if (ctx.json) ctx.json_lines += json_failure(ctx.input_path, without_line_feed(message), d.record);
-      solver_failed = true;
+  Series(RunContext& ctx, Analysis<Real>& a, Sink& out, Sink& err, bool model_lines)
+      : ctx_(ctx), a_(a), out_(out), err_(err), model_lines_(model_lines) {}
+
+  // One model or record: its atoms are the segment's of the table.
+  void record_done(const Segment& s, std::string_view name, bool flat) override {
+    if (s.model == 0) return;  // atoms outside every model count in nothing
+    ctx_.shown = {s.count, s.skipped, s.model, nullptr};
+    if (ctx_.format != Format::pdb && ctx_.format != Format::mmcif) {
+      name_.assign(name);
+      ctx_.shown.name = &name_;
     }
-  };
-  for (const Segment& s : ctx.atoms.segments) {
-    if (s.model == 0) continue;  // atoms outside every model count in nothing
-    const bool damaged = damage < notes.damaged.size() && notes.damaged[damage].record == s.model;
-    say_damage_up_to(s.model);
-    if (damaged) continue;
-    ctx.shown = {s.count, s.skipped, s.model, record_name(notes, s.model)};
-    if (model_lines && !ctx.json) out.put(model_line(s.model));
+    if (flat) err_.put(about(ctx_.input_path) + "record " + std::to_string(s.model) +
+                       ": flat (2D) coordinates\n");
+    if (model_lines_ && !ctx_.json) out_.put(model_line(s.model));
     const int status =
-        analyse_model(ctx, a, atoms_for(ctx.atoms, a, {s.first, s.count}), previous, err);
+        analyse_model(ctx_, a_, atoms_for(ctx_.atoms, a_, {s.first, s.count}), previous_, err_);
     if (status != 0) {
-      const std::string note = solver_failure_note(ctx.input_path, status, ctx.double_precision);
-      err.put(note);
-      if (ctx.json)
-        ctx.json_lines += json_failure(ctx.input_path, without_line_feed(note), s.model);
+      const std::string note = solver_failure_note(ctx_.input_path, status, ctx_.double_precision);
+      err_.put(note);
+      if (ctx_.json)
+        json(json_failure(ctx_.input_path, without_line_feed(note), s.model));
       else
-        out.put(FreeLine().text("error ").num(status).str());
-      solver_failed = true;
-      frames.push_back({s.model, false, {}});
-      continue;
+        out_.put(FreeLine().text("error ").num(status).str());
+      failed_ = true;
+      frames_.push_back({s.model, false, {}});
+      return;
     }
-    if (ctx.json) {
-      ctx.json_lines += json_report(ctx);
+    if (ctx_.json) {
+      json(json_report(ctx_));
     } else {
-      const std::string report = report_text(ctx);
-      out.put(report);
-      if (ctx.shape) out.put(shape_text(ctx));
-      err.put(unfit_report_note(ctx, report));
+      const std::string report = report_text(ctx_);
+      out_.put(report);
+      if (ctx_.shape) out_.put(shape_text(ctx_));
+      err_.put(unfit_report_note(ctx_, report));
     }
-    frames.push_back({s.model, s.count > 0, frame_of(a, ctx.mode == Mode::rotated)});
+    frames_.push_back({s.model, s.count > 0, frame_of(a_, ctx_.mode == Mode::rotated)});
   }
-  say_damage_up_to(INT64_MAX);
-  if (!out.flush()) {
-    err.put(file_error_text(out.name(), out.error()));
-    return failed();
+  // A record that could not be read: its message in its place.
+  void damaged(const RecordDamage& d) override {
+    const std::string message =
+        pass_fault_text(ctx_.input_path, {PassFault::Kind::damaged, d.lineno, 0, 0, d.reason});
+    err_.put(message);
+    if (ctx_.json) json(json_failure(ctx_.input_path, without_line_feed(message), d.record));
+    failed_ = true;
+    damaged_ = true;
   }
-  const int status = solver_failed ? exit_failure : exit_ok;
-  if (!output || !notes.damaged.empty()) {  // (no copy of a damaged file)
-    ctx.failures_said = true;
-    return {status, false};
+  // After the last model: standard output flushed, and with an output file
+  // the copy, each model moved by its own frame (none after damage).
+  Outcome finish(RecordCursor& records, const Checksum& first, bool by_model_records,
+                 Sink* output) {
+    if (!out_.flush()) {
+      err_.put(file_error_text(out_.name(), out_.error()));
+      return failed();
+    }
+    const int status = failed_ ? exit_failure : exit_ok;
+    if (!output || damaged_) {
+      ctx_.failures_said = true;
+      return {status, false};
+    }
+    const Outcome copied = write_phase(ctx_, records, first, err_, *output, [&] {
+      return write_series(ctx_.format, records, frames_, by_model_records, *output);
+    });
+    return {copied.status == exit_ok ? status : copied.status, copied.output_complete};
   }
-  const Outcome copied = write_phase(ctx, records, first, err, *output, [&] {
-    return write_series(ctx.format, records, frames, notes.models > 0, *output);
-  });
-  return {copied.status == exit_ok ? status : copied.status, copied.output_complete};
-}
+
+ private:
+  // A JSON line: straight to standard output where the run streams them.
+  void json(const std::string& line) {
+    if (ctx_.json_out) {
+      ctx_.json_out->put(line);
+      ctx_.json_streamed = true;
+    } else {
+      ctx_.json_lines += line;
+    }
+  }
+
+  RunContext& ctx_;
+  Analysis<Real>& a_;
+  Sink& out_;
+  Sink& err_;
+  const bool model_lines_;
+  std::vector<ModelFrame<FrameT>> frames_;
+  std::vector<double> previous_;  // --canonical: the last model's oriented atoms
+  std::string name_;
+  bool failed_ = false, damaged_ = false;
+};
 
 }  // namespace
 
 Outcome run_each_model(RunContext& ctx, RecordCursor& records, const Checksum& first,
                        const ReadNotes& notes, Sink& out, Sink& err, Sink* output) {
   return std::visit(
-      [&](auto& a) { return each_model_in(ctx, a, records, first, notes, out, err, output); },
+      [&](auto& a) {
+        Series series(ctx, a, out, err, ctx.format != Format::pdb || notes.models > 0);
+        for (const Segment& s : ctx.atoms.segments) series.record_done(s, {}, false);
+        return series.finish(records, first, notes.models > 0, output);
+      },
+      ctx.result);
+}
+
+Outcome run_records(RunContext& ctx, RecordCursor& records, const ReadingRules& rules,
+                    ReadNotes& notes, Sink& out, Sink& err, Sink* output) {
+  return std::visit(
+      [&](auto& a) {
+        Series series(ctx, a, out, err, true);
+        if (const PassFault fault = read_structure(ctx.format, records, ctx.atoms, notes, err,
+                                                   rules, output != nullptr, &series)) {
+          err.put(pass_fault_text(ctx.input_path, fault));
+          return failed();
+        }
+        const Checksum first = records.checksum();
+        ctx.not_selected = notes.not_selected;
+        if (rules.selection.expression && notes.records_accepted + ctx.atoms.skipped == 0) {
+          err.put(about(ctx.input_path) + "the selection keeps no atom\n");
+          return failed();
+        }
+        err.put(first_pass_notes(ctx.input_path, ctx.atoms, notes, rules.selection));
+        return series.finish(records, first, false, output);
+      },
       ctx.result);
 }
 

@@ -59,10 +59,11 @@ Format detect_format_of(std::string_view head) {
 Format detect_format(RecordCursor& input) { return detect_format_of(input.head(1 << 14)); }
 
 PassFault read_structure(Format format, RecordCursor& input, AtomTable& t, ReadNotes& notes,
-                         Sink& err, const ReadingRules& rules, bool every_record) {
+                         Sink& err, const ReadingRules& rules, bool every_record,
+                         RecordSink* sink) {
   // mmCIF lines are read whole, however long (a long title, a long value);
   // PDB records are 80 columns, and a longer line is cut.
-  if (holds_records(format)) return read_molecule_atoms(format, input, t, notes, err, rules);
+  if (holds_records(format)) return read_molecule_atoms(format, input, t, notes, err, rules, sink);
   if (format == Format::mmcif) input.keep_whole_lines();
   PassFault fault = format == Format::mmcif
                         ? read_mmcif_atoms(input, t, notes, err, rules.selection, every_record)

@@ -23,8 +23,11 @@ namespace gyro {
 Format detect_format(RecordCursor& input);
 
 // The first pass in the format: the atoms the rules accept into the table.
+// Molecule and simulation records go to `sink` as they are read (see
+// read_molecule_atoms).
 PassFault read_structure(Format format, RecordCursor& input, AtomTable& t, ReadNotes& notes,
-                         Sink& err, const ReadingRules& rules, bool every_record);
+                         Sink& err, const ReadingRules& rules, bool every_record,
+                         RecordSink* sink = nullptr);
 
 // The second pass in the format: the text again, its atoms moved by `frame`
 // (in the run's precision); `t` the table the first pass filled.

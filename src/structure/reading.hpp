@@ -52,6 +52,25 @@ struct ReadingRules {
   bool simulation_serials() const { return max_atoms.has_value(); }
 };
 
+// A record of molecule or simulation text that could not be read: where,
+// and why.
+struct RecordDamage {
+  std::int64_t record = 0;
+  long lineno = 0;
+  std::string reason;
+};
+
+// What a reading of records tells as it goes, so that each record is
+// analysed while the next is read (the table then holds one record at a
+// time): a record's atoms are all read (the table's last segment, `name` its
+// title, `flat` its coordinates 2D), or a record is damaged.
+class RecordSink {
+ public:
+  virtual ~RecordSink() = default;
+  virtual void record_done(const Segment& s, std::string_view name, bool flat) = 0;
+  virtual void damaged(const RecordDamage& d) = 0;
+};
+
 // What the first pass saw besides the atoms, for the notes after it.
 struct ReadNotes {
   std::int64_t models = 0;               // MODEL records
@@ -64,17 +83,10 @@ struct ReadNotes {
   std::int64_t first_line_carriage_returns = 0;  // when line 1 is longer than 80 bytes
   bool mmcif = false;  // read from mmCIF rows: models are pdbx_PDB_model_num values
   bool molecules = false;  // read from molecule or simulation records (SDF, ...)
-  // Molecule and simulation records: each record's title (by record number
-  // from 1, as far as read), the records with flat (2D) coordinates, and
-  // those that could not be read.
-  std::vector<std::string> record_names;
-  std::vector<std::int64_t> flat_records;
-  struct Damage {
-    std::int64_t record = 0;
-    long lineno = 0;
-    std::string reason;
-  };
-  std::vector<Damage> damaged;
+  // Molecule and simulation records: the atoms accepted in all records, and
+  // the records that could not be read.
+  std::int64_t records_accepted = 0;
+  std::vector<RecordDamage> damaged;
   std::map<std::int64_t, long> model_lines;  // PDB: the line of each model number's MODEL record
   std::int64_t repeated_model = 0;  // the first model number met at a second MODEL record
   long repeated_at[2] = {0, 0};     // its two lines

@@ -141,7 +141,6 @@ TEST(MoleculeReading, RecordsAreSegmentsAndDamageDropsOneRecord) {
   ASSERT_EQ(r.notes.damaged.size(), 1u);
   EXPECT_EQ(r.notes.damaged[0].record, 2);
   EXPECT_EQ(r.notes.damaged[0].lineno, 13);
-  EXPECT_EQ(r.notes.record_names, (std::vector<std::string>{"one", "two", "three"}));
   EXPECT_FLOAT_EQ(r.t.atoms[1].mass, 35.45f);
   EXPECT_EQ(r.errors, " Unknown atom type *\n");
 
@@ -169,6 +168,48 @@ TEST(MoleculeReading, FramesStopAtDamageAndTheTableLimitHolds) {
   RecordCursor cur(three);
   const PassFault full = read_molecule_atoms(Format::xyz, cur, small, notes, err, {});
   EXPECT_EQ(full.kind, PassFault::Kind::full);
+}
+
+}  // namespace
+}  // namespace gyro
+
+namespace gyro {
+namespace {
+
+// What a streamed reading hands on: each record with its atoms, its name and
+// whether it is flat, the table emptied between records.
+struct Recorded : RecordSink {
+  std::vector<std::string> seen;
+  AtomTable* t = nullptr;
+  void record_done(const Segment& s, std::string_view name, bool flat) override {
+    seen.push_back(std::to_string(s.model) + " " + std::string(name) + " atoms " +
+                   std::to_string(s.count) + " first " + std::to_string(s.first) +
+                   (flat ? " flat" : "") + " table " + std::to_string(t->count));
+  }
+  void damaged(const RecordDamage& d) override {
+    seen.push_back(std::to_string(d.record) + " damaged at line " + std::to_string(d.lineno));
+  }
+};
+
+TEST(MoleculeReading, RecordsStreamOneAtATime) {
+  const std::string gro =
+      "first\n    2\n    1LIG     C1    1   0.000   0.000   0.000\n"
+      "    1LIG     O1    2   0.120   0.000   0.100\n   1.0 1.0 1.0\n"
+      "second\n    1\n    1NA      NA    1   0.000   0.000   0.000\n   1.0 1.0 1.0\n"
+      "third\n    1\n    1NA      NA    1   0.000   0.0x0   0.000\n   1.0 1.0 1.0\n";
+  AtomTable table(2, false);
+  ReadNotes notes;
+  Sink err(-1, "stderr");
+  Recorded sink;
+  sink.t = &table;
+  RecordCursor cur(gro);
+  const PassFault fault = read_molecule_atoms(Format::gro, cur, table, notes, err, {}, &sink);
+  EXPECT_FALSE(fault);
+  EXPECT_EQ(sink.seen, (std::vector<std::string>{"1 first atoms 2 first 0 table 2",
+                                                  "2 second atoms 1 first 0 table 1",
+                                                  "3 damaged at line 12"}));
+  EXPECT_EQ(notes.records_accepted, 3);
+  EXPECT_FLOAT_EQ(table.atoms[0].mass, 22.990f);  // the ion's element, not nitrogen
 }
 
 }  // namespace

@@ -74,8 +74,9 @@ std::string_view ion_element(std::string_view resname) {
               {"CES", "Cs"}, {"F", "F"},    {"BR", "Br"},  {"I", "I"},    {"IOD", "I"},
               {"BA", "Ba"},  {"SR", "Sr"},  {"CD", "Cd"},  {"CU", "Cu"},  {"FE", "Fe"},
               {"MN", "Mn"},  {"NI", "Ni"},  {"CO", "Co"}};
+  if (resname.empty() || resname.size() > 4) return {};
   for (const auto& ion : ions)
-    if (ion.name == resname) return ion.element;
+    if (ion.name[0] == resname[0] && ion.name == resname) return ion.element;
   return {};
 }
 

@@ -77,58 +77,62 @@ class Walk {
     if (!parse_count(line, atoms) || atoms < 0) return stop("cannot read the atom count");
     v_.line(line, in_.end());
     width_ = 0;
-    bool pending = false;
+    previous_key_.clear();
     for (std::int64_t k = 0; k < atoms; ++k) {
       if (!in_.next(line))
         return stop("the frame ends after " + std::to_string(k) + " of its " +
                     std::to_string(atoms) + " atom lines");
       if (width_ == 0 && (width_ = field_width(line)) == 0)
         return stop("no coordinate fields (x, y, z with decimal points) from column 21");
-      const std::string_view key = line.substr(0, 10);
-      if (pending && !emit(key)) return false;
-      previous_key_.assign(pending ? std::string_view(pending_).substr(0, 10) : std::string_view{});
-      pending_.assign(line);
-      pending_end_ = in_.end();
-      pending_lineno_ = in_.lineno();
-      pending = true;
+      if (!atom(line, k + 1 == atoms)) return false;
+      previous_key_.assign(line.substr(0, std::min<std::size_t>(10, line.size())));
     }
-    if (pending && !emit({})) return false;
     if (!in_.next(line)) return stop("the frame ends before its box line");
     v_.line(line, in_.end());
     return true;
   }
-  // The atom line held back until the next one showed whether its residue
-  // has one atom (`next_key`: the next line's residue columns, empty at the
-  // frame's end).
-  bool emit(std::string_view next_key) {
-    const std::string_view line = pending_, key = line.substr(0, std::min<std::size_t>(10, line.size()));
+  // The element of the atom: a residue of one atom (its residue columns
+  // unlike those of the lines before and after it) named as an ion takes
+  // that ion's element, any other atom the first letter of its name.
+  std::string_view element(std::string_view& line, std::string_view key, std::string_view resname,
+                           std::string_view name, bool last) {
+    if (key != previous_key_) {
+      const std::string_view ion = ion_element(resname);
+      if (!ion.empty() && (last || in_.peek(key.size(), line, kept_) != key)) return ion;
+    }
+    return element_of_name(name);
+  }
+  bool atom(std::string_view line, bool last) {
+    const std::string_view key = line.substr(0, std::min<std::size_t>(10, line.size()));
     MoleculeAtom<Real> a;
-    a.lines = &line;
-    a.ends = &pending_end_;
-    a.field_width = static_cast<int>(width_);
     const std::size_t w = width_;
-    const bool velocities = trimmed(line.substr(std::min(line.size(), 20 + 3 * w))).size() > 0;
+    const bool velocities = line.size() > 20 + 3 * w &&
+                            !trimmed(line.substr(20 + 3 * w)).empty();
     for (int i = 0; i < (velocities ? 6 : 3); ++i) {
       const std::size_t at = 20 + static_cast<std::size_t>(i) * w;
       const std::string_view field = line.size() > at ? line.substr(at, w) : std::string_view{};
       Real& value = i < 3 ? a.xyz[i] : a.velocity[i - 3];
-      if (!parse_number(field, value)) {
-        v_.damaged(pending_lineno_, "cannot read \"" + std::string(field) + "\" as a " +
-                                        (i < 3 ? "coordinate" : "velocity"), true);
-        return false;
-      }
+      if (!parse_number(field, value))
+        return stop("cannot read \"" + std::string(field) + "\" as a " +
+                    (i < 3 ? "coordinate" : "velocity"));
       a.spans[i] = {0, at, at + w};
     }
     a.has_velocity = velocities;
-    std::int64_t resid = 0;
-    a.fields.has_resid = parse_count(line.substr(0, 5), resid);
-    a.fields.resid = resid;
-    a.fields.resname = trimmed(line.substr(5, 5));
-    a.fields.name = a.shown = trimmed(line.substr(std::min<std::size_t>(10, line.size()), 5));
-    const bool alone = key != previous_key_ && key != next_key;
-    a.element = alone ? ion_element(a.fields.resname) : std::string_view{};
-    if (a.element.empty()) a.element = element_of_name(a.fields.name);
-    a.fields.element = a.element;
+    const std::string_view resname = trimmed(line.substr(5, 5));
+    a.shown = trimmed(line.substr(std::min<std::size_t>(10, line.size()), 5));
+    a.element = element(line, key, resname, a.shown, last);
+    if (v_.wants_fields()) {
+      std::int64_t resid = 0;
+      a.fields.has_resid = parse_count(line.substr(0, 5), resid);
+      a.fields.resid = resid;
+      a.fields.resname = resname;
+      a.fields.name = a.shown;
+      a.fields.element = a.element;
+    }
+    const std::string_view end = in_.end();
+    a.lines = &line;
+    a.ends = &end;
+    a.field_width = static_cast<int>(w);
     v_.atom(a);
     return true;
   }
@@ -137,9 +141,7 @@ class Walk {
   Visitor& v_;
   std::int64_t record_ = 0;
   std::size_t width_ = 0;
-  std::string pending_, previous_key_;
-  std::string_view pending_end_;
-  long pending_lineno_ = 0;
+  std::string previous_key_, kept_;
 };
 
 template <class Real, class Visitor>

@@ -107,14 +107,14 @@ class Walk {
     const std::string_view type = text(5);
     const std::string_view element = type.substr(0, type.find('.'));
     a.shown = type;
-    a.fields.name = text(1);
-    a.fields.element = element;
-    if (n > 6) {
+    if (v_.wants_fields()) {
+      a.fields.name = text(1);
+      a.fields.element = element;
       std::int64_t resid = 0;
-      a.fields.has_resid = parse_count(text(6), resid);
+      a.fields.has_resid = n > 6 && parse_count(text(6), resid);
       a.fields.resid = resid;
+      if (n > 7) a.fields.resname = text(7);
     }
-    if (n > 7) a.fields.resname = text(7);
     if (!pseudo_type(element)) {
       if (element_symbol_mass(element) == 0)
         return damage("unknown atom type \"" + std::string(type) + "\"");

@@ -5,10 +5,12 @@
 // are two visitors of the same walk, so they agree on every line.
 #pragma once
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "analysis/rigid.hpp"
@@ -62,6 +64,19 @@ class LineReader {
     return true;
   }
   std::string_view end() const { return cur_.line_end(); }
+  // The first n bytes of the next line (fewer where it is shorter or the
+  // text ends), not read away. `line`, the last line read, stays valid: it is
+  // copied into `keep` where more text must be read first.
+  std::string_view peek(std::size_t n, std::string_view& line, std::string& keep) {
+    std::string_view ahead = cur_.ahead();
+    if (ahead.size() <= n) {
+      keep.assign(line);
+      line = keep;
+      ahead = cur_.head(n + 1);
+    }
+    ahead = ahead.substr(0, std::min(n, ahead.size()));
+    return ahead.substr(0, std::min(ahead.size(), ahead.find('\n')));
+  }
   long lineno() const { return cur_.lineno(); }
   PassFault failure() const {
     if (!cur_.failed()) return {};
@@ -73,10 +88,12 @@ class LineReader {
 };
 
 // The text without blanks (and tabs) at either end.
+inline bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 inline std::string_view trimmed(std::string_view s) {
-  const std::size_t first = s.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos) return {};
-  return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
+  std::size_t first = 0, end = s.size();
+  while (first < end && is_blank(s[first])) ++first;
+  while (end > first && is_blank(s[end - 1])) --end;
+  return s.substr(first, end - first);
 }
 
 // The values of a line between blanks and tabs, as byte ranges.
@@ -86,10 +103,10 @@ struct Token {
 inline std::size_t split_tokens(std::string_view line, Token* out, std::size_t room) {
   std::size_t n = 0, k = 0;
   while (n < room) {
-    while (k < line.size() && (line[k] == ' ' || line[k] == '\t' || line[k] == '\r')) ++k;
+    while (k < line.size() && is_blank(line[k])) ++k;
     if (k == line.size()) break;
     const std::size_t begin = k;
-    while (k < line.size() && line[k] != ' ' && line[k] != '\t' && line[k] != '\r') ++k;
+    while (k < line.size() && !is_blank(line[k])) ++k;
     out[n++] = {begin, k};
   }
   return n;
@@ -97,8 +114,40 @@ inline std::size_t split_tokens(std::string_view line, Token* out, std::size_t r
 
 // A decimal number (blanks around it allowed, a leading "+" too) as the
 // value nearest to it; false for anything else, infinities and NaN included.
+// Decimals without an exponent whose digits fit the precision exactly
+// (7 for float, 15 for double) are the digits as a whole number divided by a
+// power of ten: both exact, so the one rounding of the division gives the
+// nearest value. Any other text goes to the general conversion.
+template <class Real>
+bool quick_number(const char* p, const char* end, Real& v) {
+  constexpr int most_digits = std::is_same_v<Real, float> ? 7 : 15;
+  static constexpr double tens[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
+                                    1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const bool negative = p < end && *p == '-';
+  p += negative;
+  std::uint64_t digits = 0;
+  const char* first = p;
+  while (p < end && static_cast<unsigned>(*p - '0') < 10) digits = digits * 10 + static_cast<unsigned>(*p++ - '0');
+  const char* point = p;
+  if (p < end && *p == '.') {
+    ++p;
+    while (p < end && static_cast<unsigned>(*p - '0') < 10) digits = digits * 10 + static_cast<unsigned>(*p++ - '0');
+  }
+  const long count = (p - first) - (point < p);
+  const long decimals = point < p ? p - point - 1 : 0;
+  if (p != end || count == 0 || count > most_digits) return false;
+  const Real magnitude = static_cast<Real>(digits) / static_cast<Real>(tens[decimals]);
+  v = negative ? -magnitude : magnitude;
+  return true;
+}
+
 template <class Real>
 bool parse_number(std::string_view text, Real& v) {
+  const char* p = text.data();
+  const char* last = p + text.size();
+  while (p < last && *p == ' ') ++p;
+  while (last > p && last[-1] == ' ') --last;
+  if (quick_number(p, last, v)) return true;
   text = trimmed(text);
   if (!text.empty() && text[0] == '+') text.remove_prefix(1);
   if (text.empty() || !(text[0] == '-' || text[0] == '.' || (text[0] >= '0' && text[0] <= '9')))
@@ -132,11 +181,15 @@ double isotope_mass(std::string_view symbol, std::int64_t mass_number);
 //   damaged(line, reason, file_stops)   the record cannot be read; with
 //                          file_stops, no record after it can be either
 //   stopped()              whether the visitor wants no more
+//   wants_fields()         whether the visitor reads the atoms' fields (--select)
 
 // The first pass over molecule text: each record's atoms into the table (in
-// its precision), a segment a record, model numbers counted from 1.
+// its precision), a segment a record, model numbers counted from 1. With a
+// sink, each record is handed to it when read and the table emptied for the
+// next (the atom limit holds for each record); without, the table keeps them
+// all.
 PassFault read_molecule_atoms(Format format, RecordCursor& input, AtomTable& t, ReadNotes& notes,
-                              Sink& err, const ReadingRules& rules);
+                              Sink& err, const ReadingRules& rules, RecordSink* sink = nullptr);
 
 // The copy: every line as read, but each atom's coordinates (and velocities)
 // replaced by its record's frame's moved values.

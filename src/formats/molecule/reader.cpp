@@ -12,20 +12,19 @@ namespace {
 template <class Real>
 class Collector {
  public:
-  Collector(AtomTable& t, ReadNotes& notes, Sink& err, const ReadingRules& rules)
-      : t_(t), notes_(notes), err_(err), rules_(rules) {}
+  Collector(AtomTable& t, ReadNotes& notes, Sink& err, const ReadingRules& rules, RecordSink* sink)
+      : t_(t), notes_(notes), err_(err), rules_(rules), sink_(sink) {}
 
   void record(std::int64_t number, std::string_view name) {
+    finish_record();
     record_ = number;
     slots_.clear();
+    flat_ = damaged_ = false;
     selected_ = !rules_.selection.model || *rules_.selection.model == number;
     if (selected_) t_.begin_segment(number);
     this->name(name);
   }
-  void name(std::string_view text) {
-    notes_.record_names.resize(static_cast<std::size_t>(record_));
-    notes_.record_names.back().assign(text);
-  }
+  void name(std::string_view text) { name_.assign(text); }
   void line(std::string_view, std::string_view) {}
   void atom(const MoleculeAtom<Real>& a) {
     slots_.push_back(-1);
@@ -63,45 +62,60 @@ class Collector {
     else
       t_.atoms_double[slot].mass = mass;
   }
-  void flat() {
-    if (selected_) notes_.flat_records.push_back(record_);
-  }
+  void flat() { flat_ = true; }
   void damaged(long lineno, std::string reason, bool file_stops) {
     if (!selected_ && !file_stops) return;
     if (selected_) {  // the record's atoms count in nothing
       const Segment& s = t_.segments.back();
       t_.count = s.first;
       t_.skipped = s.skipped_from;
+      damaged_ = true;
     }
     notes_.damaged.push_back({record_, lineno, std::move(reason)});
+    if (sink_) sink_->damaged(notes_.damaged.back());
   }
   bool stopped() const { return static_cast<bool>(full_); }
+  bool wants_fields() const { return rules_.selection.expression != nullptr; }
   PassFault full(long lineno) const {
     PassFault f = full_;
     f.lineno = lineno;
     return f;
   }
   std::int64_t records() const { return record_; }
+  // The record read so far is complete: handed to the sink, which analyses
+  // it, and the table emptied for the next.
+  void finish_record() {
+    if (!selected_ || t_.segments.empty()) return;
+    t_.end_last_segment();
+    notes_.records_accepted += t_.segments.back().count;
+    if (!sink_) return;
+    if (!damaged_) sink_->record_done(t_.segments.back(), name_, flat_);
+    t_.segments.clear();
+    t_.count = 0;
+  }
 
  private:
   AtomTable& t_;
   ReadNotes& notes_;
   Sink& err_;
   const ReadingRules& rules_;
+  RecordSink* sink_;
   std::int64_t record_ = 0;
-  bool selected_ = false;
+  bool selected_ = false, flat_ = false, damaged_ = false;
+  std::string name_;
   std::vector<std::int64_t> slots_;  // each atom of the record: its slot, or -1
   PassFault full_;
 };
 
 template <class Real>
 PassFault read_in(Format format, RecordCursor& input, AtomTable& t, ReadNotes& notes, Sink& err,
-                  const ReadingRules& rules) {
+                  const ReadingRules& rules, RecordSink* sink) {
   LineReader in(input);
-  Collector<Real> c(t, notes, err, rules);
+  Collector<Real> c(t, notes, err, rules, sink);
   PassFault fault = walk_records<Real>(format, in, c);
   if (c.stopped()) return c.full(in.lineno());
   if (fault) return fault;
+  c.finish_record();
   const auto& model = rules.selection.model;
   if (model && *model > c.records() && (notes.damaged.empty() || notes.damaged.back().record < *model))
     return {PassFault::Kind::no_model, in.lineno(), 0, 0,
@@ -116,14 +130,11 @@ PassFault read_in(Format format, RecordCursor& input, AtomTable& t, ReadNotes& n
 }  // namespace
 
 PassFault read_molecule_atoms(Format format, RecordCursor& input, AtomTable& t, ReadNotes& notes,
-                              Sink& err, const ReadingRules& rules) {
+                              Sink& err, const ReadingRules& rules, RecordSink* sink) {
   notes.molecules = true;
   t.start();
-  const PassFault fault = t.in_double ? read_in<double>(format, input, t, notes, err, rules)
-                                      : read_in<float>(format, input, t, notes, err, rules);
-  // Segments of records only: a file without any has none to report.
-  if (!fault && !t.segments.empty()) t.end_last_segment();
-  return fault;
+  return t.in_double ? read_in<double>(format, input, t, notes, err, rules, sink)
+                     : read_in<float>(format, input, t, notes, err, rules, sink);
 }
 
 }  // namespace gyro

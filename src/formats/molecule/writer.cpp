@@ -97,6 +97,7 @@ class Copier {
     if (!fault_) fault_ = {PassFault::Kind::damaged, lineno, 0, 0, std::move(reason)};
   }
   bool stopped() const { return static_cast<bool>(fault_); }
+  bool wants_fields() const { return false; }
   WriteResult result(PassFault walked) const {
     return {walked ? walked : fault_, unfit_};
   }
