@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <cstring>
 #include <span>
 #include <vector>
@@ -174,6 +175,23 @@ class FrameD {
   bool rotated_ = false;
 };
 
+// A box: its three edge vectors a, b, c (Cartesian, as rows), and the matrix
+// that takes Cartesian coordinates to fractional ones.
+struct Box {
+  double edge[3][3] = {};
+  double to_fraction[3][3] = {};
+};
+
+// Where the atoms of one structure were joined: the box, their centre in
+// fractional coordinates, and the box directions (bit 0 a, 1 b, 2 c) along
+// which the joined atoms reach more than 0.475 of the box from the centre
+// (they may fill the box and still be cut there).
+struct Joining {
+  Box box;
+  double centre[3] = {0, 0, 0};
+  unsigned filled = 0;
+};
+
 // The frame of one model of a series: none where the model has no accepted
 // atom (its records are copied as read).
 template <class FrameT>
@@ -181,6 +199,7 @@ struct ModelFrame {
   std::int64_t model = 0;
   bool has_frame = false;
   FrameT frame;
+  std::optional<Joining> joining;  // --whole: how the model's atoms were joined
 };
 
 }  // namespace gyro

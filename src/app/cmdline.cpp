@@ -85,9 +85,9 @@ bool take_long_option(std::string_view arg, CmdLine& cl) {
     }
     return true;
   }
-  if (name == "--shape") {
+  if (name == "--shape" || name == "--whole") {
     if (has_value) return wrong("takes no value");
-    cl.shape = true;
+    (name == "--shape" ? cl.shape : r.whole) = true;
     return true;
   }
   if (name == "--each-model") {
@@ -269,6 +269,8 @@ std::string help_text() {
          "  --masses=name     masses from the atom name (the default)\n"
          "  --masses=unit     every atom the name rules accept weighs 1 (geometric shape)\n"
          "  --shape           shape descriptors after the report (see the manual)\n"
+         "  --whole           join the analysed atoms across the file's periodic box\n"
+         "                    (CRYST1, _cell, the GRO box line, Lattice=) first\n"
          "  --max-atoms=N     accept up to N atoms (default 64000); read hexadecimal\n"
          "                    and hybrid-36 serial numbers\n"
          "  --canonical       axis signs from the atoms' third moments: one pose\n"

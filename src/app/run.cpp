@@ -242,6 +242,43 @@ template std::string equal_moments_note(const RunContext&, const Analysis<double
 
 namespace {
 
+// The record that holds a format's periodic box, for the message that it has none.
+const char* box_record(Format format) {
+  switch (format) {
+    case Format::pdb: return "CRYST1";
+    case Format::mmcif: return "_cell";
+    case Format::gro: return "the box line";
+    case Format::xyz: return "Lattice=";
+    default: return "the format holds none";
+  }
+}
+
+}  // namespace
+
+std::string join_atoms(RunContext& ctx, const Segment& s, const std::optional<Box>& box,
+                       std::optional<Joining>& joining, Sink& err,
+                       std::optional<std::int64_t> model) {
+  if (!box) {
+    const std::string message = about(ctx.input_path) +
+                                (model ? "model " + std::to_string(*model) + ": " : std::string()) +
+                                "no periodic box (" + box_record(ctx.format) + ")\n";
+    err.put(message);
+    return message;
+  }
+  const auto first = static_cast<std::size_t>(s.first), count = static_cast<std::size_t>(s.count);
+  joining = ctx.double_precision
+                ? make_whole(std::span<AtomD>(ctx.atoms.atoms_double + first, count), *box)
+                : make_whole(std::span<Atom>(ctx.atoms.atoms + first, count), *box);
+  if (joining->filled != 0)
+    err.put(about(ctx.input_path) +
+            (model ? "model " + std::to_string(*model) + ": " : std::string()) +
+            "the analysed atoms fill the box along " + directions_text(joining->filled) +
+            ": --whole may not join them\n");
+  return {};
+}
+
+namespace {
+
 // Centre, principal frame and (with --canonical) the axes' signs in the run's
 // precision; the solver's status.
 int analyse(RunContext& ctx, Sink& err) {
@@ -281,6 +318,11 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
     return failed();
   }
   const Checksum first = records.checksum();
+  ctx.analysed_lines = std::move(notes.analysed_lines);
+  if (output && rules.whole && ctx.format == Format::mmcif) {
+    err.put(about(ctx.input_path) + "--whole with -t or -r is not available for mmCIF text\n");
+    return failed();
+  }
   if (records.first_line().length > reclen)
     notes.first_line_carriage_returns = records.first_line().carriage_returns;
   ctx.not_selected = notes.not_selected;
@@ -292,6 +334,11 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
   if (rules.selection.each_model)
     return run_each_model(ctx, records, first, notes, out, err, output);
   ctx.shown = {t.count, t.skipped, {}};
+  if (rules.whole) {
+    const std::optional<Box> box = notes.box;
+    if (!join_atoms(ctx, {0, t.count, 1, t.skipped, 0}, box, ctx.joining, err).empty())
+      return failed();
+  }
   if (int status = analyse(ctx, err)) {
     out.put(FreeLine().text("error ").num(status).str());
     err.put(solver_failure_note(ctx.input_path, status, ctx.double_precision));
@@ -310,8 +357,13 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
   return write_phase(ctx, records, first, err, *output, [&] {
     return std::visit(
         [&](const auto& a) {
-          return write_copy(ctx.format, records, ctx.atoms, frame_of(a, ctx.mode == Mode::rotated),
-                            *output, ctx.rules);
+          const auto frame = frame_of(a, ctx.mode == Mode::rotated);
+          if (ctx.joining) {  // (PDB text: mmCIF stopped above)
+            const std::vector<ModelFrame<std::decay_t<decltype(frame)>>> whole{
+                {1, t.count > 0, frame, ctx.joining}};
+            return write_whole(records, whole, false, ctx.analysed_lines, *output);
+          }
+          return write_copy(ctx.format, records, ctx.atoms, frame, *output, ctx.rules);
         },
         ctx.result);
   });

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <variant>
 
+#include "analysis/periodic.hpp"
 #include "analysis/rigid.hpp"
 #include "app/cmdline.hpp"
 #include "formats/format.hpp"
@@ -67,6 +68,8 @@ struct RunContext {
   bool json_streamed = false;  // the series's lines went there
   bool failures_said = false;  // every failure of the series has its line there
   std::int64_t not_selected = 0;  // --select: the atom records it left out
+  std::optional<Joining> joining;  // --whole: how the atoms were joined
+  std::vector<long> analysed_lines;  // --whole, PDB: the lines of the analysed atom records
 };
 
 // How the phases ended: the exit status, and whether the output file was
@@ -105,6 +108,13 @@ inline std::span<const AtomD> atoms_for(const AtomTable& t, const Analysis<doubl
 }
 template <class Real>
 std::string equal_moments_note(const RunContext& ctx, const Analysis<Real>& a);
+// --whole: the atoms of segment `s` made whole under `box` (the table's atoms
+// moved in place), `joining` how; the note when they fill the box. The
+// message that stops the analysis when there is no box (else empty), said
+// on `err` too. `model`: the model's number in a series, for the note.
+std::string join_atoms(RunContext& ctx, const Segment& s, const std::optional<Box>& box,
+                       std::optional<Joining>& joining, Sink& err,
+                       std::optional<std::int64_t> model = std::nullopt);
 // The second pass: `copy` writes the copy from the rewound text, which must
 // be the one the first pass read (`first`); the output is closed and judged.
 Outcome write_phase(RunContext& ctx, RecordCursor& records, const Checksum& first, Sink& err,

@@ -58,8 +58,18 @@ class Series final : public RecordSink {
       : ctx_(ctx), a_(a), out_(out), err_(err), model_lines_(model_lines) {}
 
   // One model or record: its atoms are the segment's of the table.
-  void record_done(const Segment& s, std::string_view name, bool flat) override {
+  void record_done(const Segment& s, std::string_view name, bool flat,
+                   const std::optional<Box>& box) override {
     if (s.model == 0) return;  // atoms outside every model count in nothing
+    std::optional<Joining> joining;
+    if (ctx_.rules.whole) {
+      const std::string fault = join_atoms(ctx_, s, box, joining, err_, s.model);
+      if (!fault.empty()) {
+        if (ctx_.json) json(json_failure(ctx_.input_path, without_line_feed(fault), s.model));
+        failed_ = true;
+        return;
+      }
+    }
     ctx_.shown = {s.count, s.skipped, s.model, nullptr};
     if (ctx_.format != Format::pdb && ctx_.format != Format::mmcif) {
       name_.assign(name);
@@ -89,7 +99,7 @@ class Series final : public RecordSink {
       if (ctx_.shape) out_.put(shape_text(ctx_));
       err_.put(unfit_report_note(ctx_, report));
     }
-    frames_.push_back({s.model, s.count > 0, frame_of(a_, ctx_.mode == Mode::rotated)});
+    frames_.push_back({s.model, s.count > 0, frame_of(a_, ctx_.mode == Mode::rotated), joining});
   }
   // A record that could not be read: its message in its place.
   void damaged(const RecordDamage& d) override {
@@ -113,8 +123,15 @@ class Series final : public RecordSink {
       ctx_.failures_said = true;
       return {status, false};
     }
+    if (ctx_.rules.whole && ctx_.format == Format::mmcif) {
+      err_.put(about(ctx_.input_path) + "--whole with -t or -r is not available for mmCIF text\n");
+      return failed();
+    }
     const Outcome copied = write_phase(ctx_, records, first, err_, *output, [&] {
-      return write_series(ctx_.format, records, frames_, by_model_records, *output);
+      if (ctx_.rules.whole && ctx_.format == Format::pdb)
+        return write_whole(records, frames_, by_model_records, ctx_.analysed_lines, *output);
+      return write_series(ctx_.format, records, frames_, by_model_records,
+                          ctx_.rules.selection.expression.get(), *output);
     });
     return {copied.status == exit_ok ? status : copied.status, copied.output_complete};
   }
@@ -148,7 +165,14 @@ Outcome run_each_model(RunContext& ctx, RecordCursor& records, const Checksum& f
   return std::visit(
       [&](auto& a) {
         Series series(ctx, a, out, err, ctx.format != Format::pdb || notes.models > 0);
-        for (const Segment& s : ctx.atoms.segments) series.record_done(s, {}, false);
+        for (const Segment& s : ctx.atoms.segments) {
+          // Each model's box: the one read before its MODEL record.
+          const auto box = notes.model_boxes.find(s.model);
+          series.record_done(s, {}, false,
+                             box != notes.model_boxes.end() ? std::optional<Box>(box->second)
+                             : notes.models == 0             ? notes.box
+                                                             : std::nullopt);
+        }
         return series.finish(records, first, notes.models > 0, output);
       },
       ctx.result);

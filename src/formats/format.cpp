@@ -96,15 +96,15 @@ WriteResult write_copy(Format format, RecordCursor& input, const AtomTable& t, c
 
 WriteResult write_series(Format format, RecordCursor& input,
                          const std::vector<ModelFrame<Frame>>& frames, bool by_model_records,
-                         Sink& out) {
-  if (holds_records(format)) return write_molecule_series(format, input, frames, out);
+                         const SelectExpression* selection, Sink& out) {
+  if (holds_records(format)) return write_molecule_series(format, input, frames, selection, out);
   if (format == Format::mmcif) return write_mmcif_models(input, frames, out);
   return write_models(input, frames, by_model_records, out);
 }
 WriteResult write_series(Format format, RecordCursor& input,
                          const std::vector<ModelFrame<FrameD>>& frames, bool by_model_records,
-                         Sink& out) {
-  if (holds_records(format)) return write_molecule_series(format, input, frames, out);
+                         const SelectExpression* selection, Sink& out) {
+  if (holds_records(format)) return write_molecule_series(format, input, frames, selection, out);
   if (format == Format::mmcif) return write_mmcif_models(input, frames, out);
   return write_models(input, frames, by_model_records, out);
 }

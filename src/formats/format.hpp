@@ -39,11 +39,12 @@ WriteResult write_copy(Format format, RecordCursor& input, const AtomTable& t, c
 // The copy of a series (--each-model) in the format: each model's atoms moved
 // by its own frame, the records outside every model as read
 // (`by_model_records`: PDB text with MODEL records).
+// `selection` (--select, or null): which atoms were analysed, for --whole.
 WriteResult write_series(Format format, RecordCursor& input,
                          const std::vector<ModelFrame<Frame>>& frames, bool by_model_records,
-                         Sink& out);
+                         const SelectExpression* selection, Sink& out);
 WriteResult write_series(Format format, RecordCursor& input,
                          const std::vector<ModelFrame<FrameD>>& frames, bool by_model_records,
-                         Sink& out);
+                         const SelectExpression* selection, Sink& out);
 
 }  // namespace gyro

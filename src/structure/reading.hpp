@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/periodic.hpp"
 #include "select/expression.hpp"
 #include "structure/atoms.hpp"
 #include "text/sink.hpp"
@@ -48,6 +49,7 @@ struct ReadingRules {
   // numbers past 99 999 in the forms of simulation programs are read too.
   std::optional<std::int64_t> max_atoms;
   std::optional<Format> format;  // --format: the format named, not found from the text
+  bool whole = false;  // --whole: the analysed atoms joined across the periodic box
   std::int64_t limit() const { return max_atoms.value_or(gyro::max_atoms); }
   bool simulation_serials() const { return max_atoms.has_value(); }
 };
@@ -67,7 +69,9 @@ struct RecordDamage {
 class RecordSink {
  public:
   virtual ~RecordSink() = default;
-  virtual void record_done(const Segment& s, std::string_view name, bool flat) = 0;
+  // `box`: the record's periodic box, if it has one.
+  virtual void record_done(const Segment& s, std::string_view name, bool flat,
+                           const std::optional<Box>& box) = 0;
   virtual void damaged(const RecordDamage& d) = 0;
 };
 
@@ -87,6 +91,11 @@ struct ReadNotes {
   // the records that could not be read.
   std::int64_t records_accepted = 0;
   std::vector<RecordDamage> damaged;
+  // The periodic box: the last one read (PDB CRYST1, mmCIF _cell), and with
+  // MODEL records the one each model's MODEL record came after.
+  std::optional<Box> box;
+  std::map<std::int64_t, Box> model_boxes;
+  std::vector<long> analysed_lines;  // PDB with --whole: the lines of the accepted atom records
   std::map<std::int64_t, long> model_lines;  // PDB: the line of each model number's MODEL record
   std::int64_t repeated_model = 0;  // the first model number met at a second MODEL record
   long repeated_at[2] = {0, 0};     // its two lines
@@ -97,8 +106,10 @@ struct ReadNotes {
   void restart() {
     if (skipped_names) skipped_names->clear();
     std::map<std::string, std::int64_t>* names = skipped_names;
+    std::optional<Box> kept_box = box;
     *this = ReadNotes{};
     skipped_names = names;
+    box = kept_box;
   }
 };
 

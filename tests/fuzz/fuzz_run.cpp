@@ -22,6 +22,8 @@ int fuzz_run(const std::uint8_t* data, std::size_t size, int mode) {
   // allocated once, and every run starts by emptying it.
   static const auto ctx = std::make_unique<RunContext>();
   ctx->mode = mode == 2 ? Mode::rotated : mode == 1 ? Mode::centred : Mode::report_only;
+  // Texts whose first byte is odd are made whole across their box (--whole).
+  ctx->rules.whole = size > 0 && (data[0] & 1) != 0;
   ctx->input_path = "fuzz.pdb";
   ctx->output_path = "fuzz.out";
   Sink out(-1, "standard output"), err(-1, "standard error"), output(-1, ctx->output_path);

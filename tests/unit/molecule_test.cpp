@@ -181,7 +181,8 @@ namespace {
 struct Recorded : RecordSink {
   std::vector<std::string> seen;
   AtomTable* t = nullptr;
-  void record_done(const Segment& s, std::string_view name, bool flat) override {
+  void record_done(const Segment& s, std::string_view name, bool flat,
+                   const std::optional<Box>&) override {
     seen.push_back(std::to_string(s.model) + " " + std::string(name) + " atoms " +
                    std::to_string(s.count) + " first " + std::to_string(s.first) +
                    (flat ? " flat" : "") + " table " + std::to_string(t->count));

@@ -176,6 +176,11 @@ class AtomSiteWalk {
   // and the next begin on one line, or a row take several lines); after an
   // _atom_site item it is that item's value.
   PassFault value(std::string_view text, std::size_t held_begin, std::size_t held_end) {
+    if (cell_item_ >= 0 && state_ == State::outside) {
+      visitor_.cell(cell_item_, text);
+      cell_item_ = -1;
+      return {};
+    }
     if (state_ == State::header)
       if (PassFault f = begin_rows()) return f;
     if (state_ == State::atom_items) {
@@ -241,6 +246,7 @@ class AtomSiteWalk {
     }
     if (PassFault f = end_rows()) return f;
     state_ = State::outside;
+    cell_item_ = cell_item(name);
     if (atom_item) {
       state_ = State::atom_items;
       tags_.assign(1, name);
@@ -250,8 +256,19 @@ class AtomSiteWalk {
     return {};
   }
 
+  // Which _cell item a tag names (its value is the box): 0-5, else -1.
+  static int cell_item(std::string_view name) {
+    static constexpr std::string_view items[] = {"_cell.length_a",    "_cell.length_b",
+                                                 "_cell.length_c",    "_cell.angle_alpha",
+                                                 "_cell.angle_beta",  "_cell.angle_gamma"};
+    for (int k = 0; k < 6; ++k)
+      if (name == items[k]) return k;
+    return -1;
+  }
+
   RecordCursor& cur_;
   Visitor& visitor_;
+  int cell_item_ = -1;  // the _cell item whose value comes next
   State state_ = State::outside;
   bool data_seen_ = false, done_ = false, in_text_field_ = false, loop_found_ = false;
   std::vector<std::string> tags_;

@@ -8,6 +8,8 @@
 #include "formats/mmcif/values.hpp"
 #include "text/numtext.hpp"
 
+#include "text/words.hpp"
+
 namespace gyro {
 namespace {
 
@@ -25,6 +27,15 @@ struct AtomReading {
   std::int64_t last_model = 0;       // models.back(), when there is one
   bool model_found = false;
   PassFault fault;  // why the walk stopped
+  double cell_values[6] = {0, 0, 0, 0, 0, 0};  // _cell lengths and angles, as far as read
+  unsigned cell_read = 0;                // which of them (bits)
+
+  // A _cell item's value (k: length_a, _b, _c, angle_alpha, _beta, _gamma);
+  // an uncertainty in parentheses is left out.
+  void cell_value(int k, std::string_view text) {
+    text = text.substr(0, text.find('('));
+    if (parse_number(text, cell_values[k])) cell_read |= 1u << k;
+  }
 
   AtomReading(AtomTable& table, ReadNotes& read_notes, Sink& errors, const Selection& selection,
               bool all_records)
@@ -117,6 +128,7 @@ struct AtomReader : AtomReading {
   using AtomReading::AtomReading;
   std::size_t line(std::string_view, std::string_view) { return 0; }
   void line_end(bool) {}
+  void cell(int k, std::string_view text) { cell_value(k, text); }
 
   // A row of any form.
   template <class Scan = NarrowScan>
@@ -177,6 +189,8 @@ PassFault walk_as(RecordCursor& cur, AtomReading& reading) {
   PassFault fault = walk_atom_site(cur, reader);
   reading.models = std::move(reader.models);
   reading.model_found = reader.model_found;
+  std::copy(std::begin(reader.cell_values), std::end(reader.cell_values), std::begin(reading.cell_values));
+  reading.cell_read = reader.cell_read;
   return fault;
 }
 
@@ -194,6 +208,7 @@ PassFault read_mmcif_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Si
     return fault;
   const AtomReading& reader = reading;
   notes.mmcif = true;
+  if (reader.cell_read == 0x3f) notes.box = box_from_cell(reader.cell_values, reader.cell_values + 3);
   notes.models = static_cast<std::int64_t>(distinct_models(reader.models).size());
   if (sel.model && !reader.model_found)
     return {PassFault::Kind::no_model, cur.lineno(), 0, 0,

@@ -52,6 +52,7 @@ struct AtomWriter {
     held.append(line_end);  // as the input ends it
     return at;
   }
+  void cell(int, std::string_view) {}
   void line_end(bool row_pending) {
     if (row_pending) return;
     out.put(held);

@@ -89,7 +89,20 @@ class Walk {
     }
     if (!in_.next(line)) return stop("the frame ends before its box line");
     v_.line(line, in_.end());
+    box(line);
     return true;
+  }
+  // The box line: v1(x) v2(y) v3(z), then for a triclinic box v1(y) v1(z)
+  // v2(x) v2(z) v3(x) v3(y) (nm).
+  void box(std::string_view line) {
+    Token t[10];
+    const std::size_t n = split_tokens(line, t, 10);
+    double v[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};
+    if (n != 3 && n != 9) return;
+    for (std::size_t k = 0; k < n; ++k)
+      if (!parse_number(line.substr(t[k].begin, t[k].end - t[k].begin), v[k])) return;
+    const double edges[3][3] = {{v[0], v[3], v[4]}, {v[5], v[1], v[6]}, {v[7], v[8], v[2]}};
+    if (v[0] > 0 && v[1] > 0 && v[2] > 0) v_.box(box_from_edges(edges));
   }
   // The element of the atom: a residue of one atom (its residue columns
   // unlike those of the lines before and after it) named as an ion takes
@@ -132,6 +145,7 @@ class Walk {
     const std::string_view end = in_.end();
     a.lines = &line;
     a.ends = &end;
+    a.residue = line.substr(0, std::min<std::size_t>(10, line.size()));
     a.field_width = static_cast<int>(w);
     v_.atom(a);
     return true;

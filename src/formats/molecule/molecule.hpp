@@ -13,6 +13,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "analysis/periodic.hpp"
 #include "analysis/rigid.hpp"
 #include "select/expression.hpp"
 #include "structure/atoms.hpp"
@@ -20,6 +21,7 @@
 #include "structure/reading.hpp"
 #include "text/records.hpp"
 #include "text/sink.hpp"
+#include "text/words.hpp"
 
 namespace gyro {
 
@@ -40,6 +42,7 @@ struct MoleculeAtom {
   double isotope_mass = 0;   // an isotope's mass, where the record names one
   std::string_view shown;    // what the skipped atom's line shows
   AtomFields fields;         // what --select reads
+  std::string_view residue;  // the residue's columns (GRO); empty: the atom is a residue of its own
   // For the copy: the atom's lines, where its values stand (x, y, z, then the
   // velocities), and how they are written.
   const std::string_view* lines = nullptr;
@@ -87,83 +90,6 @@ class LineReader {
   RecordCursor& cur_;
 };
 
-// The text without blanks (and tabs) at either end.
-inline bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
-inline std::string_view trimmed(std::string_view s) {
-  std::size_t first = 0, end = s.size();
-  while (first < end && is_blank(s[first])) ++first;
-  while (end > first && is_blank(s[end - 1])) --end;
-  return s.substr(first, end - first);
-}
-
-// The values of a line between blanks and tabs, as byte ranges.
-struct Token {
-  std::size_t begin = 0, end = 0;
-};
-inline std::size_t split_tokens(std::string_view line, Token* out, std::size_t room) {
-  std::size_t n = 0, k = 0;
-  while (n < room) {
-    while (k < line.size() && is_blank(line[k])) ++k;
-    if (k == line.size()) break;
-    const std::size_t begin = k;
-    while (k < line.size() && !is_blank(line[k])) ++k;
-    out[n++] = {begin, k};
-  }
-  return n;
-}
-
-// A decimal number (blanks around it allowed, a leading "+" too) as the
-// value nearest to it; false for anything else, infinities and NaN included.
-// Decimals without an exponent whose digits fit the precision exactly
-// (7 for float, 15 for double) are the digits as a whole number divided by a
-// power of ten: both exact, so the one rounding of the division gives the
-// nearest value. Any other text goes to the general conversion.
-template <class Real>
-bool quick_number(const char* p, const char* end, Real& v) {
-  constexpr int most_digits = std::is_same_v<Real, float> ? 7 : 15;
-  static constexpr double tens[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
-                                    1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  const bool negative = p < end && *p == '-';
-  p += negative;
-  std::uint64_t digits = 0;
-  const char* first = p;
-  while (p < end && static_cast<unsigned>(*p - '0') < 10) digits = digits * 10 + static_cast<unsigned>(*p++ - '0');
-  const char* point = p;
-  if (p < end && *p == '.') {
-    ++p;
-    while (p < end && static_cast<unsigned>(*p - '0') < 10) digits = digits * 10 + static_cast<unsigned>(*p++ - '0');
-  }
-  const long count = (p - first) - (point < p);
-  const long decimals = point < p ? p - point - 1 : 0;
-  if (p != end || count == 0 || count > most_digits) return false;
-  const Real magnitude = static_cast<Real>(digits) / static_cast<Real>(tens[decimals]);
-  v = negative ? -magnitude : magnitude;
-  return true;
-}
-
-template <class Real>
-bool parse_number(std::string_view text, Real& v) {
-  const char* p = text.data();
-  const char* last = p + text.size();
-  while (p < last && *p == ' ') ++p;
-  while (last > p && last[-1] == ' ') --last;
-  if (quick_number(p, last, v)) return true;
-  text = trimmed(text);
-  if (!text.empty() && text[0] == '+') text.remove_prefix(1);
-  if (text.empty() || !(text[0] == '-' || text[0] == '.' || (text[0] >= '0' && text[0] <= '9')))
-    return false;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-  return ec == std::errc() && end == text.data() + text.size();
-}
-
-// A whole number, blanks around it allowed.
-inline bool parse_count(std::string_view text, std::int64_t& n) {
-  text = trimmed(text);
-  if (!text.empty() && text[0] == '+') text.remove_prefix(1);
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
-  return !text.empty() && ec == std::errc() && end == text.data() + text.size();
-}
-
 // The symbol of the element with atomic number z (1-118), else empty.
 std::string_view element_of_number(std::int64_t z);
 // The atomic mass of the isotope of `symbol` with mass number `mass_number`:
@@ -178,6 +104,7 @@ double isotope_mass(std::string_view symbol, std::int64_t mass_number);
 //   line(text, end)        a line that holds no atom, as read
 //   isotope(k, mass)       atom k (from 0) of the record is that isotope
 //   flat()                 the record's coordinates are flat (2D)
+//   box(b)                 the record's periodic box (none: it gives none)
 //   damaged(line, reason, file_stops)   the record cannot be read; with
 //                          file_stops, no record after it can be either
 //   stopped()              whether the visitor wants no more
@@ -192,11 +119,15 @@ PassFault read_molecule_atoms(Format format, RecordCursor& input, AtomTable& t, 
                               Sink& err, const ReadingRules& rules, RecordSink* sink = nullptr);
 
 // The copy: every line as read, but each atom's coordinates (and velocities)
-// replaced by its record's frame's moved values.
+// replaced by its record's frame's moved values. With --whole (a frame with
+// its joining) each residue is placed whole first; `selection` (--select, or
+// null) tells which atoms were analysed.
 WriteResult write_molecule_series(Format format, RecordCursor& input,
-                                  const std::vector<ModelFrame<Frame>>& frames, Sink& out);
+                                  const std::vector<ModelFrame<Frame>>& frames,
+                                  const SelectExpression* selection, Sink& out);
 WriteResult write_molecule_series(Format format, RecordCursor& input,
-                                  const std::vector<ModelFrame<FrameD>>& frames, Sink& out);
+                                  const std::vector<ModelFrame<FrameD>>& frames,
+                                  const SelectExpression* selection, Sink& out);
 
 // The format a text's first lines show (a bounded look at `head`).
 Format detect_format_of(std::string_view head);

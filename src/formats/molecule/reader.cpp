@@ -20,6 +20,7 @@ class Collector {
     record_ = number;
     slots_.clear();
     flat_ = damaged_ = false;
+    box_.reset();
     selected_ = !rules_.selection.model || *rules_.selection.model == number;
     if (selected_) t_.begin_segment(number);
     this->name(name);
@@ -63,6 +64,7 @@ class Collector {
       t_.atoms_double[slot].mass = mass;
   }
   void flat() { flat_ = true; }
+  void box(const std::optional<Box>& b) { box_ = b; }
   void damaged(long lineno, std::string reason, bool file_stops) {
     if (!selected_ && !file_stops) return;
     if (selected_) {  // the record's atoms count in nothing
@@ -89,7 +91,7 @@ class Collector {
     t_.end_last_segment();
     notes_.records_accepted += t_.segments.back().count;
     if (!sink_) return;
-    if (!damaged_) sink_->record_done(t_.segments.back(), name_, flat_);
+    if (!damaged_) sink_->record_done(t_.segments.back(), name_, flat_, box_);
     t_.segments.clear();
     t_.count = 0;
   }
@@ -103,6 +105,7 @@ class Collector {
   std::int64_t record_ = 0;
   bool selected_ = false, flat_ = false, damaged_ = false;
   std::string name_;
+  std::optional<Box> box_;
   std::vector<std::int64_t> slots_;  // each atom of the record: its slot, or -1
   PassFault full_;
 };

@@ -52,26 +52,34 @@ template <class FrameT>
 class Copier {
  public:
   using Real = std::conditional_t<std::is_same_v<FrameT, Frame>, float, double>;
-  Copier(const std::vector<ModelFrame<FrameT>>& frames, Sink& out) : frames_(frames), out_(out) {}
+  Copier(const std::vector<ModelFrame<FrameT>>& frames, const SelectExpression* selection,
+         Sink& out)
+      : frames_(frames), selection_(selection), out_(out) {}
 
   void record(std::int64_t number, std::string_view) {
+    flush_residue();
     while (next_ < frames_.size() && frames_[next_].model < number) ++next_;
-    frame_ = next_ < frames_.size() && frames_[next_].model == number && frames_[next_].has_frame
-                 ? &frames_[next_].frame
-                 : nullptr;
+    const bool found = next_ < frames_.size() && frames_[next_].model == number;
+    frame_ = found && frames_[next_].has_frame ? &frames_[next_].frame : nullptr;
+    joining_ = found && frames_[next_].joining ? &*frames_[next_].joining : nullptr;
   }
   void name(std::string_view) {}
   void line(std::string_view text, std::string_view end) {
-    out_.put(text);
-    out_.put(end);
+    flush_residue();
+    put(text, end);
   }
   void atom(const MoleculeAtom<Real>& a) {
+    if (frame_ != nullptr && joining_ != nullptr) return hold(a);
+    write_atom(a, a.xyz);
+  }
+  // The atom's lines with its position `xyz` (and its velocities) moved.
+  void write_atom(const MoleculeAtom<Real>& a, const Real (&xyz)[3]) {
     if (frame_ == nullptr) {
-      for (int k = 0; k < a.line_count; ++k) line(a.lines[k], a.ends[k]);
+      for (int k = 0; k < a.line_count; ++k) put(a.lines[k], a.ends[k]);
       return;
     }
     Real values[6];
-    moved(a.xyz, values, true);
+    moved(xyz, values, true);
     // Velocities turn with the atoms (they are left as read when nothing turns).
     const bool velocities = a.has_velocity && frame_->rotated();
     if (velocities) moved(a.velocity, values + 3, false);
@@ -88,21 +96,62 @@ class Copier {
         from = s.end;
       }
       text_.append(text.substr(from));
-      line(text_, a.ends[k]);
+      put(text_, a.ends[k]);
     }
   }
   void isotope(std::int64_t, double) {}
   void flat() {}
+  void box(const std::optional<Box>&) {}
   void damaged(long lineno, std::string reason, bool) {
     if (!fault_) fault_ = {PassFault::Kind::damaged, lineno, 0, 0, std::move(reason)};
   }
   bool stopped() const { return static_cast<bool>(fault_); }
-  bool wants_fields() const { return false; }
-  WriteResult result(PassFault walked) const {
+  bool wants_fields() const { return selection_ != nullptr; }
+  WriteResult result(PassFault walked) {
+    flush_residue();
     return {walked ? walked : fault_, unfit_};
   }
 
  private:
+  void put(std::string_view text, std::string_view end) {
+    out_.put(text);
+    out_.put(end);
+  }
+  // --whole: the atoms of a residue (consecutive atoms with the same residue
+  // columns; an atom without them is a residue of its own) are held until it
+  // ends, then placed together (see place_residue) and written.
+  struct Held {
+    std::string line;
+    std::string_view end;
+    MoleculeAtom<Real> atom;
+  };
+  void hold(const MoleculeAtom<Real>& a) {
+    if (!held_.empty() && (a.residue.empty() || a.residue != held_key_)) flush_residue();
+    Held& h = held_.emplace_back(Held{std::string(a.lines[0]), a.ends[0], a});
+    (void)h;
+    held_key_.assign(a.residue);
+    analysed_.push_back(!a.element.empty() && (!selection_ || selection_->selects(a.fields)));
+    for (int i = 0; i < 3; ++i) positions_.push_back(static_cast<double>(a.xyz[i]));
+  }
+  void flush_residue() {
+    if (held_.empty()) return;
+    shifts_.assign(positions_.size(), 0.0);
+    place_residue(*joining_, positions_, analysed_, shifts_);
+    for (std::size_t k = 0; k < held_.size(); ++k) {
+      Held& h = held_[k];
+      const std::string_view line = h.line;
+      h.atom.lines = &line;
+      h.atom.ends = &h.end;
+      h.atom.line_count = 1;
+      Real xyz[3] = {h.atom.xyz[0], h.atom.xyz[1], h.atom.xyz[2]};
+      shifted(joining_->box, &shifts_[3 * k], xyz);
+      write_atom(h.atom, xyz);
+    }
+    held_.clear();
+    analysed_.clear();
+    positions_.clear();
+  }
+
   // The values' places on line k in order, each with the value written there
   // (-1: the place is left empty).
   std::vector<std::pair<ValueSpan, int>>& edits_on(const MoleculeAtom<Real>& a, int k,
@@ -132,7 +181,13 @@ class Copier {
   }
 
   const std::vector<ModelFrame<FrameT>>& frames_;
+  const SelectExpression* selection_;
   Sink& out_;
+  const Joining* joining_ = nullptr;
+  std::vector<Held> held_;
+  std::string held_key_;
+  std::vector<char> analysed_;
+  std::vector<double> positions_, shifts_;
   std::size_t next_ = 0;
   const FrameT* frame_ = nullptr;
   std::string text_;
@@ -143,10 +198,10 @@ class Copier {
 
 template <class FrameT>
 WriteResult copy_in(Format format, RecordCursor& input, const std::vector<ModelFrame<FrameT>>& frames,
-                    Sink& out) {
+                    const SelectExpression* selection, Sink& out) {
   using Real = typename Copier<FrameT>::Real;
   LineReader in(input);
-  Copier<FrameT> c(frames, out);
+  Copier<FrameT> c(frames, selection, out);
   const PassFault walked = walk_records<Real>(format, in, c);
   return c.result(walked);
 }
@@ -154,12 +209,14 @@ WriteResult copy_in(Format format, RecordCursor& input, const std::vector<ModelF
 }  // namespace
 
 WriteResult write_molecule_series(Format format, RecordCursor& input,
-                                  const std::vector<ModelFrame<Frame>>& frames, Sink& out) {
-  return copy_in(format, input, frames, out);
+                                  const std::vector<ModelFrame<Frame>>& frames,
+                                  const SelectExpression* selection, Sink& out) {
+  return copy_in(format, input, frames, selection, out);
 }
 WriteResult write_molecule_series(Format format, RecordCursor& input,
-                                  const std::vector<ModelFrame<FrameD>>& frames, Sink& out) {
-  return copy_in(format, input, frames, out);
+                                  const std::vector<ModelFrame<FrameD>>& frames,
+                                  const SelectExpression* selection, Sink& out) {
+  return copy_in(format, input, frames, selection, out);
 }
 
 }  // namespace gyro

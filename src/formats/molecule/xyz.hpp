@@ -45,6 +45,21 @@ inline Columns columns_of(std::string_view comment) {
   return c;
 }
 
+// The box of an extended XYZ comment's Lattice="ax ay az bx by bz cx cy cz".
+inline std::optional<Box> lattice_of(std::string_view comment) {
+  std::size_t at = comment.find("Lattice=\"");
+  if (at == std::string_view::npos) return std::nullopt;
+  std::string_view values = comment.substr(at + 9);
+  values = values.substr(0, values.find('"'));
+  Token t[10];
+  if (split_tokens(values, t, 10) != 9) return std::nullopt;
+  double edges[3][3];
+  for (int k = 0; k < 9; ++k)
+    if (!parse_number(values.substr(t[k].begin, t[k].end - t[k].begin), edges[k / 3][k % 3]))
+      return std::nullopt;
+  return box_from_edges(edges);
+}
+
 template <class Real, class Visitor>
 PassFault walk(LineReader& in, Visitor& v) {
   std::string_view line;
@@ -64,6 +79,7 @@ PassFault walk(LineReader& in, Visitor& v) {
     v.line(line, in.end());
     if (!in.next(line)) return stop("the frame ends before its comment line");
     v.name(trimmed(line));
+    v.box(lattice_of(line));
     const Columns c = columns_of(line);
     v.line(line, in.end());
     Token t[32];

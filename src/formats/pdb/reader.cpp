@@ -1,5 +1,7 @@
 #include "formats/pdb/reader.hpp"
 
+#include "text/words.hpp"
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -129,8 +131,27 @@ ModelNumber model_number(std::string_view rec, std::int64_t order) {
   }
   std::int64_t number = 0;
   if (PassFault f = take_model_number(line, length, lineno, notes, number)) return f;
+  if (notes.box) notes.model_boxes[number] = *notes.box;
   t.begin_segment(number);
   return {};
+}
+
+bool is_cryst1(const char* line) { return std::memcmp(line, "CRYST1", 6) == 0; }
+
+// A CRYST1 record: the unit cell a, b, c (columns 7-15, 16-24, 25-33) and
+// alpha, beta, gamma (34-40, 41-47, 48-54); the box of the models after it.
+// One that cannot be read, or the placeholder cell, gives none.
+[[gnu::noinline]] void take_cryst1(const char* text, std::size_t length, ReadNotes& notes) {
+  static constexpr int at[6][2] = {{6, 9}, {15, 9}, {24, 9}, {33, 7}, {40, 7}, {47, 7}};
+  char line[54];  // (the columns a shorter line lacks are blank)
+  std::memset(line, ' ', sizeof line);
+  std::memcpy(line, text, std::min(length, sizeof line));
+  double cell[6];
+  notes.box.reset();
+  for (int k = 0; k < 6; ++k)
+    if (!parse_number(std::string_view(line + at[k][0], static_cast<std::size_t>(at[k][1])), cell[k]))
+      return;
+  notes.box = box_from_cell(cell, cell + 3);
 }
 
 // Which model the records being read belong to, for a run that selects one.
@@ -271,6 +292,7 @@ AtomFields record_fields(const char* line, unsigned wanted) {
   if (!is_model_record(line)) return {};
   std::int64_t number = 0;
   if (PassFault f = take_model_number(line, length, lineno, notes, number)) return f;
+  if (notes.box) notes.model_boxes[number] = *notes.box;
   if (s.models.enter(number)) {
     t.count = t.skipped = 0;
     t.segments.clear();
@@ -278,6 +300,7 @@ AtomFields record_fields(const char* line, unsigned wanted) {
     notes.restart();
     notes.models = models_so_far.models;
     notes.model_lines = std::move(models_so_far.model_lines);
+    notes.model_boxes = std::move(models_so_far.model_boxes);
     notes.skipped_names = models_so_far.skipped_names;
     s.held.clear();
   }
@@ -317,6 +340,8 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
         else
           f = model_boundary(line, cur.length(), cur.lineno(), t, notes);
         if (f) return f;
+      } else if (is_cryst1(line)) [[unlikely]] {
+        take_cryst1(line, cur.length(), notes);
       }
       continue;
     }
@@ -362,6 +387,8 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
       }
     }
     keep_atom(t, t.count++, xyz, Masses::template mass<Real>(key));
+    if constexpr (Selecting == 2)
+      if (rules.whole) notes.analysed_lines.push_back(cur.lineno());
   }
   if (cur.failed()) return {PassFault::Kind::read_error, cur.lineno(), 0, 0, cur.failure()};
   if constexpr (Selecting > 0) {
@@ -405,7 +432,7 @@ template <class Real, class Masses>
 PassFault read_selecting_or_not(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
                                 const ReadingRules& rules, bool every_record) {
   const Selection& s = rules.selection;
-  if (s.altloc || s.expression)
+  if (s.altloc || s.expression || rules.whole)
     return read_on_processor<Real, Masses, 2>(cur, t, notes, err, rules, every_record);
   if (s.model || s.each_model)
     return read_on_processor<Real, Masses, 1>(cur, t, notes, err, rules, every_record);

@@ -42,4 +42,13 @@ WriteResult write_models(RecordCursor& input, const std::vector<ModelFrame<Frame
 WriteResult write_models(RecordCursor& input, const std::vector<ModelFrame<FrameD>>& frames,
                          bool by_model_records, Sink& out);
 
+// The copy made whole (--whole): each residue (consecutive atom records with
+// the same columns 18-27) placed together across its model's periodic box
+// (each frame's joining), then moved; `analysed_lines` the lines of the atom
+// records the first pass analysed, in order. Models as for write_models.
+WriteResult write_whole(RecordCursor& input, const std::vector<ModelFrame<Frame>>& frames,
+                        bool by_model_records, const std::vector<long>& analysed_lines, Sink& out);
+WriteResult write_whole(RecordCursor& input, const std::vector<ModelFrame<FrameD>>& frames,
+                        bool by_model_records, const std::vector<long>& analysed_lines, Sink& out);
+
 }  // namespace gyro
