@@ -1,6 +1,9 @@
 #include "analysis/periodic.hpp"
 
 #include <cmath>
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
 #include <numbers>
 #include <string>
 
@@ -36,60 +39,112 @@ void fractional(const Box& box, const double xyz[3], double f[3]) {
            box.to_fraction[i][2] * xyz[2];
 }
 
-// sin and cos of 2πx, roughly (to about 1e-4): enough to place a centre
-// inside a molecule. x is first brought into [-1/2, 1/2]; then the half
-// angle's sine and cosine by short series, and the double angle from them.
-void turn(double x, double& s, double& c) {
-  x -= std::nearbyint(x);
-  const double t = std::numbers::pi * x, t2 = t * t;  // |t| <= π/2
-  const double sh = t * (1 - t2 / 6 * (1 - t2 / 20 * (1 - t2 / 42)));
-  const double ch = 1 - t2 / 2 * (1 - t2 / 12 * (1 - t2 / 30 * (1 - t2 / 56)));
-  s = 2 * sh * ch;
+// The joining works in four float lanes (a, b, c and one unused): the
+// fractional coordinates, their nearest whole numbers and an approximate
+// sine and cosine for all three directions at once. Placement only decides
+// which image an atom takes, and every placement (the analysis's and the
+// copy's) goes through these same steps, so they agree.
+using WholeLanes = int __attribute__((vector_size(16)));
+
+// The matrix to fractional coordinates as three columns of lanes.
+struct FractionLanes {
+  Lanes column[3];
+  explicit FractionLanes(const Box& box) {
+    for (int j = 0; j < 3; ++j)
+      column[j] = Lanes{static_cast<float>(box.to_fraction[0][j]),
+                        static_cast<float>(box.to_fraction[1][j]),
+                        static_cast<float>(box.to_fraction[2][j]), 0.0f};
+  }
+  Lanes of(float x, float y, float z) const {
+    return (column[0] * x + column[1] * y) + column[2] * z;
+  }
+};
+
+// The whole numbers nearest the lanes (halves upward); lanes beyond 2^30
+// (coordinates no box can hold) are taken as 2^30.
+inline Lanes nearest_whole(Lanes v) {
+  constexpr float most = 1073741824.0f;
+  Lanes t = v + 0.5f;
+  t = t > most ? most : t;
+  t = t < -most ? -most : t;
+  const Lanes truncated = __builtin_convertvector(__builtin_convertvector(t, WholeLanes), Lanes);
+  const WholeLanes below = t < truncated;  // -1 where truncation went up (t < 0)
+  return truncated + __builtin_convertvector(below, Lanes);
+}
+
+// sin and cos of 2πx in each lane, roughly (to about 1e-3): enough to place a
+// centre inside a molecule. x is first brought into [-1/2, 1/2]; then the
+// half angle's sine and cosine by short series, and the double angle.
+inline void turn(Lanes x, Lanes& s, Lanes& c) {
+  x -= nearest_whole(x);
+  const Lanes t = x * 3.14159265f, t2 = t * t;  // |t| <= π/2
+  const Lanes sh = t * (1.0f - t2 * (1.0f / 6) * (1.0f - t2 * (1.0f / 20)));
+  const Lanes ch = 1.0f - t2 * 0.5f * (1.0f - t2 * (1.0f / 12));
+  s = 2.0f * sh * ch;
   c = ch * ch - sh * sh;
+}
+
+// Whether every lane is zero (the atom stays where it is).
+inline bool all_zero(Lanes v) {
+#if defined(__SSE2__)
+  return _mm_movemask_ps(_mm_cmpneq_ps(v, _mm_setzero_ps())) == 0;
+#else
+  return v[0] == 0 && v[1] == 0 && v[2] == 0 && v[3] == 0;
+#endif
+}
+
+inline Lanes lanes_of(const double v[3]) {
+  return Lanes{static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2]), 0.0f};
 }
 
 template <class AtomT>
 Joining join(std::span<AtomT> atoms, const Box& box) {
   Joining j;
   j.box = box;
-  double sines[3] = {0, 0, 0}, cosines[3] = {0, 0, 0}, sums[3] = {0, 0, 0}, mass = 0;
+  const FractionLanes to_fraction(box);
+  Lanes sines = {0, 0, 0, 0}, cosines = {0, 0, 0, 0}, sums = {0, 0, 0, 0};
+  double mass = 0;
   for (const AtomT& a : atoms) {
-    const double xyz[3] = {a.x, a.y, a.z}, m = a.mass;
-    double f[3];
-    fractional(box, xyz, f);
-    for (int k = 0; k < 3; ++k) {
-      double s, c;
-      turn(f[k], s, c);
-      sines[k] += m * s;
-      cosines[k] += m * c;
-      sums[k] += m * f[k];
-    }
-    mass += m;
+    const Lanes f = to_fraction.of(static_cast<float>(a.x), static_cast<float>(a.y),
+                                   static_cast<float>(a.z));
+    Lanes s, c;
+    turn(f, s, c);
+    const auto m = static_cast<float>(a.mass);
+    sines += m * s;
+    cosines += m * c;
+    sums += m * f;
+    mass += static_cast<double>(a.mass);
   }
   // The circular mean, taken at its image nearest the plain mean: a molecule
   // the box does not cut keeps every atom where it is.
   for (int k = 0; k < 3; ++k) {
-    const double circular = std::atan2(sines[k], cosines[k]) / (2 * std::numbers::pi);
-    const double plain = mass > 0 ? sums[k] / mass : circular;
-    j.centre[k] = circular + std::nearbyint(plain - circular);
+    const double circular = std::atan2(double{sines[k]}, double{cosines[k]}) / (2 * std::numbers::pi);
+    const double plain = mass > 0 ? double{sums[k]} / mass : circular;
+    const double t = plain - circular + 0.5;
+    j.centre[k] = circular + std::floor(t);
   }
+  const Lanes centre = lanes_of(j.centre);
+  WholeLanes far = {0, 0, 0, 0};
   for (AtomT& a : atoms) {
-    const double xyz[3] = {a.x, a.y, a.z};
-    double shift[3], f[3];
-    lattice_shift(box, xyz, j.centre, shift);
-    fractional(box, xyz, f);
-    for (int k = 0; k < 3; ++k)
-      if (std::fabs(f[k] - shift[k] - j.centre[k]) > 0.475) j.filled |= 1u << k;
+    const Lanes f = to_fraction.of(static_cast<float>(a.x), static_cast<float>(a.y),
+                                   static_cast<float>(a.z));
+    const Lanes shift = nearest_whole(f - centre);  // as lattice_shift
+    const Lanes off = f - shift - centre;
+    far |= (off > 0.475f) | (off < -0.475f);
+    if (all_zero(shift)) [[likely]]
+      continue;
+    const double whole[3] = {shift[0], shift[1], shift[2]};
     auto coordinates = [&](auto& p) {
       using Real = std::remove_reference_t<decltype(p.x)>;
       Real v[3] = {p.x, p.y, p.z};
-      shifted(box, shift, v);
+      shifted(box, whole, v);
       p.x = v[0];
       p.y = v[1];
       p.z = v[2];
     };
     coordinates(a);
   }
+  for (int k = 0; k < 3; ++k) j.filled |= far[k] != 0 ? 1u << k : 0u;
   return j;
 }
 
@@ -118,9 +173,10 @@ std::optional<Box> box_from_edges(const double edges[3][3]) {
 }
 
 void lattice_shift(const Box& box, const double xyz[3], const double near[3], double shift[3]) {
-  double f[3];
-  fractional(box, xyz, f);
-  for (int k = 0; k < 3; ++k) shift[k] = std::nearbyint(f[k] - near[k]);
+  const Lanes f = FractionLanes(box).of(static_cast<float>(xyz[0]), static_cast<float>(xyz[1]),
+                                        static_cast<float>(xyz[2]));
+  const Lanes whole = nearest_whole(f - lanes_of(near));
+  for (int k = 0; k < 3; ++k) shift[k] = whole[k];
 }
 
 void place_residue(const Joining& j, std::span<const double> xyz, std::span<const char> analysed,

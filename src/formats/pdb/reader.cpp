@@ -388,7 +388,7 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
     }
     keep_atom(t, t.count++, xyz, Masses::template mass<Real>(key));
     if constexpr (Selecting == 2)
-      if (rules.whole) notes.analysed_lines.push_back(cur.lineno());
+      if (rules.whole && every_record) notes.analysed_lines.push_back(cur.lineno());
   }
   if (cur.failed()) return {PassFault::Kind::read_error, cur.lineno(), 0, 0, cur.failure()};
   if constexpr (Selecting > 0) {
@@ -432,7 +432,7 @@ template <class Real, class Masses>
 PassFault read_selecting_or_not(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
                                 const ReadingRules& rules, bool every_record) {
   const Selection& s = rules.selection;
-  if (s.altloc || s.expression || rules.whole)
+  if (s.altloc || s.expression || (rules.whole && every_record))
     return read_on_processor<Real, Masses, 2>(cur, t, notes, err, rules, every_record);
   if (s.model || s.each_model)
     return read_on_processor<Real, Masses, 1>(cur, t, notes, err, rules, every_record);
