@@ -44,7 +44,7 @@ void fractional(const Box& box, const double xyz[3], double f[3]) {
 // sine and cosine for all three directions at once. Placement only decides
 // which image an atom takes, and every placement (the analysis's and the
 // copy's) goes through these same steps, so they agree.
-using WholeLanes = int __attribute__((vector_size(16)));
+using WholeLanes = int __attribute__((vector_size(16)));  // lane masks
 
 // The matrix to fractional coordinates as three columns of lanes.
 struct FractionLanes {
@@ -60,16 +60,13 @@ struct FractionLanes {
   }
 };
 
-// The whole numbers nearest the lanes (halves upward); lanes beyond 2^30
-// (coordinates no box can hold) are taken as 2^30.
+// The whole numbers nearest the lanes (halves to even), by adding and taking
+// away 1.5 * 2^23, which leaves no bits below the units: no conversion, so no
+// lane is out of any range (floats of 2^22 and more are whole already).
 inline Lanes nearest_whole(Lanes v) {
-  constexpr float most = 1073741824.0f;
-  Lanes t = v + 0.5f;
-  t = t > most ? most : t;
-  t = t < -most ? -most : t;
-  const Lanes truncated = __builtin_convertvector(__builtin_convertvector(t, WholeLanes), Lanes);
-  const WholeLanes below = t < truncated;  // -1 where truncation went up (t < 0)
-  return truncated + __builtin_convertvector(below, Lanes);
+  constexpr float magic = 12582912.0f;
+  const Lanes big = v + magic;
+  return big - magic;
 }
 
 // sin and cos of 2πx in each lane, roughly (to about 1e-3): enough to place a
