@@ -9,52 +9,85 @@
 namespace gyro {
 namespace {
 
+// The shortest decimal that reads back as v, appended ("null" for NaN and
+// the infinities).
 template <class Real>
-std::string json_triple(Real a, Real b, Real c) {
-  return "[" + json_number(a) + ", " + json_number(b) + ", " + json_number(c) + "]";
+void append_number(std::string& j, Real v) {
+  if (!std::isfinite(v)) {
+    j += "null";
+    return;
+  }
+  char buf[32];
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+  j.append(buf, end);
 }
 
-// The numbers of the object in the run's precision.
 template <class Real>
-std::string json_numbers(const RunContext& ctx, Real mass, BasicVec3<Real> c,
-                         const Real (&m)[3], const BasicMat3<Real>& axes) {
-  std::string j = ", \"mass\": " + json_number(mass);
-  if (ctx.shown.read == 0)
-    return j + ", \"centre\": null, \"moments\": null, \"relative_moments\": null, "
-               "\"axes\": null, \"radius_of_gyration\": null";
+void append_triple(std::string& j, Real a, Real b, Real c) {
+  j += '[';
+  append_number(j, a);
+  j += ", ";
+  append_number(j, b);
+  j += ", ";
+  append_number(j, c);
+  j += ']';
+}
+
+// The numbers of the object in the run's precision, appended.
+template <class Real>
+void append_numbers(std::string& j, const RunContext& ctx, Real mass, BasicVec3<Real> c,
+                    const Real (&m)[3], const BasicMat3<Real>& axes) {
+  j += ", \"mass\": ";
+  append_number(j, mass);
+  if (ctx.shown.read == 0) {
+    j += ", \"centre\": null, \"moments\": null, \"relative_moments\": null, "
+         "\"axes\": null, \"radius_of_gyration\": null";
+    return;
+  }
   const Real p1 = m[0];
-  j += ", \"centre\": " + json_triple(c.x, c.y, c.z);
-  j += ", \"moments\": " + json_triple(m[0], m[1], m[2]);
-  j += ", \"relative_moments\": " + json_triple(p1 / p1, m[1] / p1, m[2] / p1);
+  j += ", \"centre\": ";
+  append_triple(j, c.x, c.y, c.z);
+  j += ", \"moments\": ";
+  append_triple(j, m[0], m[1], m[2]);
+  j += ", \"relative_moments\": ";
+  append_triple(j, p1 / p1, m[1] / p1, m[2] / p1);
   j += ", \"axes\": [";
   for (int i = 0; i < 3; ++i) {
     if (i > 0) j += ", ";
-    j += json_triple(axes(i, 0), axes(i, 1), axes(i, 2));
+    append_triple(j, axes(i, 0), axes(i, 1), axes(i, 2));
   }
-  j += "]";
-  const Real radius = std::sqrt((m[0] + m[1] + m[2]) / (Real(2) * mass));
-  return j + ", \"radius_of_gyration\": " + json_number(radius);
+  j += "], \"radius_of_gyration\": ";
+  append_number(j, std::sqrt((m[0] + m[1] + m[2]) / (Real(2) * mass)));
 }
 
 // The shape object (--shape): every number the double in full, null where a
 // descriptor has no value.
-std::string json_shape(const Shape& s) {
-  auto list = [](const double* v, int n) {
-    std::string l = "[";
+void append_shape(std::string& j, const Shape& s) {
+  auto list = [&](const double* v, int n) {
+    j += '[';
     for (int k = 0; k < n; ++k) {
-      if (k > 0) l += ", ";
-      l += json_number(v[k]);
+      if (k > 0) j += ", ";
+      append_number(j, v[k]);
     }
-    return l + "]";
+    j += ']';
   };
-  return ", \"shape\": {\"gyration_moments\": " + list(s.gyration_moments, 3) +
-         ", \"principal_radii\": " + list(s.principal_radii, 3) +
-         ", \"asphericity\": " + json_number(s.asphericity) +
-         ", \"acylindricity\": " + json_number(s.acylindricity) +
-         ", \"relative_shape_anisotropy\": " + json_number(s.relative_shape_anisotropy) +
-         ", \"shape_parameter\": " + json_number(s.shape_parameter) +
-         ", \"npr\": " + list(s.npr, 2) + ", \"eccentricity\": " + json_number(s.eccentricity) +
-         ", \"inertial_shape_factor\": " + json_number(s.inertial_shape_factor) + "}";
+  auto item = [&](const char* key, double v) {
+    j += key;
+    append_number(j, v);
+  };
+  j += ", \"shape\": {\"gyration_moments\": ";
+  list(s.gyration_moments, 3);
+  j += ", \"principal_radii\": ";
+  list(s.principal_radii, 3);
+  item(", \"asphericity\": ", s.asphericity);
+  item(", \"acylindricity\": ", s.acylindricity);
+  item(", \"relative_shape_anisotropy\": ", s.relative_shape_anisotropy);
+  item(", \"shape_parameter\": ", s.shape_parameter);
+  j += ", \"npr\": ";
+  list(s.npr, 2);
+  item(", \"eccentricity\": ", s.eccentricity);
+  item(", \"inertial_shape_factor\": ", s.inertial_shape_factor);
+  j += '}';
 }
 
 }  // namespace
@@ -85,47 +118,64 @@ std::string json_string(std::string_view s) {
   return j + "\"";
 }
 
-namespace {
-
-template <class Real>
-std::string shortest(Real v) {
-  if (!std::isfinite(v)) return "null";
-  char buf[32];
-  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, end);
+std::string json_number(float v) {
+  std::string j;
+  append_number(j, v);
+  return j;
+}
+std::string json_number(double v) {
+  std::string j;
+  append_number(j, v);
+  return j;
 }
 
-}  // namespace
-
-std::string json_number(float v) { return shortest(v); }
-std::string json_number(double v) { return shortest(v); }
-
 std::string json_report(const RunContext& ctx, std::string_view error) {
-  std::string j = "{\"file\": " + json_string(ctx.input_path);
-  if (ctx.shown.model) j += ", \"model\": " + std::to_string(*ctx.shown.model);
-  if (ctx.shown.name) j += ", \"name\": " + json_string(*ctx.shown.name);
+  std::string j;
+  j.reserve(ctx.shape ? 1024 : 640);
+  j += "{\"file\": ";
+  j += json_string(ctx.input_path);
+  if (ctx.shown.model) {
+    j += ", \"model\": ";
+    j += std::to_string(*ctx.shown.model);
+  }
+  if (ctx.shown.name) {
+    j += ", \"name\": ";
+    j += json_string(*ctx.shown.name);
+  }
   j += ctx.format == Format::gro ? ", \"length_unit\": \"nm\"" : ", \"length_unit\": \"\u00c5\"";
-  j += ", \"atoms\": " + std::to_string(ctx.shown.read);
-  j += ", \"skipped\": " + std::to_string(ctx.shown.skipped);
-  j += std::visit(
-      [&](const auto& a) { return json_numbers(ctx, a.total_mass, a.centre, a.moments, a.axes); },
-      ctx.result);
-  if (ctx.shape) j += json_shape(shape_of_result(ctx));
+  j += ", \"atoms\": ";
+  j += std::to_string(ctx.shown.read);
+  j += ", \"skipped\": ";
+  j += std::to_string(ctx.shown.skipped);
+  std::visit([&](const auto& a) { append_numbers(j, ctx, a.total_mass, a.centre, a.moments, a.axes); },
+             ctx.result);
+  if (ctx.shape) append_shape(j, shape_of_result(ctx));
   if (const auto& e = ctx.rules.selection.expression) {
-    j += ", \"selection\": " + json_string(e->text());
-    j += ", \"not_selected\": " + std::to_string(ctx.not_selected);
+    j += ", \"selection\": ";
+    j += json_string(e->text());
+    j += ", \"not_selected\": ";
+    j += std::to_string(ctx.not_selected);
   }
   j += ", \"skipped_names\": {";
   bool first = true;
   for (const auto& [name, count] : ctx.skipped_names) {
     if (!first) j += ", ";
-    j += json_string(name) + ": " + std::to_string(count);
+    j += json_string(name);
+    j += ": ";
+    j += std::to_string(count);
     first = false;
   }
-  j += "}";
-  if (ctx.mode != Mode::report_only) j += ", \"output\": " + json_string(ctx.output_path);
-  if (!error.empty()) j += ", \"error\": " + json_string(error);
-  return j + "}\n";
+  j += '}';
+  if (ctx.mode != Mode::report_only) {
+    j += ", \"output\": ";
+    j += json_string(ctx.output_path);
+  }
+  if (!error.empty()) {
+    j += ", \"error\": ";
+    j += json_string(error);
+  }
+  j += "}\n";
+  return j;
 }
 
 std::string json_failure(const std::string& file, std::string_view message,

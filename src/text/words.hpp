@@ -65,6 +65,37 @@ bool quick_number(const char* p, const char* end, Real& v) {
   return true;
 }
 
+// A fixed field of `width` columns written as "%W.Df", D = `decimals` (10.4
+// in SDF, 8.3 in GRO; wider GRO fields alike), whose value has at most 7 digits
+// ("   -1.2345", "  -0.866", "    .230" is left to the general reading): the
+// same value quick_number gives, read at known places. False for anything
+// else (the caller reads it generally).
+template <class Real>
+bool fixed_decimal(const char* p, int width, int decimals, Real& v) {
+  auto digit = [&](int k) { return static_cast<unsigned>(static_cast<unsigned char>(p[k]) - '0'); };
+  const int point = width - decimals - 1;
+  if (decimals < 1 || decimals > 6 || point < 1 || p[point] != '.') return false;
+  std::uint32_t digits = 0;
+  for (int k = point + 1; k < width; ++k) {
+    if (digit(k) > 9) return false;
+    digits = digits * 10 + digit(k);
+  }
+  std::uint32_t whole = 0, scale = 1;
+  int k = point - 1;
+  for (; k >= 0 && digit(k) <= 9; --k, scale *= 10) whole += digit(k) * scale;
+  const bool negative = k >= 0 && p[k] == '-';
+  k -= negative;
+  for (; k >= 0; --k)
+    if (p[k] != ' ') return false;
+  static constexpr std::uint32_t tens[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  // No digit before the point, or more than 7 digits in all: the general reading.
+  if (scale == 1 || (scale > 10 && whole == 0) || whole >= tens[7 - decimals]) return false;
+  digits += whole * tens[decimals];
+  const Real magnitude = static_cast<Real>(digits) / static_cast<Real>(tens[decimals]);
+  v = negative ? -magnitude : magnitude;
+  return true;
+}
+
 template <class Real>
 bool parse_number(std::string_view text, Real& v) {
   const char* p = text.data();

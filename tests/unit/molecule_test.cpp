@@ -2,6 +2,7 @@
 // lines, masses, and the reading into the table.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,33 @@ TEST(MoleculeText, NumbersAndCounts) {
   EXPECT_EQ(count, 648);
   EXPECT_FALSE(parse_count("64 8", count));
   EXPECT_FALSE(parse_count("", count));
+}
+
+// The fixed-field reading gives exactly what the general reading gives, or
+// leaves the field to it.
+TEST(MoleculeText, FixedDecimalsAgreeWithTheGeneralReading) {
+  const struct {
+    const char* field;
+    int decimals;
+    bool quick;
+  } fields[] = {{"   -1.2345", 4, true}, {"  123.4567", 4, true}, {" 1234.5678", 4, false}, {"   12.3456", 4, true},
+                {"    0.0000", 4, true}, {"   -0.0001", 4, true},  {"   0.230", 3, true},
+                {"  -0.866", 3, true},   {"    .230", 3, false},   {"9999.999", 3, true}, {"99999.999", 3, false},
+                {"  12.5x0", 3, false},  {" 1 2.345", 3, false},   {"  -1.23456", 5, true}};
+  for (const auto& f : fields) {
+    const std::string_view text = f.field;
+    const int width = static_cast<int>(text.size());
+    float quick = 0, general = 0;
+    double quick_d = 0, general_d = 0;
+    EXPECT_EQ(fixed_decimal(text.data(), width, f.decimals, quick), f.quick) << f.field;
+    EXPECT_EQ(fixed_decimal(text.data(), width, f.decimals, quick_d), f.quick) << f.field;
+    if (!f.quick) continue;
+    ASSERT_TRUE(parse_number(text, general));
+    ASSERT_TRUE(parse_number(text, general_d));
+    EXPECT_EQ(quick, general) << f.field;
+    EXPECT_EQ(std::signbit(quick), std::signbit(general)) << f.field;
+    EXPECT_EQ(quick_d, general_d) << f.field;
+  }
 }
 
 TEST(MoleculeText, Tokens) {

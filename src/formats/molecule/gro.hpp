@@ -10,6 +10,7 @@
 // is no element (virtual sites: MW, LP).
 #pragma once
 
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,7 @@ std::string_view ion_element(std::string_view resname);
 inline std::string_view element_of_name(std::string_view name) {
   static constexpr std::string_view letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
   std::size_t k = 0;
+  while (k < name.size() && name[k] == ' ') ++k;
   while (k < name.size() && name[k] >= '0' && name[k] <= '9') ++k;
   if (k == name.size()) return {};
   char c = name[k];
@@ -77,7 +79,7 @@ class Walk {
     if (!parse_count(line, atoms) || atoms < 0) return stop("cannot read the atom count");
     v_.line(line, in_.end());
     width_ = 0;
-    previous_key_.clear();
+    previous_length_ = 0;
     for (std::int64_t k = 0; k < atoms; ++k) {
       if (!in_.next(line))
         return stop("the frame ends after " + std::to_string(k) + " of its " +
@@ -85,7 +87,8 @@ class Walk {
       if (width_ == 0 && (width_ = field_width(line)) == 0)
         return stop("no coordinate fields (x, y, z with decimal points) from column 21");
       if (!atom(line, k + 1 == atoms)) return false;
-      previous_key_.assign(line.substr(0, std::min<std::size_t>(10, line.size())));
+      previous_length_ = std::min<std::size_t>(10, line.size());
+      std::memcpy(previous_key_, line.data(), previous_length_);
     }
     if (!in_.next(line)) return stop("the frame ends before its box line");
     v_.line(line, in_.end());
@@ -107,14 +110,15 @@ class Walk {
   // The element of the atom: a residue of one atom (its residue columns
   // unlike those of the lines before and after it) named as an ion takes
   // that ion's element, any other atom the first letter of its name.
-  std::string_view element(std::string_view& line, std::string_view key, std::string_view resname,
-                           std::string_view name, bool last) {
-    if (key != previous_key_) {
-      const std::string_view ion = ion_element(resname);
-      if (!ion.empty() && (last || in_.peek(key.size(), line, kept_) != key)) return ion;
+  std::string_view element(std::string_view& line, std::string_view key, std::string_view name,
+                           bool last) {
+    if (key != previous_key() && (last || in_.peek(key.size(), line, kept_) != key)) {
+      const std::string_view ion = ion_element(trimmed(line.substr(5, 5)));
+      if (!ion.empty()) return ion;
     }
     return element_of_name(name);
   }
+  std::string_view previous_key() const { return {previous_key_, previous_length_}; }
   bool atom(std::string_view line, bool last) {
     const std::string_view key = line.substr(0, std::min<std::size_t>(10, line.size()));
     MoleculeAtom<Real> a;
@@ -125,20 +129,21 @@ class Walk {
       const std::size_t at = 20 + static_cast<std::size_t>(i) * w;
       const std::string_view field = line.size() > at ? line.substr(at, w) : std::string_view{};
       Real& value = i < 3 ? a.xyz[i] : a.velocity[i - 3];
-      if (!parse_number(field, value))
+      if (!(field.size() == w && fixed_decimal(field.data(), static_cast<int>(w), static_cast<int>(w) - 5, value)) &&
+          !parse_number(field, value))
         return stop("cannot read \"" + std::string(field) + "\" as a " +
                     (i < 3 ? "coordinate" : "velocity"));
       a.spans[i] = {0, at, at + w};
     }
     a.has_velocity = velocities;
-    const std::string_view resname = trimmed(line.substr(5, 5));
-    a.shown = trimmed(line.substr(std::min<std::size_t>(10, line.size()), 5));
-    a.element = element(line, key, resname, a.shown, last);
+    const std::string_view name = line.substr(std::min<std::size_t>(10, line.size()), 5);
+    a.element = element(line, key, name, last);
+    if (a.element.empty() || v_.wants_fields()) a.shown = trimmed(name);
     if (v_.wants_fields()) {
       std::int64_t resid = 0;
       a.fields.has_resid = parse_count(line.substr(0, 5), resid);
       a.fields.resid = resid;
-      a.fields.resname = resname;
+      a.fields.resname = trimmed(line.substr(5, 5));
       a.fields.name = a.shown;
       a.fields.element = a.element;
     }
@@ -155,7 +160,9 @@ class Walk {
   Visitor& v_;
   std::int64_t record_ = 0;
   std::size_t width_ = 0;
-  std::string previous_key_, kept_;
+  char previous_key_[10] = {};  // the residue columns of the atom line before
+  std::size_t previous_length_ = 0;
+  std::string kept_;
 };
 
 template <class Real, class Visitor>

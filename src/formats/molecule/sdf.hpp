@@ -107,6 +107,11 @@ class RecordWalk {
       }
       if (!v2000_atom(line)) return false;
     }
+    // The bond lines the counts line announces (columns 4-6) are passed
+    // without a look; any that are missing show as a record without "M  END".
+    std::int64_t bonds = 0;
+    if (counts.size() >= 6 && parse_count(counts.substr(3, 3), bonds))
+      for (; bonds > 0 && next(line); --bonds) pass(line);
     return properties();
   }
   bool v2000_atom(std::string_view line) {
@@ -118,7 +123,8 @@ class RecordWalk {
     for (int i = 0; i < 3; ++i) {
       const std::size_t at = static_cast<std::size_t>(10 * i);
       const std::string_view field = line.size() > at ? line.substr(at, 10) : std::string_view{};
-      if (!parse_number(field, a.xyz[i]))
+      if (!(field.size() == 10 && fixed_decimal(field.data(), 10, 4, a.xyz[i])) &&
+          !parse_number(field, a.xyz[i]))
         return damage("cannot read \"" + std::string(field) + "\" as a coordinate");
       a.spans[i] = {0, at, at + 10};
     }

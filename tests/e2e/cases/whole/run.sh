@@ -68,7 +68,8 @@ grep -v CRYST1 w.pdb > nobox.pdb
 "$BIN" --whole nobox.pdb; echo "no CRYST1: status $?"
 sed 's/^CRYST1.*/CRYST1    1.000    1.000    1.000  90.00  90.00  90.00 P 1           1/' w.pdb > one.pdb
 "$BIN" --whole one.pdb; echo "placeholder: status $?"
-"$BIN" --whole --json "$REPO/tests/data/mol/cdk2.sdf" --model=1; echo "SDF: status $?"
+cp "$REPO/tests/data/mol/cdk2.sdf" .
+"$BIN" --whole --json cdk2.sdf --model=1; echo "SDF: status $?"
 python3 "$wrap" "$crn" small 20 42 38 90 90 90 0 0 0
 "$BIN" --whole small.pdb | sed -n 4p; echo "too small: status ${PIPESTATUS[0]}"
 rm -f o.pdb; "$BIN" -r --whole w.cif o.cif; echo "mmCIF -r --whole: status $?"; ls o.cif 2>/dev/null
