@@ -88,7 +88,7 @@ class Series final : public RecordSink {
       else
         out_.put(FreeLine().text("error ").num(status).str());
       failed_ = true;
-      frames_.push_back({s.model, false, {}});
+      frames_.push_back({s.model, false, {}, std::nullopt});
       return;
     }
     if (ctx_.json) {
