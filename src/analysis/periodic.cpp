@@ -1,6 +1,7 @@
 #include "analysis/periodic.hpp"
 
 #include <cmath>
+#include <cstring>
 #if defined(__SSE2__)
 #include <immintrin.h>
 #endif
@@ -49,11 +50,14 @@ using WholeLanes = int __attribute__((vector_size(16)));  // lane masks
 // The matrix to fractional coordinates as three columns of lanes.
 struct FractionLanes {
   Lanes column[3];
+  float row[3][3];  // the same matrix, element by element
   explicit FractionLanes(const Box& box) {
-    for (int j = 0; j < 3; ++j)
+    for (int j = 0; j < 3; ++j) {
       column[j] = Lanes{static_cast<float>(box.to_fraction[0][j]),
                         static_cast<float>(box.to_fraction[1][j]),
                         static_cast<float>(box.to_fraction[2][j]), 0.0f};
+      for (int i = 0; i < 3; ++i) row[i][j] = static_cast<float>(box.to_fraction[i][j]);
+    }
   }
   Lanes of(float x, float y, float z) const {
     return (column[0] * x + column[1] * y) + column[2] * z;
@@ -94,52 +98,135 @@ inline Lanes lanes_of(const double v[3]) {
   return Lanes{static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2]), 0.0f};
 }
 
+// Four atoms at a time, one atom a lane: their coordinates and masses.
+template <class AtomT>
+struct FourAtoms {
+  Lanes x, y, z, m;
+  template <class A>
+  explicit FourAtoms(const A* a)
+      : x{static_cast<float>(a[0].x), static_cast<float>(a[1].x), static_cast<float>(a[2].x),
+          static_cast<float>(a[3].x)},
+        y{static_cast<float>(a[0].y), static_cast<float>(a[1].y), static_cast<float>(a[2].y),
+          static_cast<float>(a[3].y)},
+        z{static_cast<float>(a[0].z), static_cast<float>(a[1].z), static_cast<float>(a[2].z),
+          static_cast<float>(a[3].z)},
+        m{static_cast<float>(a[0].mass), static_cast<float>(a[1].mass),
+          static_cast<float>(a[2].mass), static_cast<float>(a[3].mass)} {}
+#if defined(__SSE2__)
+  // Four single-precision atoms (x, y, z, mass each) turned into lanes of x,
+  // y, z and mass by one transposition.
+  explicit FourAtoms(const Atom* a) {
+    __m128 r0 = _mm_loadu_ps(&a[0].x), r1 = _mm_loadu_ps(&a[1].x), r2 = _mm_loadu_ps(&a[2].x),
+           r3 = _mm_loadu_ps(&a[3].x);
+    _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+    std::memcpy(&x, &r0, sizeof x);
+    std::memcpy(&y, &r1, sizeof y);
+    std::memcpy(&z, &r2, sizeof z);
+    std::memcpy(&m, &r3, sizeof m);
+  }
+#endif
+  // The fractional coordinate along box direction k of each: the same
+  // operations in the same order as FractionLanes::of for one atom.
+  Lanes fraction(const FractionLanes& matrix, int k) const {
+    return (matrix.row[k][0] * x + matrix.row[k][1] * y) + matrix.row[k][2] * z;
+  }
+};
+
+// The sums of the circular and the plain mean: by direction, in lanes.
+struct MeanSums {
+  Lanes sines[3] = {}, cosines[3] = {}, sums[3] = {};
+  Lanes mass = {0, 0, 0, 0};
+  template <class Four>
+  void add(const FractionLanes& to_fraction, const Four& four) {
+    for (int k = 0; k < 3; ++k) {
+      const Lanes f = four.fraction(to_fraction, k);
+      Lanes s, c;
+      turn(f, s, c);
+      sines[k] += four.m * s;
+      cosines[k] += four.m * c;
+      sums[k] += four.m * f;
+    }
+    mass += four.m;
+  }
+  // One atom (the last few of a structure): its lanes are its directions.
+  void add_one(Lanes f, float m) {
+    Lanes s, c;
+    turn(f, s, c);
+    for (int k = 0; k < 3; ++k) {
+      sines[k][0] += m * s[k];
+      cosines[k][0] += m * c[k];
+      sums[k][0] += m * f[k];
+    }
+    mass[0] += m;
+  }
+  static double total(Lanes v) { return (double{v[0]} + double{v[1]}) + (double{v[2]} + double{v[3]}); }
+};
+
+// One atom moved to its image nearest the centre (the copy's lattice_shift
+// gives the same shift); its directions beyond 0.475 of the box into `far`.
+template <class AtomT>
+void place_atom(AtomT& a, const Box& box, const FractionLanes& to_fraction, Lanes centre,
+                WholeLanes& far) {
+  const Lanes f = to_fraction.of(static_cast<float>(a.x), static_cast<float>(a.y),
+                                 static_cast<float>(a.z));
+  const Lanes shift = nearest_whole(f - centre);
+  const Lanes off = f - shift - centre;
+  far |= (off > 0.475f) | (off < -0.475f);
+  if (all_zero(shift)) return;
+  const double whole[3] = {shift[0], shift[1], shift[2]};
+  using Real = decltype(a.x);
+  Real v[3] = {a.x, a.y, a.z};
+  shifted(box, whole, v);
+  a.x = v[0];
+  a.y = v[1];
+  a.z = v[2];
+}
+
 template <class AtomT>
 Joining join(std::span<AtomT> atoms, const Box& box) {
   Joining j;
   j.box = box;
   const FractionLanes to_fraction(box);
-  Lanes sines = {0, 0, 0, 0}, cosines = {0, 0, 0, 0}, sums = {0, 0, 0, 0};
-  double mass = 0;
-  for (const AtomT& a : atoms) {
-    const Lanes f = to_fraction.of(static_cast<float>(a.x), static_cast<float>(a.y),
-                                   static_cast<float>(a.z));
-    Lanes s, c;
-    turn(f, s, c);
-    const auto m = static_cast<float>(a.mass);
-    sines += m * s;
-    cosines += m * c;
-    sums += m * f;
-    mass += static_cast<double>(a.mass);
+  const std::size_t n = atoms.size(), quads = n / 4 * 4;
+  MeanSums sums;
+  for (std::size_t k = 0; k < quads; k += 4) sums.add(to_fraction, FourAtoms<AtomT>(&atoms[k]));
+  for (std::size_t k = quads; k < n; ++k) {
+    const AtomT& a = atoms[k];
+    sums.add_one(to_fraction.of(static_cast<float>(a.x), static_cast<float>(a.y),
+                                static_cast<float>(a.z)),
+                 static_cast<float>(a.mass));
   }
   // The circular mean, taken at its image nearest the plain mean: a molecule
   // the box does not cut keeps every atom where it is.
+  const double mass = MeanSums::total(sums.mass);
   for (int k = 0; k < 3; ++k) {
-    const double circular = std::atan2(double{sines[k]}, double{cosines[k]}) / (2 * std::numbers::pi);
-    const double plain = mass > 0 ? double{sums[k]} / mass : circular;
-    const double t = plain - circular + 0.5;
-    j.centre[k] = circular + std::floor(t);
+    const double circular =
+        std::atan2(MeanSums::total(sums.sines[k]), MeanSums::total(sums.cosines[k])) /
+        (2 * std::numbers::pi);
+    const double plain = mass > 0 ? MeanSums::total(sums.sums[k]) / mass : circular;
+    j.centre[k] = circular + std::floor(plain - circular + 0.5);
   }
   const Lanes centre = lanes_of(j.centre);
   WholeLanes far = {0, 0, 0, 0};
-  for (AtomT& a : atoms) {
-    const Lanes f = to_fraction.of(static_cast<float>(a.x), static_cast<float>(a.y),
-                                   static_cast<float>(a.z));
-    const Lanes shift = nearest_whole(f - centre);  // as lattice_shift
-    const Lanes off = f - shift - centre;
-    far |= (off > 0.475f) | (off < -0.475f);
-    if (all_zero(shift)) [[likely]]
+  WholeLanes far_by_direction[3] = {};
+  for (std::size_t k = 0; k < quads; k += 4) {
+    const FourAtoms<AtomT> four(&atoms[k]);
+    Lanes moved = {0, 0, 0, 0};
+    for (int d = 0; d < 3; ++d) {
+      const Lanes from_centre = four.fraction(to_fraction, d) - centre[d];
+      const Lanes shift = nearest_whole(from_centre);
+      const Lanes off = from_centre - shift;
+      far_by_direction[d] |= (off > 0.475f) | (off < -0.475f);
+      moved += shift * shift;
+    }
+    if (all_zero(moved)) [[likely]]
       continue;
-    const double whole[3] = {shift[0], shift[1], shift[2]};
-    auto coordinates = [&](auto& p) {
-      using Real = std::remove_reference_t<decltype(p.x)>;
-      Real v[3] = {p.x, p.y, p.z};
-      shifted(box, whole, v);
-      p.x = v[0];
-      p.y = v[1];
-      p.z = v[2];
-    };
-    coordinates(a);
+    for (std::size_t i = k; i < k + 4; ++i) place_atom(atoms[i], box, to_fraction, centre, far);
+  }
+  for (std::size_t k = quads; k < n; ++k) place_atom(atoms[k], box, to_fraction, centre, far);
+  for (int d = 0; d < 3; ++d) {
+    const WholeLanes& f = far_by_direction[d];
+    if ((f[0] | f[1] | f[2] | f[3]) != 0) far[d] = -1;
   }
   for (int k = 0; k < 3; ++k) j.filled |= far[k] != 0 ? 1u << k : 0u;
   return j;
