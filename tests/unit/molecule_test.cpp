@@ -243,3 +243,85 @@ TEST(MoleculeReading, RecordsStreamOneAtATime) {
 
 }  // namespace
 }  // namespace gyro
+
+namespace gyro {
+namespace {
+
+// The box of an extended XYZ comment: nine numbers in Lattice="...", else none.
+TEST(MoleculeText, XyzLattice) {
+  const struct {
+    const char* comment;
+    bool box;
+    double a_x, c_z;
+  } cases[] = {
+      {"Lattice=\"10 0 0 0 11 0 0 0 12\" Properties=species:S:1:pos:R:3", true, 10, 12},
+      {"pbc=\"T T T\" Lattice=\"5.5 0 0 1 6 0 0 0 7.25\"", true, 5.5, 7.25},
+      {"Lattice=\"10 0 0 0 11 0\"", false, 0, 0},
+      {"Lattice=\"10 0 0 0 11 0 0 0 x\"", false, 0, 0},
+      {"Lattice=\"1 0 0 2 0 0 0 0 1\"", false, 0, 0},  // no volume
+      {"a plain comment", false, 0, 0},
+  };
+  for (const auto& c : cases) {
+    const std::optional<Box> box = xyz::lattice_of(c.comment);
+    ASSERT_EQ(box.has_value(), c.box) << c.comment;
+    if (!c.box) continue;
+    EXPECT_EQ(box->edge[0][0], c.a_x) << c.comment;
+    EXPECT_EQ(box->edge[2][2], c.c_z) << c.comment;
+  }
+}
+
+// Extended XYZ columns: species and position found wherever Properties= puts them.
+TEST(MoleculeText, XyzPropertiesColumns) {
+  const struct {
+    const char* comment;
+    std::size_t species, x, count;
+  } cases[] = {
+      {"Properties=species:S:1:pos:R:3", 0, 1, 4},
+      {"Properties=id:I:1:species:S:1:pos:R:3:forces:R:3", 1, 2, 8},
+      {"Properties=pos:R:3:species:S:1", 3, 0, 4},
+      {"properties=species:S:1:velo:R:3:pos:R:3", 0, 4, 7},
+      {"Properties=pos:R:3", 0, 1, 4},  // no species column: the plain layout
+  };
+  for (const auto& c : cases) {
+    const xyz::Columns got = xyz::columns_of(c.comment);
+    EXPECT_EQ(got.species, c.species) << c.comment;
+    EXPECT_EQ(got.x, c.x) << c.comment;
+    EXPECT_EQ(got.count, c.count) << c.comment;
+  }
+}
+
+// Reading each format of the same two atoms gives the same masses and
+// coordinates (SDF, MOL2, XYZ; GRO in nm).
+TEST(MoleculeReading, EveryFormatReadsTheSameAtoms) {
+  const struct {
+    Format format;
+    const char* text;
+    float scale;
+  } cases[] = {
+      {Format::sdf,
+       "w\n  x          3D\n\n  2  0  0  0  0  0  0  0  0  0999 V2000\n"
+       "    1.2500    0.0000    0.5000 O   0  0\n   -1.0000    2.0000    0.0000 Cl  0  0\n"
+       "M  END\n$$$$\n",
+       1},
+      {Format::mol2,
+       "@<TRIPOS>MOLECULE\nw\n2 0\n@<TRIPOS>ATOM\n1 O1 1.25 0.0 0.5 O.3\n2 CL -1.0 2.0 0.0 Cl\n",
+       1},
+      {Format::xyz, "2\nw\no 1.25 0 0.5\n17 -1 2 0\n", 1},
+      {Format::gro,
+       "w\n    2\n    1HOH     OW    1   0.125   0.000   0.050\n"
+       "    2CL      CL    2  -0.100   0.200   0.000\n   1.0 1.0 1.0\n",
+       10},
+  };
+  for (const auto& c : cases) {
+    Reading r(c.format, c.text);
+    EXPECT_FALSE(r.fault);
+    ASSERT_EQ(r.t.count, 2) << c.text;
+    EXPECT_FLOAT_EQ(r.t.atoms[0].mass, 15.9994f) << c.text;
+    EXPECT_FLOAT_EQ(r.t.atoms[1].mass, 35.45f) << c.text;
+    EXPECT_FLOAT_EQ(r.t.atoms[0].x * c.scale, 1.25f) << c.text;
+    EXPECT_FLOAT_EQ(r.t.atoms[1].y * c.scale, 2.0f) << c.text;
+  }
+}
+
+}  // namespace
+}  // namespace gyro

@@ -23,16 +23,16 @@ inline Columns columns_of(std::string_view comment) {
   std::size_t at = comment.find("Properties=");
   if (at == std::string_view::npos) at = comment.find("properties=");
   if (at == std::string_view::npos) return c;
-  std::string_view spec = comment.substr(at + 11);
-  spec = spec.substr(0, spec.find_first_of(" \t\""));
+  std::string_view properties = comment.substr(at + 11);
+  properties = properties.substr(0, properties.find_first_of(" \t\""));
   std::size_t column = 0;
   bool species = false, position = false;
-  while (!spec.empty()) {
+  while (!properties.empty()) {
     std::string_view parts[3];
     for (auto& part : parts) {
-      const std::size_t colon = spec.find(':');
-      part = spec.substr(0, colon);
-      spec = colon == std::string_view::npos ? std::string_view{} : spec.substr(colon + 1);
+      const std::size_t colon = properties.find(':');
+      part = properties.substr(0, colon);
+      properties = colon == std::string_view::npos ? std::string_view{} : properties.substr(colon + 1);
     }
     std::int64_t width = 0;
     if (!parse_count(parts[2], width) || width < 1) return Columns{};
