@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include "analysis/periodic.hpp"
+#include "text/vectors.hpp"
 
 namespace gyro {
 namespace {
@@ -84,6 +86,61 @@ TEST(Whole, ResiduesOfTheCopyArePlacedTogether) {
   EXPECT_EQ(shifts[0], 1);  // the first atom nearest the centre, the rest with it
   EXPECT_EQ(shifts[3], 0);
   EXPECT_EQ(shifts[6], 1);
+}
+
+// A blob of atoms around a corner of a triclinic box, wrapped into it: joined
+// whole in blocks of eight or four (whichever the processor runs) and atom by
+// atom alike, at the image the copy's one-atom placement picks.
+template <class AtomT>
+void check_blocks_agree_with_single_atoms() {
+  const double lengths[3] = {30, 32, 34}, angles[3] = {80, 95, 105};
+  const Box box = *box_from_cell(lengths, angles);
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> offset(-7, 7), mass(1, 32);
+  std::vector<AtomT> wrapped;
+  for (int k = 0; k < 1003; ++k) {  // not a whole number of blocks
+    double xyz[3] = {offset(random), offset(random), offset(random)};
+    double f[3];
+    for (int i = 0; i < 3; ++i)
+      f[i] = box.to_fraction[i][0] * xyz[0] + box.to_fraction[i][1] * xyz[1] +
+             box.to_fraction[i][2] * xyz[2];
+    const double into_box[3] = {std::floor(f[0]), std::floor(f[1]), std::floor(f[2])};
+    shifted(box, into_box, xyz);
+    using Real = decltype(AtomT{}.x);
+    wrapped.push_back({static_cast<Real>(xyz[0]), static_cast<Real>(xyz[1]),
+                       static_cast<Real>(xyz[2]), static_cast<Real>(mass(random))});
+  }
+  std::vector<AtomT> joined[2] = {wrapped, wrapped};
+  Joining joinings[2];
+  for (int narrow = 0; narrow < 2; ++narrow) {
+    const bool was_wide = vectors::use_narrow_only(narrow != 0);
+    joinings[narrow] = make_whole(std::span<AtomT>(joined[narrow]), box);
+    vectors::use_narrow_only(!was_wide);
+  }
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(joinings[0].centre[i], joinings[1].centre[i]);
+  EXPECT_EQ(joinings[0].filled, 0u);
+  double spread = 0;
+  for (std::size_t k = 0; k < wrapped.size(); ++k) {
+    const AtomT& a = joined[0][k];
+    EXPECT_TRUE(a.x == joined[1][k].x && a.y == joined[1][k].y && a.z == joined[1][k].z) << k;
+    const double xyz[3] = {static_cast<double>(wrapped[k].x), static_cast<double>(wrapped[k].y),
+                           static_cast<double>(wrapped[k].z)};
+    double shift[3];
+    lattice_shift(box, xyz, joinings[0].centre, shift);
+    auto one = wrapped[k];
+    decltype(one.x) v[3] = {one.x, one.y, one.z};
+    shifted(box, shift, v);
+    EXPECT_TRUE(v[0] == a.x && v[1] == a.y && v[2] == a.z) << k;
+    spread = std::max(spread, std::hypot(double{a.x - joined[0][0].x},
+                                         double{a.y - joined[0][0].y},
+                                         double{a.z - joined[0][0].z}));
+  }
+  EXPECT_LT(spread, 2 * std::sqrt(3.0) * 7 + 1e-3);  // one blob again, not pieces a box apart
+}
+
+TEST(Whole, BlocksOfAtomsAgreeWithOneAtomAtATime) {
+  check_blocks_agree_with_single_atoms<Atom>();
+  check_blocks_agree_with_single_atoms<AtomD>();
 }
 
 }  // namespace
