@@ -319,10 +319,6 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
   }
   const Checksum first = records.checksum();
   ctx.analysed_lines = std::move(notes.analysed_lines);
-  if (output && rules.whole && ctx.format == Format::mmcif) {
-    err.put(about(ctx.input_path) + "--whole with -t or -r is not available for mmCIF text\n");
-    return failed();
-  }
   if (records.first_line().length > reclen)
     notes.first_line_carriage_returns = records.first_line().carriage_returns;
   ctx.not_selected = notes.not_selected;
@@ -358,10 +354,11 @@ Outcome run_phases(RunContext& ctx, RecordCursor& records, Sink& out, Sink& err,
     return std::visit(
         [&](const auto& a) {
           const auto frame = frame_of(a, ctx.mode == Mode::rotated);
-          if (ctx.joining) {  // (PDB text: mmCIF stopped above)
+          if (ctx.joining) {
             const std::vector<ModelFrame<std::decay_t<decltype(frame)>>> whole{
                 {1, t.count > 0, frame, ctx.joining}};
-            return write_whole(records, whole, false, ctx.analysed_lines, *output);
+            return write_whole_copy(ctx.format, records, whole, false, false, ctx.analysed_lines,
+                                    *output);
           }
           return write_copy(ctx.format, records, ctx.atoms, frame, *output, ctx.rules);
         },

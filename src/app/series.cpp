@@ -123,13 +123,10 @@ class Series final : public RecordSink {
       ctx_.failures_said = true;
       return {status, false};
     }
-    if (ctx_.rules.whole && ctx_.format == Format::mmcif) {
-      err_.put(about(ctx_.input_path) + "--whole with -t or -r is not available for mmCIF text\n");
-      return failed();
-    }
     const Outcome copied = write_phase(ctx_, records, first, err_, *output, [&] {
-      if (ctx_.rules.whole && ctx_.format == Format::pdb)
-        return write_whole(records, frames_, by_model_records, ctx_.analysed_lines, *output);
+      if (ctx_.rules.whole && (ctx_.format == Format::pdb || ctx_.format == Format::mmcif))
+        return write_whole_copy(ctx_.format, records, frames_, true, by_model_records,
+                                ctx_.analysed_lines, *output);
       return write_series(ctx_.format, records, frames_, by_model_records,
                           ctx_.rules.selection.expression.get(), *output);
     });
@@ -166,11 +163,13 @@ Outcome run_each_model(RunContext& ctx, RecordCursor& records, const Checksum& f
       [&](auto& a) {
         Series series(ctx, a, out, err, ctx.format != Format::pdb || notes.models > 0);
         for (const Segment& s : ctx.atoms.segments) {
-          // Each model's box: the one read before its MODEL record.
+          // Each model's box: in PDB text the one read before its MODEL
+          // record; mmCIF's one _cell serves every model.
           const auto box = notes.model_boxes.find(s.model);
+          const bool one_box = notes.models == 0 || ctx.format == Format::mmcif;
           series.record_done(s, {}, false,
                              box != notes.model_boxes.end() ? std::optional<Box>(box->second)
-                             : notes.models == 0             ? notes.box
+                             : one_box                       ? notes.box
                                                              : std::nullopt);
         }
         return series.finish(records, first, notes.models > 0, output);

@@ -66,7 +66,8 @@ PassFault read_structure(Format format, RecordCursor& input, AtomTable& t, ReadN
   if (holds_records(format)) return read_molecule_atoms(format, input, t, notes, err, rules, sink);
   if (format == Format::mmcif) input.keep_whole_lines();
   PassFault fault = format == Format::mmcif
-                        ? read_mmcif_atoms(input, t, notes, err, rules.selection, every_record)
+                        ? read_mmcif_atoms(input, t, notes, err, rules.selection, every_record,
+                                           rules.whole && every_record)
                         : read_pdb_atoms(input, t, notes, err, rules, every_record);
   if (fault) return fault;
   t.end_segments();
@@ -107,6 +108,24 @@ WriteResult write_series(Format format, RecordCursor& input,
   if (holds_records(format)) return write_molecule_series(format, input, frames, selection, out);
   if (format == Format::mmcif) return write_mmcif_models(input, frames, out);
   return write_models(input, frames, by_model_records, out);
+}
+
+template <class FrameT>
+WriteResult write_whole_in(Format format, RecordCursor& input,
+                           const std::vector<ModelFrame<FrameT>>& frames, bool by_model,
+                           bool by_model_records, const std::vector<long>& analysed, Sink& out) {
+  if (format == Format::mmcif) return write_mmcif_whole(input, frames, by_model, analysed, out);
+  return write_whole(input, frames, by_model_records, analysed, out);
+}
+WriteResult write_whole_copy(Format format, RecordCursor& input,
+                             const std::vector<ModelFrame<Frame>>& frames, bool by_model,
+                             bool by_model_records, const std::vector<long>& analysed, Sink& out) {
+  return write_whole_in(format, input, frames, by_model, by_model_records, analysed, out);
+}
+WriteResult write_whole_copy(Format format, RecordCursor& input,
+                             const std::vector<ModelFrame<FrameD>>& frames, bool by_model,
+                             bool by_model_records, const std::vector<long>& analysed, Sink& out) {
+  return write_whole_in(format, input, frames, by_model, by_model_records, analysed, out);
 }
 
 }  // namespace gyro

@@ -47,4 +47,14 @@ WriteResult write_series(Format format, RecordCursor& input,
                          const std::vector<ModelFrame<FrameD>>& frames, bool by_model_records,
                          const SelectExpression* selection, Sink& out);
 
+// The copy made whole (--whole, PDB or mmCIF text): each residue placed
+// together across its frame's box, then moved. `analysed`: the first pass's
+// notes.analysed_lines. `by_model`: several models, each with its frame.
+WriteResult write_whole_copy(Format format, RecordCursor& input,
+                             const std::vector<ModelFrame<Frame>>& frames, bool by_model,
+                             bool by_model_records, const std::vector<long>& analysed, Sink& out);
+WriteResult write_whole_copy(Format format, RecordCursor& input,
+                             const std::vector<ModelFrame<FrameD>>& frames, bool by_model,
+                             bool by_model_records, const std::vector<long>& analysed, Sink& out);
+
 }  // namespace gyro

@@ -95,7 +95,9 @@ struct ReadNotes {
   // MODEL records the one each model's MODEL record came after.
   std::optional<Box> box;
   std::map<std::int64_t, Box> model_boxes;
-  std::vector<long> analysed_lines;  // PDB with --whole: the lines of the accepted atom records
+  // With --whole and a copy: the lines of the accepted atom records (PDB), or
+  // the places of the accepted rows among the _atom_site rows (mmCIF).
+  std::vector<long> analysed_lines;
   std::map<std::int64_t, long> model_lines;  // PDB: the line of each model number's MODEL record
   std::int64_t repeated_model = 0;  // the first model number met at a second MODEL record
   long repeated_at[2] = {0, 0};     // its two lines

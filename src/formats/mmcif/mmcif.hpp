@@ -36,9 +36,12 @@ bool cif_values(std::string_view line, std::vector<CifValue>& values);
 // model from pdbx_PDB_model_num (none: 1); the location from label_alt_id
 // ("." and "?": none). Damage (no loop, a coordinate or type_symbol column
 // missing, a row of another length, a coordinate that is not a number) stops
-// the run with the line where it was met.
+// the run with the line where it was met. `number_analysed`: the places of
+// the analysed rows among all the loop's rows (from 0) go to
+// notes.analysed_lines, for the copy made whole.
 PassFault read_mmcif_atoms(RecordCursor& input, AtomTable& t, ReadNotes& notes, Sink& err,
-                           const Selection& selection, bool every_record);
+                           const Selection& selection, bool every_record,
+                           bool number_analysed = false);
 
 // The second pass: every line copied as it is (ended by a line feed), but in
 // each row of the _atom_site loop the three coordinate values replaced by the
@@ -52,5 +55,16 @@ WriteResult write_mmcif_models(RecordCursor& input, const std::vector<ModelFrame
                                Sink& out);
 WriteResult write_mmcif_models(RecordCursor& input, const std::vector<ModelFrame<FrameD>>& frames,
                                Sink& out);
+
+// The copy made whole (--whole): the rows of each residue (the same model,
+// label_asym_id and label_seq_id; where label_seq_id is "." or "?", as for
+// waters and ligands, also the same auth_seq_id) placed together across the
+// periodic box of their frame's joining, then moved. `analysed_rows`: the
+// places of the analysed rows among all rows, in order. `by_model`: each row
+// takes the frame of its model number, else frames[0] serves every row.
+WriteResult write_mmcif_whole(RecordCursor& input, const std::vector<ModelFrame<Frame>>& frames,
+                              bool by_model, const std::vector<long>& analysed_rows, Sink& out);
+WriteResult write_mmcif_whole(RecordCursor& input, const std::vector<ModelFrame<FrameD>>& frames,
+                              bool by_model, const std::vector<long>& analysed_rows, Sink& out);
 
 }  // namespace gyro

@@ -23,6 +23,8 @@ struct AtomReading {
   Sink& err;
   const Selection& sel;
   bool every_record;
+  bool number_analysed = false;  // the analysed rows' places to notes.analysed_lines
+  long rows_seen = 0;            // (counted where rows may be left out)
   std::vector<std::int64_t> models;  // of the rows in turn, each run of one model once
   std::int64_t last_model = 0;       // models.back(), when there is one
   bool model_found = false;
@@ -41,7 +43,9 @@ struct AtomReading {
               bool all_records)
       : t(table), notes(read_notes), err(errors), sel(selection), every_record(all_records) {}
   // Whether rows may be left out (by model or location) or every row moved.
-  bool selecting() const { return sel.model || sel.altloc || sel.expression || every_record; }
+  bool selecting() const {
+    return sel.model || sel.altloc || sel.expression || every_record || number_analysed;
+  }
 
   // Whether --select keeps the row (no expression: every one).
   [[gnu::noinline]] bool expression_selects(const AtomSiteColumns& c, const Row& r,
@@ -154,7 +158,9 @@ struct AtomReader : AtomReading {
     const std::string_view alt = v.alt.size() == 1 && v.alt[0] == '?' ? "." : v.alt;
     const bool no_alt = alt.size() == 1 && alt[0] == '.';
     bool selected = true;
+    const long row_place = rows_seen;
     if constexpr (Selecting) {
+      ++rows_seen;
       model_found = model_found || (sel.model && *sel.model == model);
       const bool in_model = !sel.model || *sel.model == model;
       const bool located =
@@ -176,6 +182,7 @@ struct AtomReader : AtomReading {
     if (mass == 0) return unknown_element(c, r, v.symbol);
     if (!t.room()) return full(lineno);
     t.add(xyz, static_cast<Real>(mass));
+    if (Selecting && number_analysed) notes.analysed_lines.push_back(row_place);
     return true;
   }
 };
@@ -186,6 +193,7 @@ template <class Real, bool Selecting>
 PassFault walk_as(RecordCursor& cur, AtomReading& reading) {
   AtomReader<Real, Selecting> reader(reading.t, reading.notes, reading.err, reading.sel,
                                      reading.every_record);
+  reader.number_analysed = reading.number_analysed;
   PassFault fault = walk_atom_site(cur, reader);
   reading.models = std::move(reader.models);
   reading.model_found = reader.model_found;
@@ -197,10 +205,11 @@ PassFault walk_as(RecordCursor& cur, AtomReading& reading) {
 }  // namespace
 
 PassFault read_mmcif_atoms(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err,
-                           const Selection& sel, bool every_record) {
+                           const Selection& sel, bool every_record, bool number_analysed) {
   t.start();
   notes.restart();
   AtomReading reading(t, notes, err, sel, every_record);
+  reading.number_analysed = number_analysed;
   if (PassFault fault = t.in_double ? (reading.selecting() ? walk_as<double, true>(cur, reading)
                                                            : walk_as<double, false>(cur, reading))
                                     : (reading.selecting() ? walk_as<float, true>(cur, reading)

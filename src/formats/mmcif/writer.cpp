@@ -11,6 +11,7 @@
 
 #include "formats/mmcif/grammar.hpp"
 #include "formats/mmcif/mmcif.hpp"
+#include "analysis/periodic.hpp"
 #include "formats/mmcif/values.hpp"
 #include "text/numtext.hpp"
 
@@ -32,6 +33,54 @@ std::string three_decimals(double v, bool single) {
   char buf[400];
   const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 3);
   return std::string(buf, end);
+}
+
+using Place = std::pair<std::size_t, std::size_t>;  // a value's begin and end in the held text
+
+// A plain row's coordinates and where their values stand in the held text;
+// false when they are not in the form the archive writes (then read the row
+// as any other).
+template <class Scan, class Real>
+bool plain_row_coordinates(const Row& r, const RowValues& v, Real* xyz, Place (&places)[3]) {
+  std::string_view text[3];
+  if (!Scan::short_values(v.xyz_at, text) || !Scan::plain_coordinates(v.xyz_at, xyz))
+    return false;
+  for (int k = 0; k < 3; ++k) {
+    const std::size_t begin = r.base + static_cast<std::size_t>(text[k].data() - r.line);
+    places[k] = {begin, begin + text[k].size()};
+  }
+  return true;
+}
+
+// Any row's coordinates and places; false when one is not a number (the
+// file changed since the first pass).
+template <class Real>
+bool row_coordinates(const AtomSiteColumns& c, const Row& r, Real* xyz, Place (&places)[3]) {
+  if (!coordinate(r.value(c.x), xyz[0]) || !coordinate(r.value(c.y), xyz[1]) ||
+      !coordinate(r.value(c.z), xyz[2]))
+    return false;
+  places[0] = r.place(c.x);
+  places[1] = r.place(c.y);
+  places[2] = r.place(c.z);
+  return true;
+}
+
+// The moved coordinates written over the values at the three `places` of the held
+// text: from the last in the text to the first, so that the places of those
+// before stay where they were. Returns how much longer the text became.
+std::ptrdiff_t write_over(std::string& held, const Place* places,
+                          const std::array<double, 3>& moved, bool single) {
+  std::pair<std::size_t, int> order[3] = {{places[0].first, 0}, {places[1].first, 1},
+                                          {places[2].first, 2}};
+  std::sort(std::begin(order), std::end(order));
+  std::ptrdiff_t change = 0;
+  for (int k = 2; k >= 0; --k) {
+    const auto [begin, end] = places[order[k].second];
+    const std::string value = three_decimals(moved[static_cast<std::size_t>(order[k].second)], single);
+    held.replace(begin, end - begin, value);
+    change += static_cast<std::ptrdiff_t>(value.size()) - static_cast<std::ptrdiff_t>(end - begin);
+  }
+  return change;
 }
 
 // The second pass's visitor: holds the lines of a row until it is complete,
@@ -63,15 +112,9 @@ struct AtomWriter {
   template <class Scan>
   bool plain_row(const AtomSiteColumns& c, const Row& r, const RowValues& v, long lineno) {
     if (!has_frame) return true;
-    std::string_view text[3];
     Real xyz[4];  // (the plain reading writes 4 floats)
-    if (!Scan::short_values(v.xyz_at, text) || !Scan::plain_coordinates(v.xyz_at, xyz))
-      return row(c, r, lineno);
-    std::pair<std::size_t, std::size_t> places[3];
-    for (int k = 0; k < 3; ++k) {
-      const std::size_t begin = r.base + static_cast<std::size_t>(text[k].data() - r.line);
-      places[k] = {begin, begin + text[k].size()};
-    }
+    Place places[3];
+    if (!plain_row_coordinates<Scan>(r, v, xyz, places)) return row(c, r, lineno);
     write_moved(xyz, places, v.model);
     return true;
   }
@@ -79,33 +122,18 @@ struct AtomWriter {
   bool row(const AtomSiteColumns& c, const Row& r, long lineno) {
     if (!has_frame) return true;
     Real xyz[3];
-    if (!coordinate(r.value(c.x), xyz[0]) || !coordinate(r.value(c.y), xyz[1]) ||
-        !coordinate(r.value(c.z), xyz[2])) {
+    Place places[3];
+    if (!row_coordinates(c, r, xyz, places)) {
       fault = {PassFault::Kind::changed, lineno, 0, 0, {}};
       return false;
     }
-    const std::pair<std::size_t, std::size_t> places[3] = {r.place(c.x), r.place(c.y),
-                                                           r.place(c.z)};
     write_moved(xyz, places, c.model >= 0 ? r.value(c.model) : "1");
     return true;
   }
-  // The coordinates xyz moved, written over the values at `places` of the
-  // held text: from the last in the text to the first, so that the places of
-  // those before stay where they were.
-  void write_moved(const Real* xyz, const std::pair<std::size_t, std::size_t> (&places)[3],
-                   std::string_view model) {
+  // The coordinates xyz moved, written over the values at `places`.
+  void write_moved(const Real* xyz, const Place (&places)[3], std::string_view model) {
     const std::optional<std::array<double, 3>> moved = move(xyz, model);
-    if (!moved) return;
-    const std::array<double, 3>& m = *moved;
-    std::pair<std::size_t, int> order[3] = {{places[0].first, 0}, {places[1].first, 1},
-                                            {places[2].first, 2}};
-    std::sort(std::begin(order), std::end(order));
-    for (int k = 2; k >= 0; --k) {
-      const auto [begin, end] = places[order[k].second];
-      held.replace(begin, end - begin,
-                   three_decimals(m[static_cast<std::size_t>(order[k].second)],
-                                  std::is_same_v<Real, float>));
-    }
+    if (moved) write_over(held, places, *moved, std::is_same_v<Real, float>);
   }
   void finish() {
     out.put(held);
@@ -152,7 +180,178 @@ WriteResult write_models_with(RecordCursor& cur, const std::vector<ModelFrame<Fr
                           });
 }
 
+// The rows of one residue of the copy made whole: where their coordinate
+// values stand in the held text, their coordinates as read, and whether the
+// first pass analysed them.
+template <class FrameT>
+struct ResidueRows {
+  const ModelFrame<FrameT>* model = nullptr;
+  std::string key;  // model, label_asym_id, label_seq_id (and auth_seq_id)
+  std::vector<Place> places;  // three a row
+  std::vector<double> positions;                             // three a row
+  std::vector<char> analysed;
+  bool empty() const { return analysed.empty(); }
+  void moved_in_text(std::ptrdiff_t by) {
+    for (auto& [begin, end] : places) {
+      begin = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(begin) + by);
+      end = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(end) + by);
+    }
+  }
+};
+
+// The second pass made whole: rows are held a residue at a time; when a
+// residue ends (at the end of a line with no row begun), its atoms are
+// placed together across the box (place_residue) and their values written
+// moved, and the text before the next residue's first value goes out.
+template <class Real, class FrameT>
+struct WholeAtomWriter {
+  Sink& out;
+  const std::vector<ModelFrame<FrameT>>& frames;
+  bool by_model;
+  const std::vector<long>& analysed_rows;
+  std::map<std::int64_t, const ModelFrame<FrameT>*> by_number;
+  std::size_t next_analysed = 0;
+  long rows_seen = 0;
+  std::string held;
+  ResidueRows<FrameT> pending;
+  std::vector<ResidueRows<FrameT>> ended;  // (a line may end several)
+  std::vector<double> shifts;
+  PassFault fault;
+
+  WholeAtomWriter(Sink& sink, const std::vector<ModelFrame<FrameT>>& model_frames, bool models,
+                  const std::vector<long>& analysed)
+      : out(sink), frames(model_frames), by_model(models), analysed_rows(analysed) {
+    for (const auto& f : frames) by_number.emplace(f.model, &f);
+  }
+
+  std::size_t line(std::string_view text, std::string_view line_end) {
+    const std::size_t at = held.size();
+    held.append(text);
+    held.append(line_end);
+    return at;
+  }
+  void cell(int, std::string_view) {}
+  void line_end(bool row_pending) {
+    if (row_pending) return;  // (the row's places in the text must stay)
+    write_ended();
+    const std::size_t keep =
+        pending.empty() ? held.size()
+                        : std::min({pending.places[0].first, pending.places[1].first,
+                                    pending.places[2].first});
+    out.put(std::string_view(held).substr(0, keep));
+    held.erase(0, keep);
+    pending.moved_in_text(-static_cast<std::ptrdiff_t>(keep));
+  }
+  template <class Scan>
+  bool plain_row(const AtomSiteColumns& c, const Row& r, const RowValues& v, long lineno) {
+    Real xyz[4];  // (the plain reading writes 4 floats)
+    Place places[3];
+    if (!plain_row_coordinates<Scan>(r, v, xyz, places)) return row(c, r, lineno);
+    take(c, r, xyz, places, v.model);
+    return true;
+  }
+  template <class Scan = NarrowScan>
+  bool row(const AtomSiteColumns& c, const Row& r, long lineno) {
+    Real xyz[3];
+    Place places[3];
+    if (!row_coordinates(c, r, xyz, places)) {
+      fault = {PassFault::Kind::changed, lineno, 0, 0, {}};
+      return false;
+    }
+    take(c, r, xyz, places, c.model >= 0 ? r.value(c.model) : "1");
+    return true;
+  }
+  void finish() {
+    end_residue();
+    write_ended();
+    out.put(held);
+    held.clear();
+  }
+
+ private:
+  // A row into its residue (a row of a model without a frame stays as read).
+  void take(const AtomSiteColumns& c, const Row& r, const Real* xyz, const Place (&places)[3],
+            std::string_view model) {
+    const long place = rows_seen++;
+    while (next_analysed < analysed_rows.size() && analysed_rows[next_analysed] < place)
+      ++next_analysed;
+    const bool analysed =
+        next_analysed < analysed_rows.size() && analysed_rows[next_analysed] == place;
+    const ModelFrame<FrameT>* m = frames.empty() ? nullptr : &frames[0];
+    if (by_model) {
+      const auto it = by_number.find(row_model(model));
+      m = it == by_number.end() ? nullptr : it->second;
+    }
+    if (m == nullptr || !m->has_frame || !m->joining) {
+      end_residue();
+      return;
+    }
+    std::string key(model);
+    for (const int column : {c.label_asym, c.label_seq}) {
+      key += '\0';
+      if (column >= 0) key += r.value(column);
+    }
+    const std::string_view seq = c.label_seq >= 0 ? r.value(c.label_seq) : "?";
+    if ((seq == "." || seq == "?") && c.auth_seq >= 0) {
+      key += '\0';
+      key += r.value(c.auth_seq);
+    }
+    if (pending.model != m || pending.key != key) {
+      end_residue();
+      pending.model = m;
+      pending.key = std::move(key);
+    }
+    pending.places.insert(pending.places.end(), std::begin(places), std::end(places));
+    for (int k = 0; k < 3; ++k) pending.positions.push_back(static_cast<double>(xyz[k]));
+    pending.analysed.push_back(analysed);
+  }
+  void end_residue() {
+    if (!pending.empty()) ended.push_back(std::move(pending));
+    pending = {};
+  }
+  // The ended residues' values written over, the last first, so that the
+  // places of those before stay where they were; the pending residue's
+  // places follow the text.
+  void write_ended() {
+    std::ptrdiff_t change = 0;
+    for (auto residue = ended.rbegin(); residue != ended.rend(); ++residue) {
+      const Joining& joining = *residue->model->joining;
+      shifts.assign(residue->positions.size(), 0.0);
+      place_residue(joining, residue->positions, residue->analysed, shifts);
+      for (std::size_t k = residue->analysed.size(); k-- > 0;) {
+        Real xyz[3] = {static_cast<Real>(residue->positions[3 * k]),
+                       static_cast<Real>(residue->positions[3 * k + 1]),
+                       static_cast<Real>(residue->positions[3 * k + 2])};
+        shifted(joining.box, &shifts[3 * k], xyz);
+        change += write_over(held, &residue->places[3 * k], moved_by(residue->model->frame, xyz),
+                             std::is_same_v<Real, float>);
+      }
+    }
+    ended.clear();
+    pending.moved_in_text(change);
+  }
+};
+
+template <class Real, class FrameT>
+WriteResult write_whole_with(RecordCursor& cur, const std::vector<ModelFrame<FrameT>>& frames,
+                             bool by_model, const std::vector<long>& analysed_rows, Sink& out) {
+  WholeAtomWriter<Real, FrameT> writer(out, frames, by_model, analysed_rows);
+  WriteResult res;
+  res.fault = walk_atom_site(cur, writer);
+  if (!res.fault) writer.finish();
+  return res;
+}
+
 }  // namespace
+
+WriteResult write_mmcif_whole(RecordCursor& cur, const std::vector<ModelFrame<Frame>>& frames,
+                              bool by_model, const std::vector<long>& analysed_rows, Sink& out) {
+  return write_whole_with<float>(cur, frames, by_model, analysed_rows, out);
+}
+WriteResult write_mmcif_whole(RecordCursor& cur, const std::vector<ModelFrame<FrameD>>& frames,
+                              bool by_model, const std::vector<long>& analysed_rows, Sink& out) {
+  return write_whole_with<double>(cur, frames, by_model, analysed_rows, out);
+}
 
 WriteResult write_mmcif(RecordCursor& cur, bool has_frame, const Frame& frame, Sink& out) {
   return write_with<float>(cur, has_frame, out, [&](const float* v, std::string_view) {

@@ -35,6 +35,10 @@ for box in "40 42 38 90 90 90 30 -5 20" "40 42 45 70 80 100 -12 25 3" "46 46 46 
   paste <(grep ^ATOM o.pdb | cut -c31-54) <(grep ^ATOM u.pdb | cut -c31-54) |
     awk '{ for (i = 1; i <= 3; i++) { d = $i - $(i + 3); if (d < 0) d = -d; if (d > m) m = d } }
          END { print "  largest difference from the unwrapped copy: " (m <= 0.002 ? "<= 0.002" : m) }'
+  rm -f o.cif; "$BIN" -r --whole w.cif o.cif > /dev/null; echo "mmCIF -r --whole: status $?"
+  paste <(grep ^ATOM u.pdb | cut -c31-54) <(grep ^ATOM o.cif | awk '{print $8, $9, $10}') |
+    awk '{ for (i = 1; i <= 3; i++) { d = $i - $(i + 3); if (d < 0) d = -d; if (d > m) m = d } }
+         END { print "  mmCIF: largest difference from the unwrapped copy: " (m <= 0.002 ? "<= 0.002" : m) }'
   "$BIN" -r --whole w.gro o.gro > /dev/null; echo "GRO -r --whole: status $?"
   python3 - <<'PY'
 import math
@@ -72,8 +76,46 @@ cp "$REPO/tests/data/mol/cdk2.sdf" .
 "$BIN" --whole --json cdk2.sdf --model=1; echo "SDF: status $?"
 python3 "$wrap" "$crn" small 20 42 38 90 90 90 0 0 0
 "$BIN" --whole small.pdb | sed -n 4p; echo "too small: status ${PIPESTATUS[0]}"
-rm -f o.pdb; "$BIN" -r --whole w.cif o.cif; echo "mmCIF -r --whole: status $?"; ls o.cif 2>/dev/null
+# mmCIF rows that take two lines, or two rows on a line, and a selection:
+# the copy's coordinates those of the PDB copy.
+python3 - <<'PY'
+text = open("w.cif").read().split("\n")
+rows = [l for l in text if l.startswith("ATOM")]
+head = text[:text.index(rows[0])]
+with open("split.cif", "w") as f:
+    f.write("\n".join(head) + "\n" + "".join(" ".join(r.split()[:8]) + "\n " + " ".join(r.split()[8:]) + "\n" for r in rows))
+with open("pairs.cif", "w") as f:
+    f.write("\n".join(head) + "\n" + "".join("  ".join(rows[i:i + 2]) + "\n" for i in range(0, len(rows), 2)))
+PY
+same_values() {  # copy.pdb copy.cif
+  python3 - "$@" <<'PY'
+import sys
+p = [l[30:54].split() for l in open(sys.argv[1]) if l.startswith("ATOM")]
+t = open(sys.argv[2]).read().split("_atom_site.Cartn_z")[1].split()
+c = [t[i + 7:i + 10] for i in range(0, len(t), 10)]
+print("  %s: %s" % (sys.argv[2], "the PDB copy's coordinates" if p == c else "OTHER coordinates"))
+PY
+}
+rm -f o.pdb; "$BIN" -r --whole --select='resid 1-20' w.pdb o.pdb > /dev/null 2>&1
+for f in w split pairs; do
+  rm -f o.cif; "$BIN" -r --whole --select='resid 1-20' $f.cif o.cif > /dev/null 2>&1
+  echo "mmCIF $f -r --whole --select: status $?"; same_values o.pdb o.cif
+done
 # Each model its own box: the last CRYST1 before its MODEL record.
 { sed -n 1p w.pdb; echo "MODEL        1"; grep ^ATOM w.pdb; echo "ENDMDL";
   python3 "$wrap" "$crn" v 40 42 45 70 80 100 -12 25 3; sed -n 1p v.pdb; echo "MODEL        2"; grep ^ATOM v.pdb; echo "ENDMDL"; } > models.pdb
 "$BIN" --json --whole --each-model models.pdb | cut -c1-90
+# Two models in one box, PDB and mmCIF: the same reports and copies.
+python3 "$wrap" "$crn" p 40 42 45 70 80 100 -12 25 3
+python3 "$wrap" "$crn" q 40 42 45 70 80 100 5 -7 11
+{ sed -n 1p p.pdb; echo "MODEL        1"; grep ^ATOM p.pdb; echo "ENDMDL"; echo "MODEL        2"; grep ^ATOM q.pdb; echo "ENDMDL"; } > one-box.pdb
+python3 "$REPO/tests/e2e/pdb_to_mmcif.py" one-box.pdb m.cif
+{ sed -n 1p m.cif; sed -n 2,7p p.cif; tail -n +2 m.cif; } > one-box.cif
+rm -f o.pdb o.cif
+cmp <("$BIN" --each-model -r --whole one-box.pdb o.pdb | grep -v "file:") \
+    <("$BIN" --each-model -r --whole one-box.cif o.cif | grep -v "file:") && echo "one box, mmCIF: the PDB reports"
+python3 - <<'PY'
+p = [l[30:54].split() for l in open("o.pdb") if l.startswith("ATOM")]
+c = [l.split()[8:11] for l in open("o.cif") if l.startswith("ATOM")]
+print("  %d rows, %s" % (len(c), "the PDB copy's coordinates" if p == c else "OTHER coordinates"))
+PY
