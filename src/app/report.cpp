@@ -2,36 +2,75 @@
 
 #include "app/cmdline.hpp"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <string_view>
 #include <initializer_list>
 #include "text/numtext.hpp"
 
 namespace gyro {
 namespace {
 
-// F15.4 fields two blanks apart, appended to `r` (written in place: no text
-// of its own for each number).
-template <class Real>
-void append_fields(std::string& r, const Real (&v)[3]) {
-  for (int k = 0; k < 3; ++k) {
-    if (k > 0) r.append(2, ' ');
-    const std::size_t at = r.size();
-    r.resize(at + 15);
-    fixed_field(r.data() + at, v[k], 15, 4);
+// The report's text, written in place into one buffer made large enough
+// for it at the start: no text of its own for any number or line.
+class ReportText {
+ public:
+  explicit ReportText(std::size_t room) : text_(room, ' '), end_(text_.data()) {}
+  void put(std::string_view s) {
+    std::memcpy(end_, s.data(), s.size());
+    end_ += s.size();
   }
-  r += '\n';
-}
+  void put(char c) { *end_++ = c; }
+  // Where the text ends now: a line's beginning, for blanks_to.
+  std::size_t size() const { return static_cast<std::size_t>(end_ - text_.data()); }
+  // Blanks to make the line begun at `line` at least `width` long.
+  void blanks_to(std::size_t line, std::size_t width) {
+    end_ = std::max(end_, text_.data() + line + width);
+  }
+  // A whole number right-aligned in `width` columns (wider where it needs).
+  void count(long v, std::size_t width) {
+    char digits[24];
+    const char* const end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+    const auto length = static_cast<std::size_t>(end - digits);
+    if (length < width) end_ += width - length;  // (blank already)
+    put(std::string_view(digits, length));
+  }
+  // An F15.4 field.
+  template <class Real>
+  void field(Real v) {
+    fixed_field(end_, v, 15, 4);
+    end_ += 15;
+  }
+  // F15.4 fields two blanks apart (the buffer is blank already), and the line's end.
+  template <class Real>
+  void fields(const Real (&v)[3]) {
+    for (int k = 0; k < 3; ++k) {
+      if (k > 0) end_ += 2;
+      field(v[k]);
+    }
+    put('\n');
+  }
+  // A label line: blank, label, blanks to column 21, then the fields.
+  template <class Real>
+  void vector_line(std::string_view label, const Real (&v)[3]) {
+    const std::size_t line = size();
+    put(' ');
+    put(label);
+    blanks_to(line, 21);
+    fields(v);
+  }
+  std::string done() && {
+    text_.resize(static_cast<std::size_t>(end_ - text_.data()));
+    return std::move(text_);
+  }
 
-// A label line: blank, label, blanks to column 21, then the fields.
-template <class Real>
-void vector_line(std::string& r, const char* label, const Real (&v)[3]) {
-  const std::size_t at = r.size();
-  r += ' ';
-  r += label;
-  r.resize(at + 21, ' ');
-  append_fields(r, v);
-}
+ private:
+  std::string text_;
+  char* end_;
+};
 
 bool fits(double v) { return fixed(v, 15, 4).find('*') == std::string::npos; }
 
@@ -76,39 +115,35 @@ std::string unfit_note(const RunContext& ctx, const Numbers<Real>& n) {
 
 template <class Real>
 std::string report_lines(const RunContext& ctx, const Numbers<Real>& n) {
-  std::string r;
-  r.reserve(1024);
-  // (The names as 80-column fields, blank-filled in place.)
-  auto name_line = [&r](const char* label, const std::string& name) {
-    r += label;
-    r += name;
-    if (name.size() < 80) r.append(80 - name.size(), ' ');
-    r += '\n';
+  // (Room for every line at its widest; the names as 80-column fields.)
+  ReportText r(1024 + ctx.input_path.size() + ctx.output_path.size());
+  auto name_line = [&r](std::string_view label, const std::string& name) {
+    const std::size_t line = r.size();
+    r.put(label);
+    r.put(name);
+    r.blanks_to(line, label.size() + 80);
+    r.put('\n');
   };
-  r += '\n';
+  r.put('\n');
   name_line("Input pdb file:  ", ctx.input_path);
   if (ctx.mode != Mode::report_only) name_line("Output pdb file: ", ctx.output_path);
-  r += FreeLine()
-           .text("# atoms read")
-           .num(ctx.shown.read)
-           .text("     # atoms skipped")
-           .num(ctx.shown.skipped)
-           .str();
-  r += "\n mass                ";
-  const std::size_t at = r.size();
-  r.resize(at + 15);
-  fixed_field(r.data() + at, n.mass, 15, 4);
-  r += '\n';
-  vector_line<Real>(r, "center of mass", {n.centre.x, n.centre.y, n.centre.z});
-  vector_line(r, "principle moments", n.moments);
+  r.put(" # atoms read ");
+  r.count(ctx.shown.read, 11);
+  r.put("      # atoms skipped ");
+  r.count(ctx.shown.skipped, 11);
+  r.put("\n\n mass                ");
+  r.field(n.mass);
+  r.put('\n');
+  r.vector_line<Real>("center of mass", {n.centre.x, n.centre.y, n.centre.z});
+  r.vector_line("principle moments", n.moments);
   const Real p1 = n.moments[0];
-  vector_line<Real>(r, "relative moments ", {p1 / p1, n.moments[1] / p1, n.moments[2] / p1});
-  r += "\n                           rotation matrix\n";
+  r.vector_line<Real>("relative moments ", {p1 / p1, n.moments[1] / p1, n.moments[2] / p1});
+  r.put("\n                           rotation matrix\n");
   for (int i = 0; i < 3; ++i) {
-    r.append(5, ' ');
-    append_fields<Real>(r, {n.axes(i, 0), n.axes(i, 1), n.axes(i, 2)});
+    r.put("     ");
+    r.fields<Real>({n.axes(i, 0), n.axes(i, 1), n.axes(i, 2)});
   }
-  return r;
+  return std::move(r).done();
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 // its records analysed one by one, in file order, each with its own report or
 // JSON line and, with -t/-r, moved by its own frame. Records are analysed as
 // they are read; models after the reading.
+#include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -19,9 +21,14 @@ namespace {
 
 // "MODEL" and the number right-aligned in columns 7-14, as PDB writes it.
 std::string model_line(std::int64_t model) {
-  std::string number = std::to_string(model);
-  if (number.size() < 8) number.insert(0, 8 - number.size(), ' ');
-  return "MODEL " + number + "\n";
+  char line[32] = "MODEL         ";  // (the number right-aligned in columns 7-14)
+  char digits[24];
+  const char* const end = std::to_chars(digits, digits + sizeof digits, model).ptr;
+  const auto length = static_cast<std::size_t>(end - digits);
+  const std::size_t at = length < 8 ? 14 - length : 6;
+  std::memcpy(line + at, digits, length);
+  line[at + length] = '\n';
+  return std::string(line, at + length + 1);
 }
 
 std::string_view without_line_feed(std::string_view text) {

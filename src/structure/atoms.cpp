@@ -49,8 +49,8 @@ void AtomTable::release() {
   capacity = 0;
 }
 
-void AtomTable::grow() {
-  const std::int64_t n = std::min(limit, capacity * 2);
+void AtomTable::grow(bool past_limit) {
+  const std::int64_t n = past_limit ? capacity * 2 : std::min(limit, capacity * 2);
   const std::size_t bytes = bytes_for(n);
   void* p = ::mremap(slots(), bytes_, bytes, MREMAP_MAYMOVE);
   if (p == MAP_FAILED) throw std::bad_alloc();

@@ -58,14 +58,25 @@ struct AtomTable {
   // The slots up to the usual limit, once: the reading calls it first.
   // Throws std::bad_alloc when they cannot be had.
   void allocate();
-  // More slots, up to the limit; throws std::bad_alloc when none can be had.
-  void grow();
+  // More slots, up to the limit (`past_limit`: twice as many, whatever the
+  // limit); throws std::bad_alloc when none can be had.
+  void grow(bool past_limit = false);
   // Whether one more atom may be accepted: false at the limit; more slots
   // when all are taken.
   bool room() {
     if (count < capacity) return true;
-    if (count == limit) return false;
+    if (count >= limit) return false;
     grow();
+    return true;
+  }
+  // The same where the limit counts the atoms of the last segment alone
+  // (--each-model: each model on its own); the table grows past the limit
+  // as far as memory allows.
+  bool room_in_segment() {
+    if (count < capacity) return true;
+    const std::int64_t in_segment = segments.empty() ? count : count - segments.back().first;
+    if (in_segment >= limit) return false;
+    grow(count >= limit);
     return true;
   }
   // The next accepted atom (room() first), in the table's precision.

@@ -59,4 +59,9 @@ print("largest RMSD to model 1 under 3 A:", max(rmsd(models[0], m) for m in mode
 PY
 # --model and --each-model contradict each other.
 "$BIN" --each-model --model=2 nmr.pdb; echo "both: status $?"
+# --max-atoms counts the atoms of a model (304 each here), not of the file.
+for f in nmr.pdb nmr.cif; do
+  "$BIN" --each-model --max-atoms=304 --json "$f" 2>/dev/null | wc -l | sed "s/^/$f --max-atoms=304: reports: /"
+  "$BIN" --each-model --max-atoms=303 "$f" > /dev/null; echo "$f --max-atoms=303: status $?"
+done
 rm -f nmr.pdb nmr.cif posed.pdb oriented.pdb all.pdb each.txt part.txt
