@@ -17,7 +17,8 @@ class Sink {
   Sink(const Sink&) = delete;
   Sink& operator=(const Sink&) = delete;
 
-  // From now on the bytes are written as one gzip member; false without memory.
+  // From now on the bytes are written gzip-compressed (a member a buffer);
+  // false without memory.
   bool compress();
   void put(std::string_view s);
   // Room for n bytes at the end of the buffer; commit(n) keeps what was written.
@@ -25,7 +26,7 @@ class Sink {
   void commit(std::size_t n) { used_ += n; }
   // Writes out everything buffered; false once any write has failed.
   bool flush();
-  // Flushes (ends the gzip member) and closes the descriptor; false when
+  // Flushes and closes the descriptor; false when
   // either failed.
   bool close();
 
