@@ -63,6 +63,7 @@ PassFault read_structure(Format format, RecordCursor& input, AtomTable& t, ReadN
                          RecordSink* sink) {
   // mmCIF lines are read whole, however long (a long title, a long value);
   // PDB records are 80 columns, and a longer line is cut.
+  t.limit_per_segment = rules.selection.each_model;  // (--max-atoms counts each model's atoms)
   if (holds_records(format)) return read_molecule_atoms(format, input, t, notes, err, rules, sink);
   if (format == Format::mmcif) input.keep_whole_lines();
   PassFault fault = format == Format::mmcif

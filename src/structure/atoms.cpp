@@ -11,7 +11,7 @@
 
 namespace gyro {
 AtomTable::AtomTable(std::int64_t most, bool double_precision)
-    : limit(most), in_double(double_precision) {}
+    : limit(most), stated_limit(most), in_double(double_precision) {}
 
 // The slots always include one beyond the accepted atoms: the reader converts
 // a record into it before it knows whether the record is accepted.
@@ -49,8 +49,8 @@ void AtomTable::release() {
   capacity = 0;
 }
 
-void AtomTable::grow(bool past_limit) {
-  const std::int64_t n = past_limit ? capacity * 2 : std::min(limit, capacity * 2);
+void AtomTable::grow() {
+  const std::int64_t n = std::min(limit, capacity * 2);
   const std::size_t bytes = bytes_for(n);
   void* p = ::mremap(slots(), bytes_, bytes, MREMAP_MAYMOVE);
   if (p == MAP_FAILED) throw std::bad_alloc();

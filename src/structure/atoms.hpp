@@ -46,7 +46,12 @@ struct AtomTable {
   std::int64_t count = 0;     // accepted atoms
   std::vector<Segment> segments;  // in file order, covering the accepted atoms
   std::int64_t skipped = 0;   // atom records left out: their name gives no mass
-  std::int64_t limit;         // the most atoms a run accepts
+  std::int64_t limit;         // the most atoms the table accepts now
+  // The limit the run was given (--max-atoms), and whether it counts the
+  // atoms of each segment (--each-model: of each model), not of the table:
+  // then `limit` moves on at each segment's first atom.
+  const std::int64_t stated_limit;
+  bool limit_per_segment = false;
   std::int64_t capacity = 0;  // slots that can be written now, up to the limit
   const bool in_double;
   Atom* atoms = nullptr;          // the slots in single precision, or
@@ -58,25 +63,14 @@ struct AtomTable {
   // The slots up to the usual limit, once: the reading calls it first.
   // Throws std::bad_alloc when they cannot be had.
   void allocate();
-  // More slots, up to the limit (`past_limit`: twice as many, whatever the
-  // limit); throws std::bad_alloc when none can be had.
-  void grow(bool past_limit = false);
+  // More slots, up to the limit; throws std::bad_alloc when none can be had.
+  void grow();
   // Whether one more atom may be accepted: false at the limit; more slots
   // when all are taken.
   bool room() {
     if (count < capacity) return true;
-    if (count >= limit) return false;
+    if (count == limit) return false;
     grow();
-    return true;
-  }
-  // The same where the limit counts the atoms of the last segment alone
-  // (--each-model: each model on its own); the table grows past the limit
-  // as far as memory allows.
-  bool room_in_segment() {
-    if (count < capacity) return true;
-    const std::int64_t in_segment = segments.empty() ? count : count - segments.back().first;
-    if (in_segment >= limit) return false;
-    grow(count >= limit);
     return true;
   }
   // The next accepted atom (room() first), in the table's precision.
@@ -96,6 +90,7 @@ struct AtomTable {
   // A reading begins: the slots there, no atom, no segment.
   void start() {
     allocate();
+    limit = stated_limit;
     count = skipped = 0;
     segments.clear();
   }
@@ -110,6 +105,7 @@ struct AtomTable {
       if (last.model == 0 && last.count == 0 && last.skipped == 0) segments.pop_back();
     }
     segments.push_back({count, 0, model, 0, skipped});
+    if (limit_per_segment) limit = count + stated_limit;
   }
   // After the reading: the last segment ends with the last accepted atom; a
   // table without segments gets one of them all, model 1.

@@ -99,13 +99,8 @@ struct AtomReading {
     fault = damage(lineno, "pdbx_PDB_model_num is not a whole number: \"" + printable(text) + "\"");
     return false;
   }
-  // More slots for the table; false at the limit (with --each-model, that of
-  // the model being read).
-  [[gnu::cold, gnu::noinline]] bool more_room() {
-    return sel.each_model ? t.room_in_segment() : t.room();
-  }
   [[gnu::cold, gnu::noinline]] bool full(long lineno) {
-    fault = {PassFault::Kind::full, lineno, 0, 0, std::to_string(t.limit)};
+    fault = {PassFault::Kind::full, lineno, 0, 0, std::to_string(t.stated_limit)};
     return false;
   }
   [[gnu::cold, gnu::noinline]] bool unknown_element(const AtomSiteColumns& c, const Row& r,
@@ -185,8 +180,7 @@ struct AtomReader : AtomReading {
     notes.alternate_locations += !no_alt;
     const double mass = element_symbol_mass(v.symbol);
     if (mass == 0) return unknown_element(c, r, v.symbol);
-    if (t.count == t.capacity && !more_room()) [[unlikely]]
-      return full(lineno);
+    if (!t.room()) return full(lineno);
     t.add(xyz, static_cast<Real>(mass));
     if (Selecting && number_analysed) notes.analysed_lines.push_back(row_place);
     return true;

@@ -43,7 +43,7 @@ class Collector {
       return;
     }
     if (!t_.room()) {
-      full_ = {PassFault::Kind::full, 0, 0, 0, std::to_string(t_.limit)};
+      full_ = {PassFault::Kind::full, 0, 0, 0, std::to_string(t_.stated_limit)};
       return;
     }
     slots_.back() = t_.count;

@@ -19,10 +19,9 @@ bool is_model_end(const char* line) { return std::memcmp(line, "ENDMDL", 6) == 0
 
 // An accepted atom that finds every slot taken: more slots while the limit
 // allows, else the stop.
-// (`per_model`: the limit counts the atoms of each model, --each-model.)
-[[gnu::noinline]] PassFault full_table(AtomTable& t, long lineno, bool per_model) {
-  if (per_model ? t.room_in_segment() : t.room()) return {};
-  return {PassFault::Kind::full, lineno, 0, 0, std::to_string(t.limit)};
+[[gnu::noinline]] PassFault full_table(AtomTable& t, long lineno) {
+  if (t.room()) return {};
+  return {PassFault::Kind::full, lineno, 0, 0, std::to_string(t.stated_limit)};
 }
 
 // The skipped record's line on standard error: its name field and the column after it.
@@ -373,7 +372,7 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
     const typename Masses::Key key = Masses::key(line);
     if (!Masses::accepted(key) || t.count == t.capacity) [[unlikely]] {
       if (Masses::accepted(key)) {
-        if (PassFault full = full_table(t, cur.lineno(), rules.selection.each_model)) return full;
+        if (PassFault full = full_table(t, cur.lineno())) return full;
       } else {  // only accepted atoms take a slot: a skipped record never meets the limit
         if constexpr (Selecting > 0) {
           if (chosen.models.provisional() && !notes.skipped_names) {
