@@ -129,14 +129,15 @@ void instruction_targets(const std::string& gyro, const std::string& gen, const 
                         {{"--max-atoms=64000"}, 160},
                         {{"--masses=element"}, 160},
                         {{"--model=1"}, 180},
-                        {{"--altloc=A"}, 180}};
+                        {{"--altloc=A"}, 180},
+                        {{"--double", "-r"}, 450}};
   char buf[200];
   for (const Path& p : paths) {
     auto count = [&](const std::string& file) {
       Args args = {gyro};
       args.insert(args.end(), p.options.begin(), p.options.end());
       args.push_back(file);
-      if (!p.options.empty() && p.options[0] == "-r") args.push_back(out);
+      if (!p.options.empty() && p.options.back() == "-r") args.push_back(out);
       std::remove(out.c_str());
       const long n = instructions(args, dir);
       std::remove(out.c_str());

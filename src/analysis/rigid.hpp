@@ -6,6 +6,7 @@
 // computed on its own exactly as scalar code would.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <cstring>
@@ -151,7 +152,12 @@ class FrameD {
  public:
   FrameD() = default;
   FrameD(Vec3d centre, bool rotated, const Mat3d& axes)
-      : centre_(centre), axes_(axes), rotated_(rotated) {}
+      : centre_(centre), axes_(axes), rotated_(rotated) {
+    for (int j = 0; j < 3; ++j)
+      for (int i = 0; i < 3; ++i) columns_[j][i] = axes(i, j);
+    const double c[4] = {centre.x, centre.y, centre.z, 0.0};
+    std::copy(c, c + 4, centre_lanes_);
+  }
   Vec3d moved(Vec3d r) const {
     const Vec3d d{r.x - centre_.x, r.y - centre_.y, r.z - centre_.z};
     if (!rotated_) return d;
@@ -168,11 +174,17 @@ class FrameD {
     return {row(0), row(1), row(2)};
   }
   bool rotated() const { return rotated_; }
+  // For the vector form of moved() the copy uses: the centre and the axes'
+  // columns (axes(0, j), axes(1, j), axes(2, j)), each padded with a zero.
+  const double* centre_lanes() const { return centre_lanes_; }
+  const double* column(int j) const { return columns_[j]; }
 
  private:
   Vec3d centre_;
   Mat3d axes_;
   bool rotated_ = false;
+  double centre_lanes_[4] = {0, 0, 0, 0};
+  double columns_[3][4] = {};
 };
 
 // A box: its three edge vectors a, b, c (Cartesian, as rows), and the matrix

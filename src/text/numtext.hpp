@@ -127,8 +127,41 @@ struct alignas(32) CoordinateFieldConstants {
   std::int32_t point[4] = {'.', '.', '.', '.'};
   float largest[4] = {9999.0f, 9999.0f, 9999.0f, 9999.0f};
   float sign[4] = {-0.0f, -0.0f, -0.0f, -0.0f};
+  double largest_d[4] = {9999.0, 9999.0, 9999.0, 9999.0};
+  double sign_d[4] = {-0.0, -0.0, -0.0, -0.0};
+  double half[4] = {0.5, 0.5, 0.5, 0.5};
+  double near_tie[4] = {1e-6, 1e-6, 1e-6, 1e-6};
+  std::int32_t low_halves[8] = {0, 2, 4, 6, 0, 2, 4, 6};
 };
 inline constexpr CoordinateFieldConstants coordinate_field_constants{};
+
+// The texts of three fields from their whole parts and decimals, where
+// `fits` (a lane mask; `negative` the signs) says they fit, gathered from the
+// tables and stored at out; the fields that do not fit written by the general
+// conversion from `values` (x, y, z). How many did not fit.
+template <class Real>
+[[gnu::target("avx2"), gnu::always_inline]] inline int store_coordinate_texts(
+    char* out, __m128i whole, __m128i decimals, __m128i negative, __m128i fits,
+    const CoordinateFieldConstants* c, const Real* values) {
+  const __m128i offset = _mm_load_si128(reinterpret_cast<const __m128i*>(c->negative_offset));
+  const __m128i index = _mm_add_epi32(whole, _mm_and_si128(negative, offset));
+  const __m128i whole_text = _mm_mask_i32gather_epi32(
+      _mm_setzero_si128(), reinterpret_cast<const int*>(coordinate_text.whole), index, fits, 4);
+  const __m128i decimals_text = _mm_mask_i32gather_epi32(
+      _mm_setzero_si128(), reinterpret_cast<const int*>(coordinate_text.decimals), decimals, fits, 4);
+  // "dddd" then ".ddd": the decimals moved up one byte behind the point.
+  const __m128i tail = _mm_or_si128(_mm_slli_epi32(decimals_text, 8),
+                                    _mm_load_si128(reinterpret_cast<const __m128i*>(c->point)));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi32(whole_text, tail));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi32(whole_text, tail));
+  const int fitting = _mm_movemask_ps(_mm_castsi128_ps(fits)) & 7;
+  if (fitting == 7) [[likely]]
+    return 0;
+  int unfit = 0;
+  for (int k = 0; k < 3; ++k)
+    if (!((fitting >> k) & 1)) unfit += !fixed_field(out + 8 * k, values[k], 8, 3);
+  return unfit;
+}
 
 [[gnu::target("avx2")]] inline int coordinate_fields_wide(char* out, __m128 v) {
   const CoordinateFieldConstants* c = &coordinate_field_constants;
@@ -146,24 +179,53 @@ inline constexpr CoordinateFieldConstants coordinate_field_constants{};
   const __m128i fits = _mm_andnot_si128(
       _mm_and_si128(negative, _mm_cmpgt_epi32(whole, ints(c->most_negative_whole))),
       _mm_castps_si128(_mm_cmplt_ps(a, _mm_load_ps(c->largest))));
-  const __m128i index = _mm_add_epi32(whole, _mm_and_si128(negative, ints(c->negative_offset)));
-  const __m128i whole_text = _mm_mask_i32gather_epi32(
-      _mm_setzero_si128(), reinterpret_cast<const int*>(coordinate_text.whole), index, fits, 4);
-  const __m128i decimals_text = _mm_mask_i32gather_epi32(
-      _mm_setzero_si128(), reinterpret_cast<const int*>(coordinate_text.decimals), decimals, fits, 4);
-  // "dddd" then ".ddd": the decimals moved up one byte behind the point.
-  const __m128i tail = _mm_or_si128(_mm_slli_epi32(decimals_text, 8), ints(c->point));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi32(whole_text, tail));
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi32(whole_text, tail));
-  const int fitting = _mm_movemask_ps(_mm_castsi128_ps(fits)) & 7;
-  if (fitting == 7) [[likely]]
-    return 0;
-  int unfit = 0;
   alignas(16) float xyz[4];
   _mm_store_ps(xyz, v);
-  for (int k = 0; k < 3; ++k)
-    if (!((fitting >> k) & 1)) unfit += !fixed_field(out + 8 * k, xyz[k], 8, 3);
-  return unfit;
+  return store_coordinate_texts(out, whole, decimals, negative, fits, c, xyz);
+}
+#endif
+
+#if defined(__x86_64__)
+// The three coordinate fields of doubles (--double; x, y, z in the first
+// three lanes of v, the fourth 0), as coordinate_field(double) writes them one
+// by one: the thousandths rounded together where no value is within 1e-6 of a
+// tie; a near-tie, and a value that does not fit, written by the general
+// conversion.
+[[gnu::target("avx2"), gnu::always_inline]] inline int coordinate_fields_double_wide(char* out,
+                                                                                     __m256d v) {
+  const CoordinateFieldConstants* c = &coordinate_field_constants;
+  asm("" : "+r"(c));  // the same for every record: taken once, read as memory operands
+  auto ints = [](const std::int32_t* p) { return _mm_load_si128(reinterpret_cast<const __m128i*>(p)); };
+  const __m256i low_halves = _mm256_load_si256(reinterpret_cast<const __m256i*>(c->low_halves));
+  const __m256d a = _mm256_andnot_pd(_mm256_load_pd(c->sign_d), v);
+  const __m256d thousand = _mm256_load_pd(c->thousand_d);
+  const __m256d scaled = _mm256_mul_pd(a, thousand);
+  const __m256d n = _mm256_round_pd(scaled, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+  const __m256d off_half = _mm256_sub_pd(
+      _mm256_andnot_pd(_mm256_load_pd(c->sign_d), _mm256_sub_pd(scaled, n)), _mm256_load_pd(c->half));
+  const __m256d clear = _mm256_and_pd(
+      _mm256_cmp_pd(a, _mm256_load_pd(c->largest_d), _CMP_LT_OQ),
+      _mm256_cmp_pd(_mm256_andnot_pd(_mm256_load_pd(c->sign_d), off_half),
+                    _mm256_load_pd(c->near_tie), _CMP_GE_OQ));
+  // (Lanes that are not clear may hold anything: they are not looked up.)
+  const __m256d n_clear = _mm256_and_pd(n, clear);
+  const __m128i whole = _mm256_cvtpd_epi32(_mm256_floor_pd(_mm256_div_pd(n_clear, thousand)));
+  const __m128i decimals =
+      _mm_sub_epi32(_mm256_cvtpd_epi32(n_clear), _mm_mullo_epi32(whole, ints(c->thousand)));
+  // (64-bit lane masks to 32-bit ones: the low halves, equal to the high.)
+  const __m128i negative = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
+      _mm256_cmpgt_epi64(_mm256_setzero_si256(), _mm256_castpd_si256(v)), low_halves));
+  const __m128i is_clear = _mm256_castsi256_si128(
+      _mm256_permutevar8x32_epi32(_mm256_castpd_si256(clear), low_halves));
+  const __m128i fits = _mm_andnot_si128(
+      _mm_and_si128(negative, _mm_cmpgt_epi32(whole, ints(c->most_negative_whole))), is_clear);
+  alignas(32) double xyz[4];
+  _mm256_store_pd(xyz, v);
+  return store_coordinate_texts(out, whole, decimals, negative, fits, c, xyz);
+}
+[[gnu::target("avx2")]] inline int coordinate_fields_double_wide(char* out, double x, double y,
+                                                                  double z) {
+  return coordinate_fields_double_wide(out, _mm256_setr_pd(x, y, z, 0.0));
 }
 #endif
 

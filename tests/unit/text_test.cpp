@@ -217,11 +217,31 @@ TEST(FixedField, DoublesAgreeWithPrintf) {
       std::snprintf(want, sizeof want, "%20.*f", decimals, v);
       ASSERT_EQ(fixed(v, 20, decimals), std::string(want)) << v;
     }
-  // The coordinate field's own quick writer, against the general one.
-  for (const double v : values) {
+  // The coordinate field's own quick writers, one and three at a time,
+  // against the general one (three: this value, its negative, the one before;
+  // and the values that do not fit).
+  for (const double v : {-999.9995, -1000.0004, 9998.9995, 9999.0, -0.0, 1e300,
+                         std::numeric_limits<double>::quiet_NaN(),
+                         -std::numeric_limits<double>::infinity()})
+    values.push_back(v);
+#if defined(__x86_64__)
+  const bool wide = __builtin_cpu_supports("avx2");
+#endif
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const double v = values[i];
     char quick[8], general[8];
     ASSERT_EQ(coordinate_field(quick, v), fixed_field(general, v, 8, 3)) << v;
     ASSERT_EQ(std::string(quick, 8), std::string(general, 8)) << v;
+#if defined(__x86_64__)
+    if (wide) {
+      const double xyz[3] = {v, -v, values[i > 0 ? i - 1 : 0]};
+      char three[24], one[24];
+      int unfit = 0;
+      for (int k = 0; k < 3; ++k) unfit += !coordinate_field(one + 8 * k, xyz[k]);
+      ASSERT_EQ(coordinate_fields_double_wide(three, xyz[0], xyz[1], xyz[2]), unfit) << v;
+      ASSERT_EQ(std::string(three, 24), std::string(one, 24)) << v;
+    }
+#endif
   }
 }
 

@@ -175,10 +175,33 @@ int move_record(const char* line, char* fields, const Frame& frame) {
   std::memcpy(&v, xyz, sizeof v);
   return NarrowVectors::fields(fields, frame.moved(v));
 }
+#if defined(__x86_64__)
+// FrameD::moved and the three fields in 256-bit vectors, x, y, z a lane each:
+// every lane takes the operations of moved() in their order.
+[[gnu::target("avx2")]] int moved_fields_double_wide(char* fields, const double xyz[3],
+                                                     const FrameD& frame) {
+  const __m256d d = _mm256_sub_pd(_mm256_setr_pd(xyz[0], xyz[1], xyz[2], 0.0),
+                                  _mm256_loadu_pd(frame.centre_lanes()));
+  if (!frame.rotated()) return coordinate_fields_double_wide(fields, d);
+  const __m256d c0 = _mm256_loadu_pd(frame.column(0)), c1 = _mm256_loadu_pd(frame.column(1)),
+                c2 = _mm256_loadu_pd(frame.column(2));
+  const __m256d dx = _mm256_permute4x64_pd(d, 0x00), dy = _mm256_permute4x64_pd(d, 0x55),
+                dz = _mm256_permute4x64_pd(d, 0xAA);
+  const __m256d moved = _mm256_add_pd(
+      _mm256_add_pd(_mm256_add_pd(_mm256_setzero_pd(), _mm256_mul_pd(c0, dx)),
+                    _mm256_mul_pd(c1, dy)),
+      _mm256_mul_pd(c2, dz));
+  return coordinate_fields_double_wide(fields, moved);
+}
+#endif
+
 int move_record(const char* line, char* fields, const FrameD& frame) {
   double xyz[3];
   FieldFault bad;
   if (!atom_fields_double(line, xyz, bad, true)) return -1;  // (any serial: as own_fields)
+#if defined(__x86_64__)
+  if (vectors::wide()) return moved_fields_double_wide(fields, xyz, frame);
+#endif
   const Vec3d moved = frame.moved({xyz[0], xyz[1], xyz[2]});
   int unfit = 0;
   for (const double v : {moved.x, moved.y, moved.z}) {
