@@ -244,28 +244,6 @@ void place_atom(AtomT& a, const Box& box, const FractionLanes& to_fraction, Lane
   a.z = v[2];
 }
 
-// The atoms of every whole block of four, four at a time: the sums, or the
-// placement. Returns the first atom not yet taken.
-template <class AtomT>
-std::size_t sum_blocks_of_four(std::span<AtomT> atoms, const FractionLanes& to_fraction,
-                               MeanSums& sums, std::size_t from) {
-  for (; from + 4 <= atoms.size(); from += 4)
-    add_block(sums, to_fraction, four_atoms(&atoms[from]));
-  return from;
-}
-template <class AtomT>
-std::size_t place_blocks_of_four(std::span<AtomT> atoms, const Box& box,
-                                 const FractionLanes& to_fraction, Lanes centre, unsigned& far,
-                                 std::size_t from) {
-  for (; from + 4 <= atoms.size(); from += 4) {
-    int moved = moved_in_block(four_atoms(&atoms[from]), to_fraction, centre, far);
-    for (std::size_t i = from; moved != 0; ++i, moved >>= 1)
-      if (moved & 1) place_atom(atoms[i], box, to_fraction, centre, far);
-  }
-  return from;
-}
-
-#if defined(__x86_64__)
 [[gnu::always_inline]] inline Lanes8 side_by_side(Lanes low, Lanes high) {
   return __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7);
 }
@@ -276,26 +254,50 @@ template <class AtomT>
   return {side_by_side(low.x, high.x), side_by_side(low.y, high.y), side_by_side(low.z, high.z),
           side_by_side(low.m, high.m)};
 }
+template <std::size_t Width, class AtomT>
+[[gnu::always_inline]] inline auto block_at(const AtomT* a) {
+  if constexpr (Width == 8)
+    return eight_atoms(a);
+  else
+    return four_atoms(a);
+}
+
+// The atoms of every whole block of `Width` from `from` on, a block at a
+// time: their sums, or their placement. Returns the first atom not yet taken.
+template <std::size_t Width, class AtomT>
+[[gnu::always_inline]] inline std::size_t sum_blocks(std::span<AtomT> atoms,
+                                                     const FractionLanes& to_fraction,
+                                                     MeanSums& sums, std::size_t from) {
+  for (; from + Width <= atoms.size(); from += Width)
+    add_block(sums, to_fraction, block_at<Width>(&atoms[from]));
+  return from;
+}
+template <std::size_t Width, class AtomT>
+[[gnu::always_inline]] inline std::size_t place_blocks(std::span<AtomT> atoms, const Box& box,
+                                                       const FractionLanes& to_fraction,
+                                                       Lanes centre, unsigned& far,
+                                                       std::size_t from) {
+  for (; from + Width <= atoms.size(); from += Width) {
+    int moved = moved_in_block(block_at<Width>(&atoms[from]), to_fraction, centre, far);
+    for (std::size_t i = from; moved != 0; ++i, moved >>= 1)
+      if (moved & 1) place_atom(atoms[i], box, to_fraction, centre, far);
+  }
+  return from;
+}
+
+#if defined(__x86_64__)
+// The blocks of eight, built for processors with 256-bit vectors.
 template <class AtomT>
 [[gnu::target("avx2")]] std::size_t sum_blocks_of_eight(std::span<AtomT> atoms,
                                                         const FractionLanes& to_fraction,
                                                         MeanSums& sums) {
-  std::size_t from = 0;
-  for (; from + 8 <= atoms.size(); from += 8)
-    add_block(sums, to_fraction, eight_atoms(&atoms[from]));
-  return from;
+  return sum_blocks<8>(atoms, to_fraction, sums, 0);
 }
 template <class AtomT>
 [[gnu::target("avx2")]] std::size_t place_blocks_of_eight(std::span<AtomT> atoms, const Box& box,
                                                           const FractionLanes& to_fraction,
                                                           Lanes centre, unsigned& far) {
-  std::size_t from = 0;
-  for (; from + 8 <= atoms.size(); from += 8) {
-    int moved = moved_in_block(eight_atoms(&atoms[from]), to_fraction, centre, far);
-    for (std::size_t i = from; moved != 0; ++i, moved >>= 1)
-      if (moved & 1) place_atom(atoms[i], box, to_fraction, centre, far);
-  }
-  return from;
+  return place_blocks<8>(atoms, box, to_fraction, centre, far, 0);
 }
 #endif
 
@@ -310,7 +312,7 @@ Joining join(std::span<AtomT> atoms, const Box& box) {
 #if defined(__x86_64__)
   if (vectors::wide()) k = sum_blocks_of_eight(atoms, to_fraction, sums);
 #endif
-  k = sum_blocks_of_four(atoms, to_fraction, sums, k);
+  k = sum_blocks<4>(atoms, to_fraction, sums, k);
   for (; k < n; ++k) {
     const AtomT& a = atoms[k];
     add_one(sums,
@@ -334,7 +336,7 @@ Joining join(std::span<AtomT> atoms, const Box& box) {
 #if defined(__x86_64__)
   if (vectors::wide()) k = place_blocks_of_eight(atoms, box, to_fraction, centre, far);
 #endif
-  k = place_blocks_of_four(atoms, box, to_fraction, centre, far, k);
+  k = place_blocks<4>(atoms, box, to_fraction, centre, far, k);
   for (; k < n; ++k) place_atom(atoms[k], box, to_fraction, centre, far);
   j.filled = far;
   return j;
