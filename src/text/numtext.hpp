@@ -137,12 +137,11 @@ inline constexpr CoordinateFieldConstants coordinate_field_constants{};
 
 // The texts of three fields from their whole parts and decimals, where
 // `fits` (a lane mask; `negative` the signs) says they fit, gathered from the
-// tables and stored at out; the fields that do not fit written by the general
-// conversion from `values` (x, y, z). How many did not fit.
-template <class Real>
+// tables and stored at out. Which fields fit (a bit each); the caller writes
+// the others by the general conversion.
 [[gnu::target("avx2"), gnu::always_inline]] inline int store_coordinate_texts(
     char* out, __m128i whole, __m128i decimals, __m128i negative, __m128i fits,
-    const CoordinateFieldConstants* c, const Real* values) {
+    const CoordinateFieldConstants* c) {
   const __m128i offset = _mm_load_si128(reinterpret_cast<const __m128i*>(c->negative_offset));
   const __m128i index = _mm_add_epi32(whole, _mm_and_si128(negative, offset));
   const __m128i whole_text = _mm_mask_i32gather_epi32(
@@ -154,12 +153,15 @@ template <class Real>
                                     _mm_load_si128(reinterpret_cast<const __m128i*>(c->point)));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi32(whole_text, tail));
   _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi32(whole_text, tail));
-  const int fitting = _mm_movemask_ps(_mm_castsi128_ps(fits)) & 7;
-  if (fitting == 7) [[likely]]
-    return 0;
+  return _mm_movemask_ps(_mm_castsi128_ps(fits)) & 7;
+}
+// The fields that did not fit (`fitting` bits clear) by the general
+// conversion from x, y, z: how many of them do not fit it either.
+template <class Real>
+[[gnu::cold, gnu::noinline]] int unfit_coordinate_fields(char* out, int fitting, const Real* xyz) {
   int unfit = 0;
   for (int k = 0; k < 3; ++k)
-    if (!((fitting >> k) & 1)) unfit += !fixed_field(out + 8 * k, values[k], 8, 3);
+    if (!((fitting >> k) & 1)) unfit += !fixed_field(out + 8 * k, xyz[k], 8, 3);
   return unfit;
 }
 
@@ -179,9 +181,12 @@ template <class Real>
   const __m128i fits = _mm_andnot_si128(
       _mm_and_si128(negative, _mm_cmpgt_epi32(whole, ints(c->most_negative_whole))),
       _mm_castps_si128(_mm_cmplt_ps(a, _mm_load_ps(c->largest))));
+  const int fitting = store_coordinate_texts(out, whole, decimals, negative, fits, c);
+  if (fitting == 7) [[likely]]
+    return 0;
   alignas(16) float xyz[4];
   _mm_store_ps(xyz, v);
-  return store_coordinate_texts(out, whole, decimals, negative, fits, c, xyz);
+  return unfit_coordinate_fields(out, fitting, xyz);
 }
 #endif
 
@@ -219,9 +224,12 @@ template <class Real>
       _mm256_permutevar8x32_epi32(_mm256_castpd_si256(clear), low_halves));
   const __m128i fits = _mm_andnot_si128(
       _mm_and_si128(negative, _mm_cmpgt_epi32(whole, ints(c->most_negative_whole))), is_clear);
+  const int fitting = store_coordinate_texts(out, whole, decimals, negative, fits, c);
+  if (fitting == 7) [[likely]]
+    return 0;
   alignas(32) double xyz[4];
   _mm256_store_pd(xyz, v);
-  return store_coordinate_texts(out, whole, decimals, negative, fits, c, xyz);
+  return unfit_coordinate_fields(out, fitting, xyz);
 }
 [[gnu::target("avx2")]] inline int coordinate_fields_double_wide(char* out, double x, double y,
                                                                   double z) {
