@@ -130,7 +130,8 @@ void instruction_targets(const std::string& gyro, const std::string& gen, const 
                         {{"--masses=element"}, 160},
                         {{"--model=1"}, 180},
                         {{"--altloc=A"}, 180},
-                        {{"--double", "-r"}, 450}};
+                        {{"--double", "-r"}, 450},
+                        {{"--select=protein and not hydrogen"}, 200}};
   char buf[200];
   for (const Path& p : paths) {
     auto count = [&](const std::string& file) {

@@ -8,7 +8,8 @@ namespace gyro {
 
 struct SelectExpression::Node {
   enum class Kind { all, none, protein, backbone, nucleic, water, ion, hetero, hydrogen, heavy,
-                    chain, segid, resname, resid, name, element, altloc, op_not, op_and, op_or };
+                    chain, segid, resname, resid, name, element, altloc, op_not, op_and, op_or,
+                    backbone_name };  // (backbone: protein and backbone_name)
   Kind kind;
   std::size_t a = 0, b = 0;  // operands (not: a; and, or: a and b)
   std::vector<std::string> values;  // a field's patterns
@@ -17,6 +18,7 @@ struct SelectExpression::Node {
     char insertion;  // a single number's code ('\0': any)
   };
   std::vector<Range> ranges;  // resid
+  unsigned bit = 0;           // a test's bit in the outcomes
 };
 
 namespace {
@@ -158,7 +160,9 @@ class SelectParser {
     for (const auto& [k, kind] : keywords)
       if (k == w) {
         ++pos_;
-        out = add({kind, 0, 0, {}, {}});
+        out = add({kind == Kind::backbone ? Kind::protein : kind, 0, 0, {}, {}});
+        if (kind == Kind::backbone)  // a protein residue's atoms of the main chain
+          out = add({Kind::op_and, out, add({Kind::backbone_name, 0, 0, {}, {}}), {}, {}});
         return true;
       }
     for (const auto& [f, kind] : fields)
@@ -223,70 +227,75 @@ std::shared_ptr<const SelectExpression> SelectExpression::parse(std::string_view
       case Kind::name: e->fields_ |= name_field; break;
       case Kind::altloc: e->fields_ |= altloc_field; break;
       case Kind::element: case Kind::hydrogen: case Kind::heavy: e->fields_ |= element_field; break;
-      case Kind::backbone: e->fields_ |= name_field | residue_fields; break;
+      case Kind::backbone_name: e->fields_ |= name_field; break;
       case Kind::protein: case Kind::nucleic: case Kind::water: case Kind::ion: case Kind::chain:
       case Kind::segid: case Kind::resname: case Kind::resid: e->fields_ |= residue_fields; break;
       default: break;
     }
   }
+  e->number_tests();
   return e;
 }
 
 namespace {
-bool residue_level(Kind k) {
-  return k == Kind::protein || k == Kind::nucleic || k == Kind::water || k == Kind::ion ||
-         k == Kind::chain || k == Kind::segid || k == Kind::resname || k == Kind::resid;
+bool is_operator(Kind k) { return k == Kind::op_not || k == Kind::op_and || k == Kind::op_or; }
+SelectExpression::Level level_of(Kind k) {
+  using Level = SelectExpression::Level;
+  switch (k) {
+    case Kind::protein: case Kind::nucleic: case Kind::water: case Kind::ion: case Kind::resname:
+      return Level::residue_name;
+    case Kind::chain: case Kind::segid: case Kind::resid: return Level::residue_place;
+    default: return Level::atom;
+  }
 }
+constexpr std::size_t most_tabled_tests = 12;  // a table of 4096 verdicts, 512 bytes
 }  // namespace
 
-bool SelectExpression::selects(const AtomFields& f) const {
-  return eval(nodes_.size() - 1, f, nullptr);
+void SelectExpression::number_tests() {
+  for (Node& n : nodes_) {
+    if (is_operator(n.kind)) continue;
+    n.bit = static_cast<unsigned>(tests_++);
+    levels_ |= 1u << static_cast<unsigned>(level_of(n.kind));
+  }
+  if (tests_ > most_tabled_tests) return;
+  table_.assign(((std::size_t{1} << tests_) + 63) / 64, 0);
+  for (Bits tests = 0; tests < (Bits{1} << tests_); ++tests)
+    table_[tests >> 6] |= Bits{combine(tests)} << (tests & 63);
 }
 
-bool SelectExpression::selects(const AtomFields& f, ResidueMemo& memo) const {
-  if (memo.verdicts.size() != nodes_.size()) {
-    memo.verdicts.assign(nodes_.size(), -1);
-    memo.stack.assign(nodes_.size() + 1, 0);
-    memo.same_residue = false;
-  }
-  if (!memo.same_residue) {  // every residue-level test of the new residue, at once
-    for (std::size_t k = 0; k < nodes_.size(); ++k) {
-      const Kind kind = nodes_[k].kind;
-      if (kind == Kind::backbone)
-        memo.verdicts[k] = is_protein_residue(f.resname);
-      else if (residue_level(kind))
-        memo.verdicts[k] = leaf(k, f);
-    }
-  }
-  // The nodes stand in postfix order (operands before their operator): one
-  // pass with a stack of verdicts, the residue's taken from the memo.
-  signed char* top = memo.stack.data();
-  for (std::size_t k = 0; k < nodes_.size(); ++k) {
-    const Node& n = nodes_[k];
+SelectExpression::Bits SelectExpression::test_bits(const AtomFields& f, Level level) const {
+  Bits tests = 0;
+  for (std::size_t k = 0; k < nodes_.size(); ++k)
+    if (!is_operator(nodes_[k].kind) && level_of(nodes_[k].kind) == level)
+      tests |= Bits{leaf(k, f)} << nodes_[k].bit;
+  return tests;
+}
+
+// The nodes stand in postfix order: one pass with a stack of verdicts.
+bool SelectExpression::combine(Bits tests) const {
+  bool stack[most_tests + 1];
+  bool* top = stack;
+  for (const Node& n : nodes_) {
     switch (n.kind) {
       case Kind::op_not: top[-1] = !top[-1]; break;
       case Kind::op_and: --top; top[-1] = top[-1] && top[0]; break;
       case Kind::op_or: --top; top[-1] = top[-1] || top[0]; break;
-      case Kind::backbone: *top++ = memo.verdicts[k] && in(f.name, {"N", "CA", "C", "O"}); break;
-      default: *top++ = residue_level(n.kind) ? memo.verdicts[k] : leaf(k, f); break;
+      default: *top++ = tests >> n.bit & 1; break;
     }
   }
-  return top[-1] != 0;
+  return top[-1];
 }
 
-bool SelectExpression::eval(std::size_t k, const AtomFields& f, ResidueMemo* memo) const {
+bool SelectExpression::selects(const AtomFields& f) const { return eval(nodes_.size() - 1, f); }
+
+bool SelectExpression::eval(std::size_t k, const AtomFields& f) const {
   const Node& n = nodes_[k];
   switch (n.kind) {
-    case Kind::op_not: return !eval(n.a, f, memo);
-    case Kind::op_and: return eval(n.a, f, memo) && eval(n.b, f, memo);
-    case Kind::op_or: return eval(n.a, f, memo) || eval(n.b, f, memo);
-    case Kind::backbone:
-      return in(f.name, {"N", "CA", "C", "O"}) &&
-             (memo ? memo_protein(f, *memo, k) : is_protein_residue(f.resname));
-    default: break;
+    case Kind::op_not: return !eval(n.a, f);
+    case Kind::op_and: return eval(n.a, f) && eval(n.b, f);
+    case Kind::op_or: return eval(n.a, f) || eval(n.b, f);
+    default: return leaf(k, f);
   }
-  if (memo == nullptr || !residue_level(n.kind)) return leaf(k, f);
-  return memo->verdicts[k] != 0;
 }
 
 bool SelectExpression::leaf(std::size_t k, const AtomFields& f) const {
@@ -304,8 +313,7 @@ bool SelectExpression::leaf(std::size_t k, const AtomFields& f) const {
     case Kind::all: return true;
     case Kind::none: return false;
     case Kind::protein: return is_protein_residue(f.resname);
-    case Kind::backbone:
-      return is_protein_residue(f.resname) && in(f.name, {"N", "CA", "C", "O"});
+    case Kind::backbone_name: return in(f.name, {"N", "CA", "C", "O"});
     case Kind::nucleic: return is_nucleic_residue(f.resname);
     case Kind::water: return is_water_residue(f.resname);
     case Kind::ion: return is_ion_residue(f.resname);
@@ -325,10 +333,6 @@ bool SelectExpression::leaf(std::size_t k, const AtomFields& f) const {
              });
     default: return false;
   }
-}
-
-bool SelectExpression::memo_protein(const AtomFields&, ResidueMemo& memo, std::size_t k) const {
-  return memo.verdicts[k] != 0;  // (a backbone node keeps its residue's protein verdict)
 }
 
 bool is_protein_residue(std::string_view r) {

@@ -30,16 +30,6 @@ struct AtomFields {
   char insertion = ' ';  // ' ' for none
 };
 
-// The verdicts of the residue-level tests (residue names and numbers, chain,
-// segment, the residue keywords) of the last residue, reused while the
-// record's residue columns stay the same: a caller that knows it sets
-// `same_residue`.
-struct ResidueMemo {
-  bool same_residue = false;
-  std::vector<signed char> verdicts;  // a node's verdict, or -1 when not known
-  std::vector<signed char> stack;     // room for the evaluation
-};
-
 class SelectExpression {
  public:
   // The expression of `text`; on a fault, `error` names the word and what was
@@ -52,19 +42,41 @@ class SelectExpression {
                           element_field = 16 };
   unsigned fields() const { return fields_; }
   bool selects(const AtomFields& f) const;
-  bool selects(const AtomFields& f, ResidueMemo& memo) const;
+
+  // The same verdict from the tests' outcomes, one bit a test, the tests
+  // taken by what they read: the residue's name (resname and the residue
+  // keywords), the residue's place (chain, segment, number) and the atom
+  // itself (name, location, element, record kind), so that a reader may
+  // reuse each set while the columns it reads stay the same. Only for
+  // expressions of at most `most_tests` tests (`bitwise()`); longer ones are
+  // evaluated by `selects`.
+  using Bits = std::uint64_t;
+  static constexpr std::size_t most_tests = 64;
+  enum class Level { residue_name, residue_place, atom };
+  bool bitwise() const { return tests_ <= most_tests; }
+  Bits test_bits(const AtomFields& f, Level level) const;
+  bool tests_at(Level level) const { return levels_ >> static_cast<unsigned>(level) & 1; }
+  bool verdict(Bits tests) const {
+    if (!table_.empty()) return table_[tests >> 6] >> (tests & 63) & 1;
+    return combine(tests);
+  }
+
   const std::string& text() const { return text_; }
 
   struct Node;
 
  private:
   std::string text_;
-  std::vector<Node> nodes_;  // nodes_.back() is the root
+  std::vector<Node> nodes_;  // postfix: operands before their operator, nodes_.back() the root
   unsigned fields_ = 0;
+  std::size_t tests_ = 0;     // the leaves, each with its bit
+  unsigned levels_ = 0;       // the levels of the tests, as bits
+  std::vector<Bits> table_;   // every outcome's verdict, for expressions of few tests
   friend class SelectParser;
-  bool eval(std::size_t node, const AtomFields& f, ResidueMemo* memo) const;
+  bool eval(std::size_t node, const AtomFields& f) const;
   bool leaf(std::size_t node, const AtomFields& f) const;
-  bool memo_protein(const AtomFields& f, ResidueMemo& memo, std::size_t node) const;
+  bool combine(Bits tests) const;
+  void number_tests();
 };
 
 // The residue names of the keywords, as the manual lists them.

@@ -3,11 +3,13 @@
 #include "text/words.hpp"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <type_traits>
 
 #include "formats/pdb/atom_rule.hpp"
+#include "formats/pdb/record_select.hpp"
 #include "text/numtext.hpp"
 #include "text/vectors.hpp"
 
@@ -219,63 +221,12 @@ struct RecordSelection {
   ModelWalk models;
   std::optional<char> altloc;
   const SelectExpression* expression;
-  ResidueMemo memo;
-  char residue[14] = {};  // the residue columns (18-27, 73-76) of the last record tested
+  RecordVerdicts verdicts;
   std::string held;
   bool location_selected(const char* line) const {
     return !altloc || line[16] == ' ' || line[16] == *altloc;
   }
 };
-
-// The fields of an atom record (80 bytes) that --select reads (`wanted`,
-// bits of SelectExpression::Field), blanks stripped: the element from columns
-// 77-78, else the one the name rules give.
-AtomFields record_fields(const char* line, unsigned wanted) {
-  auto field = [&](int col, int width) {
-    const char* b = line + col - 1;
-    const char* e = b + width;
-    while (b < e && *b == ' ') ++b;
-    while (e > b && e[-1] == ' ') --e;
-    return std::string_view(b, static_cast<std::size_t>(e - b));
-  };
-  AtomFields f;
-  using F = SelectExpression::Field;
-  f.hetero = line[0] == 'H';
-  if (wanted == 0) return f;
-  if (wanted & F::name_field) f.name = field(13, 4);
-  if (wanted & F::altloc_field) f.altloc = field(17, 1);
-  if (wanted & F::residue_fields) {
-    f.resname = field(18, line[20] != ' ' ? 4 : 3);
-    f.chain = field(22, 1);
-    const std::string_view resid = field(23, 4);
-    const auto [end, ec] = std::from_chars(resid.data(), resid.data() + resid.size(), f.resid);
-    f.has_resid = ec == std::errc() && end == resid.data() + resid.size();
-    f.insertion = line[26];
-    f.segid = field(73, 4);
-  }
-  if (wanted & F::element_field) {
-    f.element = field(77, 2);
-    if (f.element.empty()) {
-      static constexpr std::string_view symbols[] = {"", "H", "C", "N", "O", "S", "P", "FE", ""};
-      f.element = symbols[atom_element(line + 12)];
-    }
-  }
-  return f;
-}
-
-// Whether --select keeps the record (no expression: every one). The tests of
-// the residue are reused while its columns stay those of the last record.
-[[gnu::noinline]] bool expression_selects(RecordSelection& s, const char* line) {
-  char residue[14];
-  std::memcpy(residue, line + 17, 10);
-  std::memcpy(residue + 10, line + 72, 4);
-  s.memo.same_residue = std::memcmp(residue, s.residue, sizeof residue) == 0;
-  std::memcpy(s.residue, residue, sizeof residue);
-  // (The residue's tests are known: its fields need not be read again.)
-  unsigned wanted = s.expression->fields();
-  if (s.memo.same_residue && !s.memo.verdicts.empty()) wanted &= ~unsigned{SelectExpression::residue_fields};
-  return s.expression->selects(record_fields(line, wanted), s.memo);
-}
 
 // At a record that is not an atom record, for a reading that selects: the
 // MODEL and ENDMDL records move it from model to model. At the first MODEL
@@ -351,7 +302,7 @@ PassFault read_loop(RecordCursor& cur, AtomTable& t, ReadNotes& notes, Sink& err
       bool located = in_model;
       if constexpr (Selecting == 2) {
         located = in_model && chosen.location_selected(line);
-        selected = located && (!chosen.expression || expression_selects(chosen, line));
+        selected = located && (!chosen.expression || chosen.verdicts.selects(*chosen.expression, line));
       } else {
         selected = in_model;
       }
