@@ -3,7 +3,8 @@
 // hydrogen names), some waters and a few zinc ions, coordinates in the
 // ordinary range. With "cif", the same atoms as the archive writes them in
 // mmCIF: an _atom_site loop of 21 columns, each value padded to its column's
-// width. Usage: gen N [cif]
+// width. With "h36", serial numbers past 99 999 in hybrid-36 as simulation
+// programs write them (A0000 follows 99999). Usage: gen N [cif|h36]
 #include <cstdio>
 #include <cstdint>
 #include <cstdlib>
@@ -39,15 +40,29 @@ const char* element(const char* name) {
   return sym;
 }
 
+// A serial number in five columns: decimal below 100 000, hybrid-36 (upper
+// case, counting on from "A0000") above.
+void serial_text(long serial, char out[6]) {
+  if (serial < 100000) {
+    std::snprintf(out, 6, "%5ld", serial);
+    return;
+  }
+  long v = serial - 100000 + 10L * 36 * 36 * 36 * 36;
+  for (int k = 4; k >= 0; --k, v /= 36) out[k] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"[v % 36];
+  out[5] = '\0';
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 3 || (argc == 3 && std::strcmp(argv[2], "cif") != 0)) {
-    std::fprintf(stderr, "usage: gen N [cif]\n");
+  if (argc < 2 || argc > 3 ||
+      (argc == 3 && std::strcmp(argv[2], "cif") != 0 && std::strcmp(argv[2], "h36") != 0)) {
+    std::fprintf(stderr, "usage: gen N [cif|h36]\n");
     return 2;
   }
   const long n = std::atol(argv[1]);
-  const bool cif = argc == 3;
+  const bool cif = argc == 3 && std::strcmp(argv[2], "cif") == 0;
+  const bool hybrid36 = argc == 3 && !cif;
   if (cif) {
     std::printf("data_GEN\n#\n_entry.id GEN\n#\n_struct.title 'GENERATED PROTEIN-LIKE STRUCTURE'\n#\n");
     std::printf("loop_\n");
@@ -84,8 +99,13 @@ int main(int argc, char** argv) {
                     x, y, z, resno, res + (res[0] == ' '), bare);
         continue;
       }
-      std::printf("%-6s%5ld %s %s A%4ld    %8.3f%8.3f%8.3f  1.00 20.00          %2s  \n",
-                  group, serial % 100000, name, res, resno % 10000, x, y, z, symbol);
+      char number[6];
+      if (hybrid36)
+        serial_text(serial, number);
+      else
+        std::snprintf(number, sizeof number, "%5ld", serial % 100000);
+      std::printf("%-6s%s %s %s A%4ld    %8.3f%8.3f%8.3f  1.00 20.00          %2s  \n",
+                  group, number, name, res, resno % 10000, x, y, z, symbol);
     }
     if (resno % 200 == 0 && !cif) std::printf("TER\n");
   }

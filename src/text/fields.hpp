@@ -240,10 +240,11 @@ constexpr ByteVector repeated(unsigned char c) {
 }
 inline constexpr ByteVector repeated_bytes[] = {
     repeated('0'), repeated(9),   repeated(' '),  repeated('-'), repeated('.'),
-    repeated('\n'), repeated('"'), repeated('\''), repeated('_'), repeated(0x04)};
+    repeated('\n'), repeated('"'), repeated('\''), repeated('_'), repeated(0x04),
+    repeated('A'), repeated(25)};
 enum RepeatedByte {
   zero_char, nines, blanks, minuses, points, line_feeds, double_quotes, single_quotes,
-  underscores, fours
+  underscores, fours, upper_a, twenty_fives
 };
 [[gnu::target("avx2")]] inline __m256i repeat(RepeatedByte which) {
   const ByteVector* table = repeated_bytes;
@@ -264,10 +265,14 @@ enum RepeatedByte {
                          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + 6))),
       1);
 }
-[[gnu::target("avx2"), gnu::always_inline]] inline bool usual_atom_fields_wide(__m256i v,
-                                                                              float xyz[4]) {
+// The mask is that of the 32 bytes of `v` that hold what their place wants
+// (all ones: the usual layout); the values are written whatever it is, and
+// `digit` marks the bytes that are digits.
+[[gnu::target("avx2"), gnu::always_inline]] inline int atom_fields_wide_mask(__m256i v,
+                                                                            float xyz[4],
+                                                                            __m256i& digit) {
   const __m256i d = _mm256_sub_epi8(v, repeat(zero_char));
-  const __m256i digit = _mm256_cmpeq_epi8(_mm256_min_epu8(d, repeat(nines)), d);
+  digit = _mm256_cmpeq_epi8(_mm256_min_epu8(d, repeat(nines)), d);
   const __m256i blank = _mm256_cmpeq_epi8(v, repeat(blanks));
   const __m256i minus = _mm256_cmpeq_epi8(v, repeat(minuses));
   const __m256i point = _mm256_cmpeq_epi8(v, repeat(points));
@@ -287,7 +292,7 @@ enum RepeatedByte {
       fields,
       _mm256_or_si256(_mm256_and_si256(_mm256_or_si256(blank, digit), _mm256_setr_epi64x(0, 0, 0, serial)),
                       _mm256_setr_epi64x(0, 0, 0, ~serial)));
-  const bool usual = _mm256_movemask_epi8(ok) == -1;
+  const int usual = _mm256_movemask_epi8(ok);
   // (10a+b, 10c+d, e, 10f+g), (abcd, efg), abcd*1000 + efg for each field.
   const __m256i pairs = _mm256_maddubs_epi16(_mm256_and_si256(d, digit),
                                              _mm256_set1_epi64x(0x010A0100010A010A));
@@ -303,6 +308,29 @@ enum RepeatedByte {
   _mm_storeu_ps(xyz, _mm_xor_ps(values, _mm_castsi128_ps(_mm_slli_epi32(negative, 31))));
   return usual;
 }
+[[gnu::target("avx2"), gnu::always_inline]] inline bool usual_atom_fields_wide(__m256i v,
+                                                                              float xyz[4]) {
+  __m256i digit;
+  return atom_fields_wide_mask(v, xyz, digit) == -1;
+}
+// Whether a mask of atom_fields_wide_mask finds all but the serial number
+// (bytes 24-28) in the usual layout.
+constexpr bool only_serial_unusual(int mask) { return (mask | 0x1F000000) == -1; }
+
+// Whether the mask of atom_fields_wide_mask for the fields vector `v`
+// (`digit` its digits) finds every field in the usual layout but the serial
+// number (bytes 24-28, columns 7-11), and that is hybrid-36 in upper case as
+// simulation programs write it past 99 999: a letter, then four digits or
+// letters ("A0000", "B12ZZ").
+[[gnu::target("avx2"), gnu::always_inline]] inline bool usual_but_upper_hybrid36_serial(
+    int mask, __m256i v, __m256i digit) {
+  const __m256i d = _mm256_sub_epi8(v, repeat(upper_a));
+  const __m256i upper = _mm256_cmpeq_epi8(_mm256_min_epu8(d, repeat(twenty_fives)), d);
+  // (A letter in byte 24, a digit or letter in 25-28.)
+  const __m256i wanted =
+      _mm256_or_si256(upper, _mm256_and_si256(digit, _mm256_setr_epi64x(0, 0, 0, 0xFFFFFFFF00)));
+  return ((mask | 0x1F000000) & (_mm256_movemask_epi8(wanted) | ~0x1F000000)) == -1;
+}
 
 // usual_atom_fields to doubles with 256-bit vectors: the floats read there are
 // each nearest to exactly one decimal of at most 7 digits with 3 decimals, so
@@ -312,9 +340,10 @@ enum RepeatedByte {
 [[gnu::target("avx2")]] inline bool usual_atom_fields_wide(const char* line, float xyz[4]) {
   return usual_atom_fields_wide(atom_fields_vector(line), xyz);
 }
-[[gnu::target("avx2")]] inline bool usual_atom_fields_double_wide(__m256i fields, double xyz[3]) {
+[[gnu::target("avx2")]] inline int atom_fields_double_wide_mask(__m256i fields, double xyz[3],
+                                                                __m256i& digit) {
   float quick[4];
-  const bool usual = usual_atom_fields_wide(fields, quick);
+  const int usual = atom_fields_wide_mask(fields, quick, digit);
   const __m256d thousandths = _mm256_round_pd(
       _mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(quick)), _mm256_set1_pd(1000.0)),
       _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
@@ -322,6 +351,10 @@ enum RepeatedByte {
   _mm256_store_pd(v, _mm256_div_pd(thousandths, _mm256_set1_pd(1000.0)));
   xyz[0] = v[0], xyz[1] = v[1], xyz[2] = v[2];
   return usual;
+}
+[[gnu::target("avx2")]] inline bool usual_atom_fields_double_wide(__m256i fields, double xyz[3]) {
+  __m256i digit;
+  return atom_fields_double_wide_mask(fields, xyz, digit) == -1;
 }
 [[gnu::target("avx2")]] inline bool usual_atom_fields_double_wide(const char* line,
                                                                   double xyz[3]) {

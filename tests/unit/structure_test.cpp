@@ -261,6 +261,46 @@ TEST(SerialField, FormsOfSimulationPrograms) {
 RUN_AT_EVERY_VECTOR_WIDTH(ReadAtoms);
 
 
+// Serial numbers of every form, with and without --max-atoms (which admits
+// the forms of simulation programs): the reading loop, whatever its vectors,
+// accepts a record exactly when the general conversion does.
+TEST_P(ReadAtoms, EverySerialFormAsTheGeneralConversionReadsIt) {
+  std::vector<std::string> serials = {"    1", "99999", "A0000", "AJAG0", "ZZZZZ", "a0000",
+                                      "zzzzz", "186a0", "FFFFF", "  1ab", "*****", " A000",
+                                      "A 000", "A000a", "a000A", "A:000", "A@000", "[0000",
+                                      "-1234", "12 34", "     ", "A000 ", "1A000", "**1**"};
+  std::mt19937 rng(33);
+  const std::string_view alphabet = " 0123456789AFGZ[@:afgz{`*-x";
+  for (int k = 0; k < 1500; ++k) {
+    std::string s(5, ' ');
+    for (char& c : s) c = alphabet[rng() % alphabet.size()];
+    if (k % 3 == 0) s[0] = "AZaz"[rng() % 4];
+    serials.push_back(s);
+  }
+  for (const bool simulation : {false, true}) {
+    ReadingRules rules;
+    if (simulation) rules.max_atoms = 1000;
+    for (const std::string& serial : serials) {
+      const std::string line = "ATOM  " + serial + "  CA  GLY A   1      -1.500  22.250   3.125\n";
+      std::string padded = line.substr(0, line.size() - 1);
+      padded.resize(80, ' ');
+      float want[4];
+      FieldFault fault;
+      const bool general = any_atom_fields(padded.c_str(), want, fault, simulation);
+      AtomTable t;
+      Sink err(-1, "err");
+      ReadNotes notes;
+      RecordCursor cur(line);
+      const PassFault f = read_pdb_atoms(cur, t, notes, err, rules, false);
+      EXPECT_EQ(!f, general) << '"' << serial << "\" simulation " << simulation;
+      if (!f && general) {
+        EXPECT_EQ(t.atoms[0].x, -1.5f);
+        EXPECT_EQ(t.atoms[0].y, 22.25f);
+      }
+    }
+  }
+}
+
 TEST_P(ReadAtoms, SelectsAtomRecordsAndSkipsUnknownNames) {
   const std::string input = "HEADER    TEST\nMODEL        1\n" +
                             atom(1, " N  ", "1.000", "2.000", "3.000") +
