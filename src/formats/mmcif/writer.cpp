@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
@@ -23,16 +24,17 @@ using namespace cif;
 // A moved coordinate with 3 decimals, as the copy writes it: from the
 // coordinate-field tables where a single-precision value fits them, else the
 // general conversion.
-std::string three_decimals(double v, bool single) {
+// Returns the text's length in `text` (room for 400 characters).
+std::size_t three_decimals(char* text, double v, bool single) {
   char field[8];
   if (single && std::fabs(v) < 9999.0 && coordinate_field(field, static_cast<float>(v))) {
-    const char* const first = std::find_if(field, field + 8, [](char c) { return c != ' '; });
-    const char* const last = field + 8;
-    return std::string(first, last);  // (exact: v is a float)
+    std::size_t first = 0;
+    while (field[first] == ' ') ++first;
+    std::memcpy(text, field + first, 8);
+    return 8 - first;  // (exact: v is a float)
   }
-  char buf[400];
-  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 3);
-  return std::string(buf, end);
+  return static_cast<std::size_t>(
+      std::to_chars(text, text + 400, v, std::chars_format::fixed, 3).ptr - text);
 }
 
 using Place = std::pair<std::size_t, std::size_t>;  // a value's begin and end in the held text
@@ -65,21 +67,42 @@ bool row_coordinates(const AtomSiteColumns& c, const Row& r, Real* xyz, Place (&
   return true;
 }
 
-// The moved coordinates written over the values at the three `places` of the held
-// text: from the last in the text to the first, so that the places of those
-// before stay where they were. Returns how much longer the text became.
-std::ptrdiff_t write_over(std::string& held, const Place* places,
+// The moved coordinates written over the values at the three `places` of the
+// held text, the text after the first of them moved once (through
+// `scratch`). Returns how much longer the text became.
+std::ptrdiff_t write_over(std::string& held, std::string& scratch, const Place* places,
                           const std::array<double, 3>& moved, bool single) {
-  std::pair<std::size_t, int> order[3] = {{places[0].first, 0}, {places[1].first, 1},
-                                          {places[2].first, 2}};
-  std::sort(std::begin(order), std::end(order));
+  int order[3] = {0, 1, 2};  // by place in the text (nearly always x, y, z)
+  auto before = [&](int a, int b) { return places[a].first < places[b].first; };
+  if (before(order[1], order[0])) std::swap(order[0], order[1]);
+  if (before(order[2], order[1])) std::swap(order[1], order[2]);
+  if (before(order[1], order[0])) std::swap(order[0], order[1]);
+  char text[3][400];
+  std::size_t length[3];
   std::ptrdiff_t change = 0;
-  for (int k = 2; k >= 0; --k) {
-    const auto [begin, end] = places[order[k].second];
-    const std::string value = three_decimals(moved[static_cast<std::size_t>(order[k].second)], single);
-    held.replace(begin, end - begin, value);
-    change += static_cast<std::ptrdiff_t>(value.size()) - static_cast<std::ptrdiff_t>(end - begin);
+  for (int k = 0; k < 3; ++k) {
+    length[k] = three_decimals(text[k], moved[static_cast<std::size_t>(k)], single);
+    change += static_cast<std::ptrdiff_t>(length[k]) -
+              static_cast<std::ptrdiff_t>(places[k].second - places[k].first);
   }
+  // The text after the first value aside, then the values and the text
+  // between and after them in their new places.
+  const std::size_t rest = places[order[0]].second, old_size = held.size();
+  scratch.assign(held.data() + rest, old_size - rest);
+  held.resize(static_cast<std::size_t>(static_cast<std::ptrdiff_t>(old_size) + change));
+  char* to = held.data() + places[order[0]].first;
+  std::size_t at = rest;  // in the old text
+  for (int i = 0; i < 3; ++i) {
+    const int k = order[i];
+    if (i > 0) {
+      std::memcpy(to, scratch.data() + (at - rest), places[k].first - at);
+      to += places[k].first - at;
+    }
+    std::memcpy(to, text[k], length[k]);
+    to += length[k];
+    at = places[k].second;
+  }
+  std::memcpy(to, scratch.data() + (at - rest), old_size - at);
   return change;
 }
 
@@ -94,6 +117,7 @@ struct AtomWriter {
   Move move;
   std::string held;
   PassFault fault;
+  std::string scratch = {};
 
   std::size_t line(std::string_view text, std::string_view line_end) {
     const std::size_t at = held.size();
@@ -133,7 +157,7 @@ struct AtomWriter {
   // The coordinates xyz moved, written over the values at `places`.
   void write_moved(const Real* xyz, const Place (&places)[3], std::string_view model) {
     const std::optional<std::array<double, 3>> moved = move(xyz, model);
-    if (moved) write_over(held, places, *moved, std::is_same_v<Real, float>);
+    if (moved) write_over(held, scratch, places, *moved, std::is_same_v<Real, float>);
   }
   void finish() {
     out.put(held);
@@ -216,6 +240,7 @@ struct WholeAtomWriter {
   ResidueRows<FrameT> pending;
   std::vector<ResidueRows<FrameT>> ended;  // (a line may end several)
   std::vector<double> shifts;
+  std::string scratch;
   PassFault fault;
 
   WholeAtomWriter(Sink& sink, const std::vector<ModelFrame<FrameT>>& model_frames, bool models,
@@ -323,8 +348,8 @@ struct WholeAtomWriter {
                        static_cast<Real>(residue->positions[3 * k + 1]),
                        static_cast<Real>(residue->positions[3 * k + 2])};
         shifted(joining.box, &shifts[3 * k], xyz);
-        change += write_over(held, &residue->places[3 * k], moved_by(residue->model->frame, xyz),
-                             std::is_same_v<Real, float>);
+        change += write_over(held, scratch, &residue->places[3 * k],
+                             moved_by(residue->model->frame, xyz), std::is_same_v<Real, float>);
       }
     }
     ended.clear();
