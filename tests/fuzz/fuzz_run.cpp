@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "app/run.hpp"
+#include "formats/pdb/record_select.hpp"
 #include "select/expression.hpp"
 #include "text/source.hpp"
 
@@ -87,6 +88,19 @@ void fuzz_select(const std::uint8_t* data, std::size_t size) {
   const auto expression = SelectExpression::parse(first, error);
   if (!expression && error.empty()) std::abort();  // a refusal always says why
   if (!expression) return;
+  // The verdicts reused from record to record are those of the plain
+  // evaluation on every atom record.
+  RecordVerdicts verdicts;
+  for (std::size_t at = first.size(); at < text.size();) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    std::string line(text.substr(at, end - at));
+    at = end + 1;
+    if (!line.starts_with("ATOM") && !line.starts_with("HETATM")) continue;
+    line.resize(std::max<std::size_t>(line.size(), 80), ' ');
+    if (verdicts.selects(*expression, line.c_str()) !=
+        expression->selects(record_fields(line.c_str(), ~0u)))
+      std::abort();
+  }
   ReadingRules rules;
   rules.selection.expression = expression;
   RunContext ctx(rules);

@@ -30,7 +30,7 @@ std::size_t three_decimals(char* text, double v, bool single) {
   if (single && std::fabs(v) < 9999.0 && coordinate_field(field, static_cast<float>(v))) {
     std::size_t first = 0;
     while (field[first] == ' ') ++first;
-    std::memcpy(text, field + first, 8);
+    std::memcpy(text, field + first, 8 - first);
     return 8 - first;  // (exact: v is a float)
   }
   return static_cast<std::size_t>(
