@@ -313,6 +313,18 @@ enum RepeatedByte {
   __m256i digit;
   return atom_fields_wide_mask(v, xyz, digit) == -1;
 }
+// Three coordinate fields of the usual layout side by side at `f` (24 bytes),
+// as GRO atom lines have them: true and their values in xyz[0..2] (xyz[3]
+// is overwritten too), else false.
+[[gnu::target("avx2")]] inline bool three_coordinate_fields_wide(const char* f, float xyz[4]) {
+  const __m256i v = _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(f))),
+      _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(f + 16)),
+                         _mm_set1_epi8(' ')),  // (in the serial number's place: blanks)
+      1);
+  return usual_atom_fields_wide(v, xyz);
+}
+
 // Whether a mask of atom_fields_wide_mask finds all but the serial number
 // (bytes 24-28) in the usual layout.
 constexpr bool only_serial_unusual(int mask) { return (mask | 0x1F000000) == -1; }
