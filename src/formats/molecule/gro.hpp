@@ -154,7 +154,7 @@ class Walk {
           !parse_number(field, value))
         return stop("cannot read \"" + std::string(field) + "\" as a " +
                     (i < 3 ? "coordinate" : "velocity"));
-      a.spans[i] = {0, at, at + w};
+      a.spans[i] = {0, at, std::min(at + w, line.size())};  // (a last field may be cut short)
     }
     a.has_velocity = velocities;
     const std::string_view name = line.substr(std::min<std::size_t>(10, line.size()), 5);
