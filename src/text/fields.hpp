@@ -344,16 +344,17 @@ constexpr bool only_serial_unusual(int mask) { return (mask | 0x1F000000) == -1;
   return ((mask | 0x1F000000) & (_mm256_movemask_epi8(wanted) | ~0x1F000000)) == -1;
 }
 
+[[gnu::target("avx2")]] inline bool usual_atom_fields_wide(const char* line, float xyz[4]) {
+  return usual_atom_fields_wide(atom_fields_vector(line), xyz);
+}
+
 // usual_atom_fields to doubles with 256-bit vectors: the floats read there are
 // each nearest to exactly one decimal of at most 7 digits with 3 decimals, so
 // their thousandths come back exactly (the float times 1000 is exact in
 // double and within half of them), and divided by 1000 give the double nearest
 // to the decimal.
-[[gnu::target("avx2")]] inline bool usual_atom_fields_wide(const char* line, float xyz[4]) {
-  return usual_atom_fields_wide(atom_fields_vector(line), xyz);
-}
-[[gnu::target("avx2")]] inline int atom_fields_double_wide_mask(__m256i fields, double xyz[3],
-                                                                __m256i& digit) {
+[[gnu::target("avx2")]] inline int atom_fields_wide_mask(__m256i fields, double xyz[3],
+                                                         __m256i& digit) {
   float quick[4];
   const int usual = atom_fields_wide_mask(fields, quick, digit);
   const __m256d thousandths = _mm256_round_pd(
@@ -366,7 +367,7 @@ constexpr bool only_serial_unusual(int mask) { return (mask | 0x1F000000) == -1;
 }
 [[gnu::target("avx2")]] inline bool usual_atom_fields_double_wide(__m256i fields, double xyz[3]) {
   __m256i digit;
-  return atom_fields_double_wide_mask(fields, xyz, digit) == -1;
+  return atom_fields_wide_mask(fields, xyz, digit) == -1;
 }
 [[gnu::target("avx2")]] inline bool usual_atom_fields_double_wide(const char* line,
                                                                   double xyz[3]) {

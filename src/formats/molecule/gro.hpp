@@ -143,15 +143,17 @@ class Walk {
     const std::size_t w = width_;
     const bool velocities = line.size() > 20 + 3 * w &&
                             !trimmed(line.substr(20 + 3 * w)).empty();
-    int i = 0;
-    if (usual_positions(line, a.xyz))
-      for (; i < 3; ++i) a.spans[i] = {0, 20 + 8 * static_cast<std::size_t>(i), 28 + 8 * static_cast<std::size_t>(i)};
-    for (; i < (velocities ? 6 : 3); ++i) {
+    const bool positions_read = usual_positions(line, a.xyz);
+    for (int i = 0; i < (velocities ? 6 : 3); ++i) {
       const std::size_t at = 20 + static_cast<std::size_t>(i) * w;
       const std::string_view field = line.size() > at ? line.substr(at, w) : std::string_view{};
       Real& value = i < 3 ? a.xyz[i] : a.velocity[i - 3];
-      if (!(field.size() == w && fixed_decimal(field.data(), static_cast<int>(w), static_cast<int>(w) - 5, value)) &&
-          !parse_number(field, value))
+      const bool read =
+          (i < 3 && positions_read) ||
+          (field.size() == w &&
+           fixed_decimal(field.data(), static_cast<int>(w), static_cast<int>(w) - 5, value)) ||
+          parse_number(field, value);
+      if (!read)
         return stop("cannot read \"" + std::string(field) + "\" as a " +
                     (i < 3 ? "coordinate" : "velocity"));
       a.spans[i] = {0, at, std::min(at + w, line.size())};  // (a last field may be cut short)

@@ -58,18 +58,11 @@ struct NarrowVectors {
 #if defined(__x86_64__)
 struct WideVectors {
   static constexpr bool wide = true;
-  [[gnu::target("avx2")]] static bool fields(const char* line, float xyz[4],
-                                             bool simulation_serials) {
+  template <class Real>
+  [[gnu::target("avx2")]] static bool fields(const char* line, Real xyz[4], bool simulation_serials) {
     const __m256i v = atom_fields_vector(line);
     __m256i digit;
     const int mask = atom_fields_wide_mask(v, xyz, digit);
-    return beside_serial(mask, v, digit, line, simulation_serials);
-  }
-  [[gnu::target("avx2")]] static bool fields(const char* line, double xyz[4],
-                                             bool simulation_serials) {
-    const __m256i v = atom_fields_vector(line);
-    __m256i digit;
-    const int mask = atom_fields_double_wide_mask(v, xyz, digit);
     return beside_serial(mask, v, digit, line, simulation_serials);
   }
   // (Upper-case hybrid-36 from the vector, the form of every serial number
