@@ -5,6 +5,7 @@
 
 #include "app/report.hpp"
 #include "text/numtext.hpp"
+#include "text/shortest.hpp"
 
 namespace gyro {
 namespace {
@@ -17,9 +18,8 @@ void append_number(std::string& j, Real v) {
     j += "null";
     return;
   }
-  char buf[32];
-  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
-  j.append(buf, end);
+  char buf[48];
+  j.append(buf, shortest_text(buf, v));
 }
 
 template <class Real>

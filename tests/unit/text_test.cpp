@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -20,6 +21,7 @@
 #include "text/numtext.hpp"
 #include "text/checksum.hpp"
 #include "text/records.hpp"
+#include "text/shortest.hpp"
 #include "text/source.hpp"
 
 namespace gyro {
@@ -194,6 +196,50 @@ TEST(FixedField, WritersAgreeWithPrintf) {
     if (!std::isfinite(v)) continue;
     ASSERT_EQ(std::string(general, 8), printf_field(v, 8, 3)) << v;
     ASSERT_EQ(fixed(v, 15, 4), printf_field(v, 15, 4)) << v;
+  }
+}
+
+// The shortest text of a float or double (JSON's numbers) is what
+// std::to_chars writes: floats by bit pattern (every 4099th; GYRO_SWEEP_STRIDE=1
+// visits all 2^32, a few minutes), the bounds of the exact path, powers of two
+// and ten (a closer lower neighbour, exact ties), and doubles at random bit
+// patterns, magnitudes and short decimals.
+TEST(ShortestText, AgreesWithToChars) {
+  auto same = [](auto v) {
+    char want[64], got[64];
+    const std::string expected(want, std::to_chars(want, want + sizeof want, v).ptr);
+    return expected == std::string(got, shortest_text(got, v)) ? testing::AssertionSuccess()
+                                                                : testing::AssertionFailure()
+                                                                      << expected << " written as "
+                                                                      << std::string(got, shortest_text(got, v));
+  };
+  const char* env = std::getenv("GYRO_SWEEP_STRIDE");
+  const std::uint64_t stride = env != nullptr ? std::strtoull(env, nullptr, 10) : 4099;
+  for (std::uint64_t b = 0; b < (std::uint64_t{1} << 32); b += stride) {
+    const float v = std::bit_cast<float>(static_cast<std::uint32_t>(b));
+    if (!std::isfinite(v)) continue;
+    ASSERT_TRUE(same(v)) << std::hex << b;
+  }
+  for (int k = -330; k <= 310; ++k) {
+    const double ten = std::pow(10.0, k), two = std::ldexp(1.0, k);
+    for (const double v : {ten, std::nextafter(ten, 0.0), std::nextafter(ten, 1e300), two,
+                           std::nextafter(two, 0.0), -two, 0.5 * ten, 1.5 * ten})
+      if (std::isfinite(v)) {
+        ASSERT_TRUE(same(v)) << v;
+        ASSERT_TRUE(same(static_cast<float>(v))) << v;
+      }
+  }
+  std::mt19937_64 gen(5);
+  std::uniform_real_distribution<double> exponent(-12, 17);
+  for (int k = 0; k < 300000; ++k) {
+    const std::uint64_t bits = gen();
+    const double any = std::bit_cast<double>(bits);
+    const double scaled = std::pow(10.0, exponent(gen)) * ((bits & 1) ? -1 : 1);
+    const double decimal = static_cast<double>(bits % 100000000) / std::pow(10.0, bits % 13);
+    for (const double v : {any, scaled, decimal}) {
+      if (!std::isfinite(v)) continue;
+      ASSERT_TRUE(same(v)) << v;
+    }
   }
 }
 
