@@ -265,6 +265,30 @@ enum RepeatedByte {
                          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + 6))),
       1);
 }
+// The values of three fixed-point fields, one in each of the first three
+// 64-bit lanes of `digits` (each byte its digit's value, 0 elsewhere): the
+// digits paired by the byte weights, the pairs by the 16-bit weights, the two
+// parts of each field by the 32-bit `parts` weights into its mantissa (below
+// 10^7: exact as a float), then one correctly rounded division by `scale`.
+// A field is negative where `minus` marks a byte of its lane or `sign_before`
+// its 32-bit lane.
+[[gnu::target("avx2"), gnu::always_inline]] inline void three_fields_values(
+    __m256i digits, long long byte_weights, long long pair_weights, int parts, float scale,
+    __m256i minus, __m128i sign_before, float xyz[4]) {
+  const __m256i pairs = _mm256_maddubs_epi16(digits, _mm256_set1_epi64x(byte_weights));
+  const __m256i halves = _mm256_madd_epi16(pairs, _mm256_set1_epi64x(pair_weights));
+  const __m256i mantissas =
+      _mm256_madd_epi16(_mm256_packs_epi32(halves, halves), _mm256_set1_epi32(parts));
+  const __m128i m = _mm256_castsi256_si128(
+      _mm256_permutevar8x32_epi32(mantissas, _mm256_setr_epi32(0, 1, 4, 5, 0, 1, 4, 5)));
+  const __m128 values = _mm_div_ps(_mm_cvtepi32_ps(m), _mm_set1_ps(scale));
+  const __m128i minus_counts = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
+      _mm256_sad_epu8(minus, _mm256_setzero_si256()), _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6)));
+  const __m128i negative =
+      _mm_cmpgt_epi32(_mm_or_si128(minus_counts, sign_before), _mm_setzero_si128());
+  _mm_storeu_ps(xyz, _mm_xor_ps(values, _mm_castsi128_ps(_mm_slli_epi32(negative, 31))));
+}
+
 // The mask is that of the 32 bytes of `v` that hold what their place wants
 // (all ones: the usual layout); the values are written whatever it is, and
 // `digit` marks the bytes that are digits.
@@ -294,18 +318,8 @@ enum RepeatedByte {
                       _mm256_setr_epi64x(0, 0, 0, ~serial)));
   const int usual = _mm256_movemask_epi8(ok);
   // (10a+b, 10c+d, e, 10f+g), (abcd, efg), abcd*1000 + efg for each field.
-  const __m256i pairs = _mm256_maddubs_epi16(_mm256_and_si256(d, digit),
-                                             _mm256_set1_epi64x(0x010A0100010A010A));
-  const __m256i parts = _mm256_madd_epi16(pairs, _mm256_set1_epi32(0x00010064));
-  const __m256i mantissas =
-      _mm256_madd_epi16(_mm256_packs_epi32(parts, parts), _mm256_set1_epi32(0x000103E8));
-  const __m128i m = _mm256_castsi256_si128(
-      _mm256_permutevar8x32_epi32(mantissas, _mm256_setr_epi32(0, 1, 4, 5, 0, 1, 4, 5)));
-  const __m128 values = _mm_div_ps(_mm_cvtepi32_ps(m), _mm_set1_ps(1000.0f));
-  const __m128i minus_counts = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
-      _mm256_sad_epu8(minus, _mm256_setzero_si256()), _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6)));
-  const __m128i negative = _mm_cmpgt_epi32(minus_counts, _mm_setzero_si128());
-  _mm_storeu_ps(xyz, _mm_xor_ps(values, _mm_castsi128_ps(_mm_slli_epi32(negative, 31))));
+  three_fields_values(_mm256_and_si256(d, digit), 0x010A0100010A010A, 0x0001006400010064,
+                      0x000103E8, 1000.0f, minus, _mm_setzero_si128(), xyz);
   return usual;
 }
 [[gnu::target("avx2"), gnu::always_inline]] inline bool usual_atom_fields_wide(__m256i v,
@@ -323,6 +337,50 @@ enum RepeatedByte {
                          _mm_set1_epi8(' ')),  // (in the serial number's place: blanks)
       1);
   return usual_atom_fields_wide(v, xyz);
+}
+
+// The three coordinates of an SDF (V2000) atom line, columns 1-30, in the
+// layout nearly every file has: each 10-wide field a blank, then blanks, at
+// most one minus and one to three digits, the point, four decimals
+// ("   -1.2345"). True and their values in xyz[0..2] (the float nearest to
+// each, as the field-by-field reading gives it; xyz[3] is overwritten too),
+// else false. The line must hold 32 bytes.
+[[gnu::target("avx2")]] inline bool sdf_coordinate_fields_wide(const char* line, float xyz[4]) {
+  // Each field's bytes 3-10 in a 64-bit lane ("abc.defg"); its first two are
+  // tested alone: a blank, then a blank or a minus before a digit.
+  auto bytes = [&](int k) {
+    long long w;
+    std::memcpy(&w, line + k, 8);
+    return w;
+  };
+  auto prefix = [&](int k) {
+    return (line[k] == ' ') & ((line[k + 1] == ' ') | ((line[k + 1] == '-') & (line[k + 2] >= '0') &
+                                                        (line[k + 2] <= '9')));
+  };
+  const bool prefixes = prefix(0) & prefix(10) & prefix(20);
+  const __m256i v = _mm256_setr_epi64x(bytes(2), bytes(12), bytes(22), 0);
+  const __m256i d = _mm256_sub_epi8(v, repeat(zero_char));
+  const __m256i digit = _mm256_cmpeq_epi8(_mm256_min_epu8(d, repeat(nines)), d);
+  const __m256i blank = _mm256_cmpeq_epi8(v, repeat(blanks));
+  const __m256i minus = _mm256_cmpeq_epi8(v, repeat(minuses));
+  const __m256i point = _mm256_cmpeq_epi8(v, repeat(points));
+  constexpr long long first = 0xFF, lead = 0xFFFF, units = 0xFF0000, at_point = 0xFF000000,
+                      decimals = static_cast<long long>(0xFFFFFFFF00000000);
+  const __m256i after_blank =
+      _mm256_or_si256(_mm256_slli_si256(blank, 1), _mm256_setr_epi64x(first, first, first, 0));
+  const __m256i leading = _mm256_and_si256(_mm256_or_si256(_mm256_or_si256(blank, minus), digit),
+                                           _mm256_or_si256(digit, after_blank));
+  const __m256i ok = _mm256_or_si256(
+      _mm256_or_si256(_mm256_and_si256(leading, _mm256_setr_epi64x(lead, lead, lead, 0)),
+                      _mm256_and_si256(digit, _mm256_setr_epi64x(units | decimals, units | decimals,
+                                                                 units | decimals, 0))),
+      _mm256_or_si256(_mm256_and_si256(point, _mm256_setr_epi64x(at_point, at_point, at_point, 0)),
+                      _mm256_setr_epi64x(0, 0, 0, -1)));
+  // (10a+b, c, 10d+e, 10f+g), (abc, defg), abc*10000 + defg for each field.
+  three_fields_values(_mm256_and_si256(d, digit), 0x010A010A0001010A, 0x000100640001000A,
+                      0x00012710, 10000.0f, minus,
+                      _mm_setr_epi32(line[1] == '-', line[11] == '-', line[21] == '-', 0), xyz);
+  return prefixes & (_mm256_movemask_epi8(ok) == -1);
 }
 
 // Whether a mask of atom_fields_wide_mask finds all but the serial number

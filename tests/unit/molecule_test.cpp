@@ -92,37 +92,47 @@ TEST(MoleculeText, FixedDecimalsAgreeWithTheGeneralReading) {
   }
 }
 
-// GRO positions read three at a time with vectors: when taken, each value
-// is the one the field-by-field reading gives.
-TEST(MoleculeText, GroPositionsAtOnceAgreeWithTheGeneralReading) {
+// Positions read three at a time with vectors (GRO's 8.3 fields, SDF's
+// 10.4): when taken, each value is the one the field-by-field reading gives.
+TEST(MoleculeText, PositionsAtOnceAgreeWithTheGeneralReading) {
 #if defined(__x86_64__)
   if (!vectors::wide()) GTEST_SKIP() << "no 256-bit vectors here";
+  struct Layout {
+    int width, decimals;
+    bool (*read)(const char*, float*);
+  };
+  const Layout layouts[] = {{8, 3, [](const char* f, float* xyz) { return three_coordinate_fields_wide(f, xyz); }},
+                            {10, 4, [](const char* f, float* xyz) { return sdf_coordinate_fields_wide(f, xyz); }}};
   std::mt19937 rng(34);
   const std::string_view bytes = "0123456789   --..x+";
-  int taken = 0;
-  for (int k = 0; k < 20000; ++k) {
-    std::string fields;
-    for (int i = 0; i < 3; ++i) {
-      char f[16];
-      if (rng() % 4 == 0) {  // any bytes
-        for (int j = 0; j < 8; ++j) f[j] = bytes[rng() % bytes.size()];
-      } else {
-        const double v = static_cast<int>(rng() % 2000000) / 1000.0 - 1000.0;
-        std::snprintf(f, sizeof f, "%8.3f", v);
+  for (const Layout& layout : layouts) {
+    const auto w = static_cast<std::size_t>(layout.width);
+    int taken = 0;
+    for (int k = 0; k < 20000; ++k) {
+      std::string fields;
+      for (int i = 0; i < 3; ++i) {
+        char f[24];
+        if (rng() % 4 == 0) {  // any bytes
+          for (std::size_t j = 0; j < w; ++j) f[j] = bytes[rng() % bytes.size()];
+        } else {
+          const double v = static_cast<int>(rng() % 2000000) / 1000.0 - 1000.0;
+          std::snprintf(f, sizeof f, "%*.*f", layout.width, layout.decimals, v);
+        }
+        fields.append(f, w);
       }
-      fields.append(f, 8);
+      fields.resize(32, ' ');
+      float quick[4];
+      if (!layout.read(fields.data(), quick)) continue;
+      ++taken;
+      for (std::size_t i = 0; i < 3; ++i) {
+        float general = 0;
+        ASSERT_TRUE(parse_number(std::string_view(fields).substr(w * i, w), general)) << fields;
+        EXPECT_EQ(quick[i], general) << fields;
+        EXPECT_EQ(std::signbit(quick[i]), std::signbit(general)) << fields;
+      }
     }
-    float quick[4];
-    if (!three_coordinate_fields_wide(fields.data(), quick)) continue;
-    ++taken;
-    for (int i = 0; i < 3; ++i) {
-      float general = 0;
-      ASSERT_TRUE(parse_number(std::string_view(fields).substr(8 * i, 8), general)) << fields;
-      EXPECT_EQ(quick[i], general) << fields;
-      EXPECT_EQ(std::signbit(quick[i]), std::signbit(general)) << fields;
-    }
+    EXPECT_GT(taken, 5000) << layout.width;
   }
-  EXPECT_GT(taken, 5000);
 #endif
 }
 
