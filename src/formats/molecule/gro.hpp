@@ -139,7 +139,8 @@ class Walk {
   bool usual_positions(std::string_view, double*) const { return false; }
   bool atom(std::string_view line, bool last) {
     const std::string_view key = line.substr(0, std::min<std::size_t>(10, line.size()));
-    MoleculeAtom<Real> a;
+    MoleculeAtom<Real>& a = atom_;  // one for all the lines: each sets what it gives
+    a.shown = {};
     const std::size_t w = width_;
     const bool velocities = line.size() > 20 + 3 * w &&
                             !trimmed(line.substr(20 + 3 * w)).empty();
@@ -186,6 +187,7 @@ class Walk {
   char previous_key_[10] = {};  // the residue columns of the atom line before
   std::size_t previous_length_ = 0;
   std::string kept_;
+  MoleculeAtom<Real> atom_;
 };
 
 template <class Real, class Visitor>
