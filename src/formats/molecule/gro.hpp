@@ -10,6 +10,8 @@
 // is no element (virtual sites: MW, LP).
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -26,16 +28,22 @@ std::string_view ion_element(std::string_view resname);
 // The element that an atom name begins with: its first letter after leading
 // digits, as a one-letter symbol; empty where that is no element.
 inline std::string_view element_of_name(std::string_view name) {
-  static constexpr std::string_view letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  // The one-letter element of each byte (either case), empty for the rest.
+  static const auto by_byte = [] {
+    static constexpr std::string_view letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    std::array<std::string_view, 256> table{};
+    for (std::size_t k = 0; k < letters.size(); ++k) {
+      const std::string_view symbol = letters.substr(k, 1);
+      if (element_symbol_mass(symbol) == 0) continue;
+      table[static_cast<unsigned char>(letters[k])] = symbol;
+      table[static_cast<unsigned char>(letters[k] - 'A' + 'a')] = symbol;
+    }
+    return table;
+  }();
   std::size_t k = 0;
   while (k < name.size() && name[k] == ' ') ++k;
   while (k < name.size() && name[k] >= '0' && name[k] <= '9') ++k;
-  if (k == name.size()) return {};
-  char c = name[k];
-  if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  if (c < 'A' || c > 'Z') return {};
-  const std::string_view symbol = letters.substr(static_cast<std::size_t>(c - 'A'), 1);
-  return element_symbol_mass(symbol) > 0 ? symbol : std::string_view{};
+  return k == name.size() ? std::string_view{} : by_byte[static_cast<unsigned char>(name[k])];
 }
 
 // The width of the coordinate fields of an atom line: the distance between
@@ -90,7 +98,10 @@ class Walk {
         return stop("no coordinate fields (x, y, z with decimal points) from column 21");
       if (!atom(line, k + 1 == atoms)) return false;
       previous_length_ = std::min<std::size_t>(10, line.size());
-      std::memcpy(previous_key_, line.data(), previous_length_);
+      if (previous_length_ == 10)
+        std::memcpy(previous_key_, line.data(), 10);
+      else
+        std::memcpy(previous_key_, line.data(), previous_length_);
     }
     if (!in_.next(line)) return stop("the frame ends before its box line");
     v_.line(line, in_.end());
@@ -114,13 +125,21 @@ class Walk {
   // that ion's element, any other atom the first letter of its name.
   std::string_view element(std::string_view& line, std::string_view key, std::string_view name,
                            bool last) {
-    if (key != previous_key() && (last || in_.peek(key.size(), line, kept_) != key)) {
+    if (!same_residue(key) && (last || in_.peek(key.size(), line, kept_) != key)) {
       const std::string_view ion = ion_element(trimmed(line.substr(5, 5)));
       if (!ion.empty()) return ion;
     }
     return element_of_name(name);
   }
-  std::string_view previous_key() const { return {previous_key_, previous_length_}; }
+  // Whether `key` (columns 1-10) is that of the atom line before.
+  bool same_residue(std::string_view key) const {
+    if (key.size() != 10 || previous_length_ != 10) return key == std::string_view(previous_key_, previous_length_);
+    std::uint64_t a, b;
+    std::uint16_t c, d;
+    std::memcpy(&a, key.data(), 8), std::memcpy(&b, previous_key_, 8);
+    std::memcpy(&c, key.data() + 8, 2), std::memcpy(&d, previous_key_ + 8, 2);
+    return a == b && c == d;
+  }
   // The three positions in the usual layout (8 wide, 3 decimals), read at
   // once with 256-bit vectors where the processor has them: the floats nearest
   // to their decimals, as the field-by-field reading gives them.
