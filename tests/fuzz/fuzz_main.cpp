@@ -9,5 +9,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   gyro::fuzz_run(data, size, mode);
   gyro::fuzz_streaming(data, size, 160 + (size > 0 ? data[0] : 0));  // small blocks: many refills
   gyro::fuzz_select(data, size);
+  gyro::fuzz_numbers(data, size);
   return 0;
 }

@@ -4,6 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -13,7 +16,11 @@
 #include "app/run.hpp"
 #include "formats/pdb/record_select.hpp"
 #include "select/expression.hpp"
+#include "text/fields.hpp"
+#include "text/shortest.hpp"
 #include "text/source.hpp"
+#include "text/vectors.hpp"
+#include "text/words.hpp"
 
 namespace gyro {
 
@@ -108,6 +115,55 @@ void fuzz_select(const std::uint8_t* data, std::size_t size) {
   Sink out(-1, "standard output"), err(-1, "standard error");
   RecordCursor records(text.substr(first.size()));
   run_phases(ctx, records, out, err, nullptr);
+}
+
+void fuzz_numbers(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  // The fields read at once (GRO 8.3 from a line's column 21, SDF 10.4 from
+  // its first): whenever taken, each value the field-by-field reading's.
+#if defined(__x86_64__)
+  if (vectors::wide()) {
+    for (std::size_t at = 0; at < text.size();) {
+      const std::size_t end = std::min(text.find('\n', at), text.size());
+      std::string line(text.substr(at, end - at));
+      at = end + 1;
+      line.resize(std::max<std::size_t>(line.size(), 64), ' ');
+      struct Layout {
+        std::size_t from, width;
+        bool taken;
+      };
+      float gro[4], sdf[4];
+      const Layout layouts[] = {{20, 8, three_coordinate_fields_wide(line.data() + 20, gro)},
+                                {0, 10, sdf_coordinate_fields_wide(line.data(), sdf)}};
+      for (const Layout& l : layouts) {
+        if (!l.taken) continue;
+        for (std::size_t i = 0; i < 3; ++i) {
+          float general = 0;
+          const float quick = (l.width == 8 ? gro : sdf)[i];
+          if (!parse_number(std::string_view(line).substr(l.from + l.width * i, l.width), general) ||
+              std::bit_cast<std::uint32_t>(general) != std::bit_cast<std::uint32_t>(quick))
+            std::abort();
+        }
+      }
+    }
+  }
+#endif
+  // The shortest text of the bytes taken as floats and doubles is
+  // std::to_chars's.
+  auto same = [](auto v) {
+    char a[64], b[64];
+    const std::string_view quick(a, static_cast<std::size_t>(shortest_text(a, v) - a));
+    const std::string_view general(b, static_cast<std::size_t>(std::to_chars(b, b + 64, v).ptr - b));
+    if (quick != general) std::abort();
+  };
+  for (std::size_t k = 0; k + 8 <= size; k += 8) {
+    std::uint64_t bits;
+    std::memcpy(&bits, data + k, 8);
+    const double d = std::bit_cast<double>(bits);
+    const float f = std::bit_cast<float>(static_cast<std::uint32_t>(bits));
+    if (std::isfinite(d)) same(d);
+    if (std::isfinite(f)) same(f);
+  }
 }
 
 }  // namespace gyro

@@ -20,4 +20,9 @@ void fuzz_streaming(const std::uint8_t* data, std::size_t size, std::size_t bloc
 // finding); the same records read with it as a selection.
 void fuzz_select(const std::uint8_t* data, std::size_t size);
 
+// Aborts when a coordinate line's fields read at once (GRO, SDF) differ from
+// the field-by-field reading, or when the shortest text of the input's bytes
+// taken as floats and doubles differs from std::to_chars's.
+void fuzz_numbers(const std::uint8_t* data, std::size_t size);
+
 }  // namespace gyro

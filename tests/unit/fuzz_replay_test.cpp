@@ -28,6 +28,7 @@ TEST(FuzzReplay, KeptInputsRunCleanly) {
       for (std::size_t block : {160, 239, 4096})
         fuzz_streaming(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), block);
       fuzz_select(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+      fuzz_numbers(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
       ++replayed;
     }
   }
