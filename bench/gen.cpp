@@ -4,7 +4,10 @@
 // ordinary range. With "cif", the same atoms as the archive writes them in
 // mmCIF: an _atom_site loop of 21 columns, each value padded to its column's
 // width. With "h36", serial numbers past 99 999 in hybrid-36 as simulation
-// programs write them (A0000 follows 99999). Usage: gen N [cif|h36]
+// programs write them (A0000 follows 99999). With "sdf A", N molecules of A
+// atoms in SDF (V2000, a bond line an atom, a charge line and a data item);
+// with "gro A", N frames of A atoms (waters) in GRO.
+// Usage: gen N [cif|h36] | gen N sdf A | gen N gro A
 #include <cstdio>
 #include <cstdint>
 #include <cstdlib>
@@ -54,10 +57,39 @@ void serial_text(long serial, char out[6]) {
 
 }  // namespace
 
+void molecules_sdf(long molecules, int atoms) {
+  static const char* const symbols[] = {"C", "C", "C", "N", "O", "H", "H", "H", "S", "Cl"};
+  for (long m = 1; m <= molecules; ++m) {
+    std::printf("GEN%07ld\n  gyrobench3D\n\n%3d%3d  0  0  0  0  0  0  0  0999 V2000\n", m, atoms,
+                atoms - 1);
+    for (int k = 0; k < atoms; ++k)
+      std::printf("%10.4f%10.4f%10.4f %-3s 0  0  0  0  0  0  0  0  0  0  0  0\n",
+                  uniform() * 16 - 8, uniform() * 12 - 6, uniform() * 8 - 4,
+                  symbols[static_cast<int>(uniform() * 10)]);
+    for (int b = 1; b < atoms; ++b) std::printf("%3d%3d  1  0\n", b, b + 1);
+    std::printf("M  CHG  1   1   0\nM  END\n> <ID>\nGEN%07ld\n\n$$$$\n", m);
+  }
+}
+
+void frames_gro(long frames, int atoms) {
+  static const char* const names[] = {"OW", "HW1", "HW2"};
+  for (long f = 0; f < frames; ++f) {
+    std::printf("generated frame t= %ld.000\n%5d\n", f, atoms);
+    for (int a = 0; a < atoms; ++a)
+      std::printf("%5d%-5s%5s%5d%8.3f%8.3f%8.3f\n", a / 3 + 1, "SOL", names[a % 3],
+                  (a + 1) % 100000, uniform() * 9, uniform() * 9, uniform() * 9);
+    std::printf("   9.00000   9.00000   9.00000\n");
+  }
+}
+
 int main(int argc, char** argv) {
+  if (argc == 4 && (std::strcmp(argv[2], "sdf") == 0 || std::strcmp(argv[2], "gro") == 0)) {
+    (argv[2][0] == 's' ? molecules_sdf : frames_gro)(std::atol(argv[1]), std::atoi(argv[3]));
+    return 0;
+  }
   if (argc < 2 || argc > 3 ||
       (argc == 3 && std::strcmp(argv[2], "cif") != 0 && std::strcmp(argv[2], "h36") != 0)) {
-    std::fprintf(stderr, "usage: gen N [cif|h36]\n");
+    std::fprintf(stderr, "usage: gen N [cif|h36] | gen N sdf|gro A\n");
     return 2;
   }
   const long n = std::atol(argv[1]);
