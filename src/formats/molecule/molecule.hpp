@@ -21,6 +21,7 @@
 #include "structure/reading.hpp"
 #include "text/records.hpp"
 #include "text/sink.hpp"
+#include "text/vectors.hpp"
 #include "text/words.hpp"
 
 namespace gyro {
@@ -58,10 +59,14 @@ struct MoleculeAtom {
 // The lines of a text with their ends, whole however long.
 class LineReader {
  public:
-  explicit LineReader(RecordCursor& cursor) : cur_(cursor) { cur_.keep_whole_lines(); }
-  // The next line without its end; false at the end of the text.
+  explicit LineReader(RecordCursor& cursor) : cur_(cursor), wide_(vectors::wide()) {
+    cur_.keep_whole_lines();
+  }
+  // The next line without its end; false at the end of the text. (A line
+  // shorter than 80 bytes has its end found in one 256-bit look where the
+  // processor has them.)
   bool next(std::string_view& line) {
-    const char* p = cur_.next<false, false, 1>();
+    const char* p = wide_ ? cur_.next<true, false, 1>() : cur_.next<false, false, 1>();
     if (p == nullptr) return false;
     line = cur_.whole_line(p);
     return true;
@@ -88,6 +93,7 @@ class LineReader {
 
  private:
   RecordCursor& cur_;
+  bool wide_;
 };
 
 // The symbol of the element with atomic number z (1-118), else empty.

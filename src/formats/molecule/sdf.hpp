@@ -29,7 +29,12 @@ inline bool pseudo_symbol(std::string_view s) {
          (s.size() > 1 && s.front() == '[');  // a V3000 atom list
 }
 
-inline bool starts(std::string_view line, std::string_view word) { return line.starts_with(word); }
+// Whether `line` begins with the literal `word` (a comparison of known size,
+// done in a few instructions).
+template <std::size_t N>
+inline bool starts(std::string_view line, const char (&word)[N]) {
+  return line.size() >= N - 1 && std::memcmp(line.data(), word, N - 1) == 0;
+}
 
 // One record's walk; the caller has its four header lines.
 template <class Real, class Visitor>
