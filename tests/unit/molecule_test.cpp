@@ -337,6 +337,50 @@ TEST(MoleculeText, XyzPropertiesColumns) {
 
 // Reading each format of the same two atoms gives the same masses and
 // coordinates (SDF, MOL2, XYZ; GRO in nm).
+// The reading without --select takes usual lines by position and element
+// alone; with a selection of every atom it takes each line in full. Both
+// read the same atoms, masses, skipped atoms and damage, on random GRO
+// frames (ions, virtual sites, velocities, trailing blanks, cut lines).
+TEST(MoleculeReading, PositionsAloneReadWhatTheFullLinesRead) {
+  std::mt19937 rng(7);
+  auto pick = [&](std::initializer_list<const char*> words) {
+    return *(words.begin() + rng() % words.size());
+  };
+  std::string error;
+  ReadingRules every;
+  every.selection.expression = SelectExpression::parse("all", error);
+  for (int k = 0; k < 300; ++k) {
+    std::string text;
+    for (int frame = 0, atoms = static_cast<int>(rng() % 12); frame < 2; ++frame) {
+      text += "frame\n" + std::to_string(atoms) + "\n";
+      for (int a = 0, residue = 1; a < atoms; ++a) {
+        residue += rng() % 3 == 0;
+        char line[96];
+        std::snprintf(line, sizeof line, "%5d%-5s%5s%5d%8.3f%8.3f%8.3f", residue,
+                      pick({"SOL", "NA", "CL", "MOL", "ZN"}), pick({"OW", "HW1", "MW", "NA", "CL", "1HB", "CA", "x"}),
+                      a + 1, static_cast<double>(rng() % 200000) / 1000.0 - 99,
+                      static_cast<double>(rng() % 200000) / 1000.0, 1.5);
+        std::string l = line;
+        if (rng() % 5 == 0) l += "  0.1000 -0.2000  0.3000";
+        if (rng() % 10 == 0) l += "  ";
+        if (rng() % 30 == 0) l.resize(40);
+        text += l + "\n";
+      }
+      text += "   9.0 9.0 9.0\n";
+    }
+    Reading quick(Format::gro, text), full(Format::gro, text, every);
+    ASSERT_EQ(quick.t.count, full.t.count) << text;
+    for (std::int64_t i = 0; i < quick.t.count; ++i) {
+      const Atom &a = quick.t.atoms[static_cast<std::size_t>(i)], &b = full.t.atoms[static_cast<std::size_t>(i)];
+      ASSERT_TRUE(a.x == b.x && a.y == b.y && a.z == b.z && a.mass == b.mass) << text;
+    }
+    EXPECT_EQ(quick.t.skipped, full.t.skipped) << text;
+    EXPECT_EQ(quick.notes.damaged.size(), full.notes.damaged.size()) << text;
+    EXPECT_EQ(quick.notes.skipped_names, full.notes.skipped_names) << text;
+    EXPECT_EQ(quick.errors, full.errors) << text;
+  }
+}
+
 TEST(MoleculeReading, EveryFormatReadsTheSameAtoms) {
   const struct {
     Format format;

@@ -125,12 +125,31 @@ class Walk {
   // that ion's element, any other atom the first letter of its name.
   std::string_view element(std::string_view& line, std::string_view key, std::string_view name,
                            bool last) {
-    if (!same_residue(key) && (last || in_.peek(key.size(), line, kept_) != key)) {
+    if (!same_residue(key) && (last || !in_.next_begins_with(key, line, kept_))) {
       const std::string_view ion = ion_element(trimmed(line.substr(5, 5)));
       if (!ion.empty()) return ion;
     }
-    return element_of_name(name);
+    return name.size() == 5 ? names_.element(name.data()) : element_of_name(name);
   }
+  // The elements of the atom names met, by their five bytes: a small table
+  // in which the few names of a simulation's atom lines stay.
+  class NameElements {
+   public:
+    std::string_view element(const char* name) {
+      std::uint64_t key = 0;
+      std::memcpy(&key, name, 5);
+      const std::size_t slot = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 58);
+      if (keys_[slot] != key + 1) {  // (+1: an empty slot holds 0)
+        keys_[slot] = key + 1;
+        elements_[slot] = element_of_name({name, 5});
+      }
+      return elements_[slot];
+    }
+
+   private:
+    std::uint64_t keys_[64] = {};
+    std::string_view elements_[64];
+  };
   // Whether `key` (columns 1-10) is that of the atom line before.
   bool same_residue(std::string_view key) const {
     if (key.size() != 10 || previous_length_ != 10) return key == std::string_view(previous_key_, previous_length_);
@@ -158,6 +177,17 @@ class Walk {
   bool usual_positions(std::string_view, double*) const { return false; }
   bool atom(std::string_view line, bool last) {
     const std::string_view key = line.substr(0, std::min<std::size_t>(10, line.size()));
+    // A visitor that wants only positions and elements (the reading without
+    // --select) gets them straight from a line in the usual layout without
+    // velocities; every other line is taken field by field below.
+    if constexpr (requires(Real* xyz) { v_.position(xyz, key, key); }) {
+      Real xyz[4];
+      if (!v_.wants_fields() && line.size() <= 20 + 3 * width_ && usual_positions(line, xyz)) {
+        const std::string_view name = line.substr(10, 5);
+        v_.position(xyz, element(line, key, name, last), name);
+        return true;
+      }
+    }
     MoleculeAtom<Real>& a = atom_;  // one for all the lines: each sets what it gives
     a.shown = {};
     const std::size_t w = width_;
@@ -207,6 +237,7 @@ class Walk {
   std::size_t previous_length_ = 0;
   std::string kept_;
   MoleculeAtom<Real> atom_;
+  NameElements names_;
 };
 
 template <class Real, class Visitor>

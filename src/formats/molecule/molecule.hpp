@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -84,6 +85,13 @@ class LineReader {
     }
     ahead = ahead.substr(0, std::min(n, ahead.size()));
     return ahead.substr(0, std::min(ahead.size(), ahead.find('\n')));
+  }
+  // Whether the next line begins with `key` (peek's terms; a key of 10
+  // bytes with more text ahead is compared where it stands).
+  bool next_begins_with(std::string_view key, std::string_view& line, std::string& keep) {
+    const std::string_view ahead = cur_.ahead();
+    if (key.size() == 10 && ahead.size() > 10) return std::memcmp(ahead.data(), key.data(), 10) == 0;
+    return peek(key.size(), line, keep) == key;
   }
   long lineno() const { return cur_.lineno(); }
   PassFault failure() const {

@@ -29,29 +29,38 @@ class Collector {
   void line(std::string_view, std::string_view) {}
   void atom(const MoleculeAtom<Real>& a) {
     slots_.push_back(-1);
-    if (!selected_) {
-      ++notes_.unselected;
-      return;
-    }
-    if (rules_.selection.expression && !rules_.selection.expression->selects(a.fields)) {
+    if (selected_ && rules_.selection.expression && !rules_.selection.expression->selects(a.fields)) {
       ++notes_.not_selected;
       return;
     }
-    if (a.element.empty()) {
+    if (take(a.xyz, a.element, a.isotope_mass, a.shown)) slots_.back() = t_.count - 1;
+  }
+  // An atom of which only the position and element matter (no --select, no
+  // isotope lines to come): `name` shown where it has no element.
+  void position(const Real* xyz, std::string_view element, std::string_view name) {
+    take(xyz, element, 0, element.empty() ? trimmed(name) : name);
+  }
+  // The atom into the table, by the run's rules; whether it was taken.
+  bool take(const Real* xyz, std::string_view element, double isotope_mass, std::string_view shown) {
+    if (!selected_) {
+      ++notes_.unselected;
+      return false;
+    }
+    if (element.empty()) {
       ++t_.skipped;
-      note_unknown_atom(a.shown, a.shown, err_, notes_.skipped_names);
-      return;
+      note_unknown_atom(shown, shown, err_, notes_.skipped_names);
+      return false;
     }
     if (!t_.room()) {
       full_ = {PassFault::Kind::full, 0, 0, 0, std::to_string(t_.stated_limit)};
-      return;
+      return false;
     }
-    slots_.back() = t_.count;
     const Real mass = rules_.masses == MassSource::unit
                           ? Real(1)
-                          : static_cast<Real>(a.isotope_mass > 0 ? a.isotope_mass
-                                                                 : element_symbol_mass(a.element));
-    t_.add(a.xyz, mass);
+                          : static_cast<Real>(isotope_mass > 0 ? isotope_mass
+                                                               : element_symbol_mass(element));
+    t_.add(xyz, mass);
+    return true;
   }
   void isotope(std::int64_t index, double mass) {
     const std::int64_t slot = index < static_cast<std::int64_t>(slots_.size())
