@@ -1,5 +1,6 @@
 // The first pass over molecule and simulation text: each record a segment of
 // the atom table.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -18,27 +19,33 @@ class Collector {
   void record(std::int64_t number, std::string_view name) {
     finish_record();
     record_ = number;
-    slots_.clear();
+    untaken_.clear();
+    met_ = 0;
     flat_ = damaged_ = false;
     box_.reset();
     selected_ = !rules_.selection.model || *rules_.selection.model == number;
     if (selected_) t_.begin_segment(number);
+    first_slot_ = t_.count;
     this->name(name);
   }
   void name(std::string_view text) { name_.assign(text); }
   void line(std::string_view, std::string_view) {}
   void atom(const MoleculeAtom<Real>& a) {
-    slots_.push_back(-1);
     if (selected_ && rules_.selection.expression && !rules_.selection.expression->selects(a.fields)) {
       ++notes_.not_selected;
+      untaken_.push_back(met_++);
       return;
     }
-    if (take(a.xyz, a.element, a.isotope_mass, a.shown)) slots_.back() = t_.count - 1;
+    met(take(a.xyz, a.element, a.isotope_mass, a.shown));
   }
-  // An atom of which only the position and element matter (no --select, no
-  // isotope lines to come): `name` shown where it has no element.
+  // An atom of which only the position and element matter (no --select):
+  // `name` shown where it has no element.
   void position(const Real* xyz, std::string_view element, std::string_view name) {
-    take(xyz, element, 0, element.empty() ? trimmed(name) : name);
+    met(take(xyz, element, 0, element.empty() ? trimmed(name) : name));
+  }
+  void met(bool taken) {
+    if (!taken) untaken_.push_back(met_);
+    ++met_;
   }
   // The atom into the table, by the run's rules; whether it was taken.
   bool take(const Real* xyz, std::string_view element, double isotope_mass, std::string_view shown) {
@@ -63,10 +70,13 @@ class Collector {
     return true;
   }
   void isotope(std::int64_t index, double mass) {
-    const std::int64_t slot = index < static_cast<std::int64_t>(slots_.size())
-                                  ? slots_[static_cast<std::size_t>(index)]
-                                  : -1;
-    if (slot < 0 || rules_.masses == MassSource::unit) return;
+    // The atom's slot: the record's first, plus the atoms before it that
+    // were taken; none where it was not taken itself.
+    const auto before = std::lower_bound(untaken_.begin(), untaken_.end(), index);
+    if (index < 0 || index >= met_ || (before != untaken_.end() && *before == index) ||
+        rules_.masses == MassSource::unit)
+      return;
+    const std::int64_t slot = first_slot_ + index - (before - untaken_.begin());
     if constexpr (std::is_same_v<Real, float>)
       t_.atoms[slot].mass = static_cast<float>(mass);
     else
@@ -115,7 +125,10 @@ class Collector {
   bool selected_ = false, flat_ = false, damaged_ = false;
   std::string name_;
   std::optional<Box> box_;
-  std::vector<std::int64_t> slots_;  // each atom of the record: its slot, or -1
+  // The record's atoms met so far, those of them not taken into the table
+  // (their numbers from 0, in order), and the slot of its first atom.
+  std::int64_t met_ = 0, first_slot_ = 0;
+  std::vector<std::int64_t> untaken_;
   PassFault full_;
 };
 

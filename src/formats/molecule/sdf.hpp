@@ -153,6 +153,21 @@ class RecordWalk {
     return line.size() > 31 ? trimmed(line.substr(31, 3)) : std::string_view{};
   }
   bool v2000_atom(std::string_view line) {
+    // A visitor that wants only positions and elements (the reading without
+    // --select) gets them straight from a line in the usual layout whose
+    // symbol is an element's; every other line is taken in full below.
+    if constexpr (requires(Real* xyz) { v_.position(xyz, line, line); }) {
+      Real xyz[4];
+      if (!v_.wants_fields() && usual_positions(line, xyz)) {
+        const std::string_view symbol = v2000_symbol(line);
+        if (!pseudo_symbol(symbol) && element_symbol_mass(symbol) > 0) {
+          all_z_zero_ = all_z_zero_ && xyz[2] == 0;
+          keep_symbol(symbol);
+          v_.position(xyz, symbol, symbol);
+          return true;
+        }
+      }
+    }
     // One atom for all the lines: only what a V2000 line gives changes.
     MoleculeAtom<Real>& a = v2000_atom_;
     a.element = {};
