@@ -160,7 +160,7 @@ class RecordWalk {
       Real xyz[4];
       if (!v_.wants_fields() && usual_positions(line, xyz)) {
         const std::string_view symbol = v2000_symbol(line);
-        if (!pseudo_symbol(symbol) && element_symbol_mass(symbol) > 0) {
+        if (element_symbol_mass(symbol) > 0) {  // (no pseudo-atom's symbol is an element's)
           all_z_zero_ = all_z_zero_ && xyz[2] == 0;
           keep_symbol(symbol);
           v_.position(xyz, symbol, symbol);
