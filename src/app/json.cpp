@@ -94,6 +94,16 @@ void append_shape(std::string& j, const Shape& s) {
 
 std::string json_string(std::string_view s) {
   std::string j = "\"";
+  // The run of plain ASCII (no quote, backslash or control byte) at the
+  // front, as most names are whole, copied at once.
+  std::size_t plain = 0;
+  while (plain < s.size()) {
+    const auto c = static_cast<unsigned char>(s[plain]);
+    if (c < 0x20 || c >= 0x80 || c == '"' || c == '\\') break;
+    ++plain;
+  }
+  j.append(s.substr(0, plain));
+  s.remove_prefix(plain);
   while (!s.empty()) {
     const auto c = static_cast<unsigned char>(s[0]);
     const std::size_t n = utf8_sequence(s);
@@ -115,7 +125,8 @@ std::string json_string(std::string_view s) {
     }
     s.remove_prefix(n);
   }
-  return j + "\"";
+  j += '"';
+  return j;
 }
 
 std::string json_number(float v) {
