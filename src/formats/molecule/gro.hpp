@@ -152,7 +152,8 @@ class Walk {
   };
   // Whether `key` (columns 1-10) is that of the atom line before.
   bool same_residue(std::string_view key) const {
-    if (key.size() != 10 || previous_length_ != 10) return key == std::string_view(previous_key_, previous_length_);
+    if (key.size() != 10 || previous_length_ != 10)
+      return key == std::string_view(previous_key_, previous_length_);
     std::uint64_t a, b;
     std::uint16_t c, d;
     std::memcpy(&a, key.data(), 8), std::memcpy(&b, previous_key_, 8);

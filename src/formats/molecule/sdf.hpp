@@ -138,13 +138,14 @@ class RecordWalk {
 #endif
   }
   static bool usual_positions(std::string_view, double*) { return false; }
-  // The element symbol of columns 32-34: left-aligned as nearly every file
-  // has it, else trimmed.
+  // The atom every V2000 line fills in: its positions in columns 1-30.
   static MoleculeAtom<Real> v2000_layout() {
     MoleculeAtom<Real> a;
-    for (int i = 0; i < 3; ++i) a.spans[i] = {0, 10 * static_cast<std::size_t>(i), 10 * static_cast<std::size_t>(i) + 10};
+    for (std::size_t i = 0; i < 3; ++i) a.spans[i] = {0, 10 * i, 10 * i + 10};
     return a;
   }
+  // The element symbol of columns 32-34: left-aligned as nearly every file
+  // has it, else trimmed.
   static std::string_view v2000_symbol(std::string_view line) {
     if (line.size() >= 34 && line[31] != ' ' && line[31] != '\t') {
       if (line[32] == ' ') return line.substr(31, 1);
