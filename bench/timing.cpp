@@ -127,13 +127,16 @@ void molecule_counts(const std::string& gyro, const std::string& gen, const std:
   const double c1 = count(one), c30 = count(small), c60 = count(large);
   if (c1 < 0) return;  // no valgrind: nothing to count
   const double per_atom = (c60 - c30) / 60000.0, per_molecule = (c30 - c1) / 1999.0 - 30 * per_atom;
-  std::printf("measured: SDF --json --shape: %.0f instructions per atom + %.0f per molecule "
-              "(aim 250 + 20000, not yet held)\n", per_atom, per_molecule);
+  std::printf(
+      "measured: SDF --json --shape: %.0f instructions per atom + %.0f per molecule "
+      "(aim 250 + 20000, not yet held)\n",
+      per_atom, per_molecule);
   const std::string frame = dir + "/gen1x3000.gro", frames = dir + "/gen100x3000.gro";
   run({gen, "1", "gro", "3000"}, frame.c_str());
   run({gen, "100", "gro", "3000"}, frames.c_str());
-  const double gro = static_cast<double>(instructions({gyro, frames}, dir) -
-                                         instructions({gyro, frame}, dir)) / 297000.0;
+  const double gro =
+      static_cast<double>(instructions({gyro, frames}, dir) - instructions({gyro, frame}, dir)) /
+      297000.0;
   std::printf("measured: GRO report: %.0f instructions per atom (aim 200, not yet held)\n", gro);
 }
 

@@ -156,7 +156,8 @@ std::string json_report(const RunContext& ctx, std::string_view error) {
     j += ", \"name\": "sv;
     j += json_string(*ctx.shown.name);
   }
-  j += ctx.format == Format::gro ? ", \"length_unit\": \"nm\""sv : ", \"length_unit\": \"\u00c5\""sv;
+  j +=
+      ctx.format == Format::gro ? ", \"length_unit\": \"nm\""sv : ", \"length_unit\": \"\u00c5\""sv;
   j += ", \"atoms\": "sv;
   j += std::to_string(ctx.shown.read);
   j += ", \"skipped\": "sv;

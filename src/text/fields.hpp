@@ -355,7 +355,7 @@ enum RepeatedByte {
   };
   auto prefix = [&](int k) {
     return (line[k] == ' ') & ((line[k + 1] == ' ') | ((line[k + 1] == '-') & (line[k + 2] >= '0') &
-                                                        (line[k + 2] <= '9')));
+                                                       (line[k + 2] <= '9')));
   };
   const bool prefixes = prefix(0) & prefix(10) & prefix(20);
   const __m256i v = _mm256_setr_epi64x(bytes(2), bytes(12), bytes(22), 0);

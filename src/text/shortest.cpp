@@ -1,5 +1,6 @@
 #include "text/shortest.hpp"
 
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -62,8 +63,7 @@ Binary binary_of(double v) {
 // (a multiple of 10^p_low surely lies between the bounds) and the shift fit it.
 template <class Word>
 Decimal shortest_decimal(const Binary& b, int shift, int p_low) {
-  const Word scale = static_cast<Word>(powers.t[-p_low]), one = Word(1) << shift,
-             below = one - 1;
+  const Word scale = static_cast<Word>(powers.t[-p_low]), one = Word(1) << shift, below = one - 1;
   const Word x = Word(4) * b.m;
   const Word high = (x + 2) * scale, low = (x - (b.lower_closer ? 1 : 2)) * scale;
   const bool bounds_in = b.m % 2 == 0;
@@ -129,13 +129,14 @@ void eight_digits(char* out, std::uint32_t n) {
 
 // The number of decimal digits of d (at least 1).
 int digit_count(std::uint64_t d) {
-  static constexpr std::uint64_t tens[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000,
-                                           100000000, 1000000000, 10000000000, 100000000000,
-                                           1000000000000, 10000000000000, 100000000000000,
-                                           1000000000000000, 10000000000000000,
-                                           100000000000000000, 1000000000000000000,
-                                           10000000000000000000u};
-  const int t = (static_cast<int>(std::bit_width(d | 1)) * 1233) >> 12;  // floor(log10(d)) or one more
+  static constexpr auto tens = [] {
+    std::array<std::uint64_t, 20> t{};
+    std::uint64_t ten = 1;
+    for (auto& power : t) power = ten, ten *= 10;  // (wraps after 10^19, never stored)
+    return t;
+  }();
+  // The count less one, or the count: whether d reaches 10^t tells which.
+  const int t = (static_cast<int>(std::bit_width(d | 1)) * 1233) >> 12;
   return t + (d >= tens[t]);
 }
 

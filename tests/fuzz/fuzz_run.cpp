@@ -140,7 +140,8 @@ void fuzz_numbers(const std::uint8_t* data, std::size_t size) {
         for (std::size_t i = 0; i < 3; ++i) {
           float general = 0;
           const float quick = (l.width == 8 ? gro : sdf)[i];
-          if (!parse_number(std::string_view(line).substr(l.from + l.width * i, l.width), general) ||
+          if (!parse_number(std::string_view(line).substr(l.from + l.width * i, l.width),
+                            general) ||
               std::bit_cast<std::uint32_t>(general) != std::bit_cast<std::uint32_t>(quick))
             std::abort();
         }
@@ -153,7 +154,8 @@ void fuzz_numbers(const std::uint8_t* data, std::size_t size) {
   auto same = [](auto v) {
     char a[64], b[64];
     const std::string_view quick(a, static_cast<std::size_t>(shortest_text(a, v) - a));
-    const std::string_view general(b, static_cast<std::size_t>(std::to_chars(b, b + 64, v).ptr - b));
+    const std::string_view general(b,
+                                   static_cast<std::size_t>(std::to_chars(b, b + 64, v).ptr - b));
     if (quick != general) std::abort();
   };
   for (std::size_t k = 0; k + 8 <= size; k += 8) {

@@ -101,8 +101,9 @@ TEST(MoleculeText, PositionsAtOnceAgreeWithTheGeneralReading) {
     int width, decimals;
     bool (*read)(const char*, float*);
   };
-  const Layout layouts[] = {{8, 3, [](const char* f, float* xyz) { return three_coordinate_fields_wide(f, xyz); }},
-                            {10, 4, [](const char* f, float* xyz) { return sdf_coordinate_fields_wide(f, xyz); }}};
+  const Layout layouts[] = {
+      {8, 3, [](const char* f, float* xyz) { return three_coordinate_fields_wide(f, xyz); }},
+      {10, 4, [](const char* f, float* xyz) { return sdf_coordinate_fields_wide(f, xyz); }}};
   std::mt19937 rng(34);
   const std::string_view bytes = "0123456789   --..x+";
   for (const Layout& layout : layouts) {
@@ -396,13 +397,14 @@ TEST(MoleculeReading, PositionsAloneReadWhatTheFullLinesRead) {
     std::string text;
     for (int record = 0; record < 2; ++record) {
       const int atoms = static_cast<int>(rng() % 8);
-      text += "m\n  x          3D\n\n" + std::string(atoms < 10 ? "  " : " ") + std::to_string(atoms) +
-              "  0  0  0  0  0  0  0  0  0999 V2000\n";
+      text += "m\n  x          3D\n\n" + std::string(atoms < 10 ? "  " : " ") +
+              std::to_string(atoms) + "  0  0  0  0  0  0  0  0  0999 V2000\n";
       for (int a = 0; a < atoms; ++a) {
         char line[96];
-        std::snprintf(line, sizeof line, rng() % 8 == 0 ? "%10.2f%10.4f%10.4f %-3s 0  0\n"
-                                                         : "%10.4f%10.4f%10.4f %-3s 0  0\n",
-                      coordinate(), coordinate(), 0.0, pick({"C", "Cl", "H", "R#", "*", "Xx", "Br"}));
+        std::snprintf(
+            line, sizeof line,
+            rng() % 8 == 0 ? "%10.2f%10.4f%10.4f %-3s 0  0\n" : "%10.4f%10.4f%10.4f %-3s 0  0\n",
+            coordinate(), coordinate(), 0.0, pick({"C", "Cl", "H", "R#", "*", "Xx", "Br"}));
         text += line;
       }
       if (atoms > 1 && rng() % 2 == 0) text += "M  ISO  2   1  13   2   2\n";
@@ -419,7 +421,8 @@ TEST(MoleculeReading, PositionsAloneReadWhatTheFullLinesRead) {
     Reading quick(format, text), full(format, text, every);
     ASSERT_EQ(quick.t.count, full.t.count) << text;
     for (std::int64_t i = 0; i < quick.t.count; ++i) {
-      const Atom &a = quick.t.atoms[static_cast<std::size_t>(i)], &b = full.t.atoms[static_cast<std::size_t>(i)];
+      const Atom &a = quick.t.atoms[static_cast<std::size_t>(i)],
+                 &b = full.t.atoms[static_cast<std::size_t>(i)];
       ASSERT_TRUE(a.x == b.x && a.y == b.y && a.z == b.z && a.mass == b.mass) << text;
     }
     EXPECT_EQ(quick.t.skipped, full.t.skipped) << text;

@@ -1,6 +1,5 @@
 // Field conversion, fixed-point fields, free-form lines and record splitting.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,18 +7,18 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <limits>
-#include <optional>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "text/checksum.hpp"
 #include "text/fields.hpp"
 #include "text/numtext.hpp"
-#include "text/checksum.hpp"
 #include "text/records.hpp"
 #include "text/shortest.hpp"
 #include "text/source.hpp"
@@ -208,10 +207,10 @@ TEST(ShortestText, AgreesWithToChars) {
   auto same = [](auto v) {
     char want[64], got[64];
     const std::string expected(want, std::to_chars(want, want + sizeof want, v).ptr);
-    return expected == std::string(got, shortest_text(got, v)) ? testing::AssertionSuccess()
-                                                                : testing::AssertionFailure()
-                                                                      << expected << " written as "
-                                                                      << std::string(got, shortest_text(got, v));
+    return expected == std::string(got, shortest_text(got, v))
+               ? testing::AssertionSuccess()
+               : testing::AssertionFailure()
+                     << expected << " written as " << std::string(got, shortest_text(got, v));
   };
   const char* env = std::getenv("GYRO_SWEEP_STRIDE");
   const std::uint64_t stride = env != nullptr ? std::strtoull(env, nullptr, 10) : 4099;

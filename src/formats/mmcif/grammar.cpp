@@ -43,7 +43,7 @@ bool cif_values(std::string_view line, std::vector<CifValue>& values) {
     value_starts(m, starts);
     for (std::size_t w = 0; w < m.words; ++w)
       for (std::uint64_t bits = starts[w]; bits != 0; bits &= bits - 1) {
-        const auto at = static_cast<std::size_t>(64 * w + static_cast<std::size_t>(std::countr_zero(bits)));
+        const std::size_t at = 64 * w + static_cast<std::size_t>(std::countr_zero(bits));
         values.push_back({at, value_end(m.filled, at), false});
       }
     return true;

@@ -236,7 +236,8 @@ template <class Scan, class Visitor>
         int k = 0;
         for (std::size_t w = 0; w < m.words; ++w)
           for (std::uint64_t bits = starts[w]; bits != 0; bits &= bits - 1)
-            layout.at[k++] = static_cast<std::uint16_t>(64 * w + static_cast<std::size_t>(std::countr_zero(bits)));
+            layout.at[k++] = static_cast<std::uint16_t>(
+                64 * w + static_cast<std::size_t>(std::countr_zero(bits)));
         for (int j = 0; j < 6; ++j)
           layout.read_at[j] = read_columns[j] >= 0 ? layout.at[read_columns[j]] : PlainLayout::none_at;
         std::copy(starts, starts + m.words, std::begin(layout.starts));

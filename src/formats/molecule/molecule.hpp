@@ -90,7 +90,8 @@ class LineReader {
   // bytes with more text ahead is compared where it stands).
   bool next_begins_with(std::string_view key, std::string_view& line, std::string& keep) {
     const std::string_view ahead = cur_.ahead();
-    if (key.size() == 10 && ahead.size() > 10) return std::memcmp(ahead.data(), key.data(), 10) == 0;
+    if (key.size() == 10 && ahead.size() > 10)
+      return std::memcmp(ahead.data(), key.data(), 10) == 0;
     return peek(key.size(), line, keep) == key;
   }
   long lineno() const { return cur_.lineno(); }

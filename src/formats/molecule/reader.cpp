@@ -31,7 +31,8 @@ class Collector {
   void name(std::string_view text) { name_.assign(text); }
   void line(std::string_view, std::string_view) {}
   void atom(const MoleculeAtom<Real>& a) {
-    if (selected_ && rules_.selection.expression && !rules_.selection.expression->selects(a.fields)) {
+    if (selected_ && rules_.selection.expression &&
+        !rules_.selection.expression->selects(a.fields)) {
       ++notes_.not_selected;
       untaken_.push_back(met_++);
       return;
@@ -48,7 +49,8 @@ class Collector {
     ++met_;
   }
   // The atom into the table, by the run's rules; whether it was taken.
-  bool take(const Real* xyz, std::string_view element, double isotope_mass, std::string_view shown) {
+  bool take(const Real* xyz, std::string_view element, double isotope_mass,
+            std::string_view shown) {
     if (!selected_) {
       ++notes_.unselected;
       return false;
@@ -62,10 +64,10 @@ class Collector {
       full_ = {PassFault::Kind::full, 0, 0, 0, std::to_string(t_.stated_limit)};
       return false;
     }
-    const Real mass = rules_.masses == MassSource::unit
-                          ? Real(1)
-                          : static_cast<Real>(isotope_mass > 0 ? isotope_mass
-                                                               : element_symbol_mass(element));
+    const Real mass =
+        rules_.masses == MassSource::unit
+            ? Real(1)
+            : static_cast<Real>(isotope_mass > 0 ? isotope_mass : element_symbol_mass(element));
     t_.add(xyz, mass);
     return true;
   }
