@@ -387,7 +387,7 @@ TEST(MoleculeReading, PositionsAloneReadWhatTheFullLinesRead) {
         if (rng() % 5 == 0) l += "  0.1000 -0.2000  0.3000";
         if (rng() % 10 == 0) l += "  ";
         if (rng() % 30 == 0) l.resize(40);
-        text += l + "\n";
+        text += l + (rng() % 40 == 0 ? "\r\n" : "\n");
       }
       text += "   9.0 9.0 9.0\n";
     }

@@ -91,6 +91,7 @@ class Walk {
     width_ = 0;
     previous_length_ = 0;
     for (std::int64_t k = 0; k < atoms; ++k) {
+      if (k > 0) k += usual_lines_ahead(atoms - k - 1);
       if (!in_.next(line))
         return stop("the frame ends after " + std::to_string(k) + " of its " +
                     std::to_string(atoms) + " atom lines");
@@ -129,26 +130,31 @@ class Walk {
       const std::string_view ion = ion_element(trimmed(line.substr(5, 5)));
       if (!ion.empty()) return ion;
     }
-    return name.size() == 5 ? names_.element(name.data()) : element_of_name(name);
+    return name.size() == 5 ? names_.element(name.data()).element : element_of_name(name);
   }
   // The elements of the atom names met, by their five bytes: a small table
   // in which the few names of a simulation's atom lines stay.
   class NameElements {
    public:
-    std::string_view element(const char* name) {
+    struct Entry {
+      std::string_view element;
+      double mass = 0;  // the element's
+    };
+    const Entry& element(const char* name) {
       std::uint64_t key = 0;
       std::memcpy(&key, name, 5);
       const std::size_t slot = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 58);
       if (keys_[slot] != key + 1) {  // (+1: an empty slot holds 0)
         keys_[slot] = key + 1;
-        elements_[slot] = element_of_name({name, 5});
+        entries_[slot].element = element_of_name({name, 5});
+        entries_[slot].mass = element_symbol_mass(entries_[slot].element);
       }
-      return elements_[slot];
+      return entries_[slot];
     }
 
    private:
     std::uint64_t keys_[64] = {};
-    std::string_view elements_[64];
+    Entry entries_[64];
   };
   // Whether `key` (columns 1-10) is that of the atom line before.
   bool same_residue(std::string_view key) const {
@@ -176,6 +182,61 @@ class Walk {
 #endif
   }
   bool usual_positions(std::string_view, double*) const { return false; }
+  // The atom lines ahead that have the usual layout (44 bytes ended by a line
+  // feed, positions 8 wide, no velocities), read where they stand in the text
+  // without looking for each line's end, for a visitor that wants only
+  // positions and elements: how many were read (at most `most`, each with a
+  // line after it). They read as the line-by-line reading reads them.
+  std::int64_t usual_lines_ahead(std::int64_t most) {
+#if defined(__x86_64__)
+    if constexpr (std::is_same_v<Real, float> &&
+                  requires(Real* xyz) { v_.position(xyz, "", "", 0.0); }) {
+      if (width_ != 8 || most <= 0 || v_.wants_fields() || !vectors::wide()) return 0;
+      const std::string_view text = in_.ahead();
+      const char* const end = read_usual_lines(text.data(), text.data() + text.size(), most);
+      const std::size_t bytes = static_cast<std::size_t>(end - text.data());
+      if (bytes == 0) return 0;
+      in_.pass_lines(bytes, static_cast<long>(bytes / 45));
+      std::memcpy(previous_key_, end - 45, 10);
+      previous_length_ = 10;
+      return static_cast<std::int64_t>(bytes / 45);
+    }
+#endif
+    (void)most;
+    return 0;
+  }
+#if defined(__x86_64__)
+  // The usual lines from `p` on, at most `most` of them, each followed by at
+  // least 10 bytes before `end`: where the first line not read begins.
+  [[gnu::target("avx2")]] const char* read_usual_lines(const char* p, const char* end,
+                                                       std::int64_t most) {
+    const char* previous = previous_length_ == 10 ? previous_key_ : nullptr;
+    for (; most > 0 && end - p >= 55 && usual_line_begins(p); --most, previous = p, p += 45) {
+      float xyz[4];
+      if (!three_coordinate_fields_wide(p + 20, xyz)) break;
+      const bool own_residue = (previous == nullptr || std::memcmp(p, previous, 10) != 0) &&
+                               std::memcmp(p, p + 45, 10) != 0;
+      const std::string_view ion =
+          own_residue ? ion_element(trimmed({p + 5, 5})) : std::string_view{};
+      if (ion.empty()) {
+        const auto& e = names_.element(p + 10);
+        v_.position(xyz, e.element, {p + 10, 5}, e.mass);
+      } else {
+        v_.position(xyz, ion, {p + 10, 5}, element_symbol_mass(ion));
+      }
+    }
+    return p;
+  }
+  // Whether the 45 bytes at `p` are a line of 44 bytes and its line feed: no
+  // line end among its first 20 bytes (the fields after them are checked
+  // digit by digit).
+  [[gnu::target("avx2"), gnu::always_inline]] static bool usual_line_begins(const char* p) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i ends = _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n')),
+                                         _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\r')));
+    return (_mm256_movemask_epi8(ends) & 0xFFFFF) == 0 && p[44] == '\n';
+  }
+#endif
   bool atom(std::string_view line, bool last) {
     const std::string_view key = line.substr(0, std::min<std::size_t>(10, line.size()));
     // A visitor that wants only positions and elements (the reading without

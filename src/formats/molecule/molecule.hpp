@@ -94,6 +94,10 @@ class LineReader {
       return std::memcmp(ahead.data(), key.data(), 10) == 0;
     return peek(key.size(), line, keep) == key;
   }
+  // The unread text that the reader holds now, for a walk that reads many
+  // lines of one layout at once; it says so with pass_lines.
+  std::string_view ahead() const { return cur_.ahead(); }
+  void pass_lines(std::size_t bytes, long lines) { cur_.pass_lines(bytes, lines); }
   long lineno() const { return cur_.lineno(); }
   PassFault failure() const {
     if (!cur_.failed()) return {};

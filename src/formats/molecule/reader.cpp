@@ -40,16 +40,19 @@ class Collector {
     met(take(a.xyz, a.element, a.isotope_mass, a.shown));
   }
   // An atom of which only the position and element matter (no --select):
-  // `name` shown where it has no element.
-  void position(const Real* xyz, std::string_view element, std::string_view name) {
-    met(take(xyz, element, 0, element.empty() ? trimmed(name) : name));
+  // `name` shown where it has no element. `mass`, where given, is the
+  // element's (or its isotope's).
+  void position(const Real* xyz, std::string_view element, std::string_view name,
+                double mass = 0) {
+    met(take(xyz, element, mass, element.empty() ? trimmed(name) : name));
   }
   void met(bool taken) {
     if (!taken) untaken_.push_back(met_);
     ++met_;
   }
   // The atom into the table, by the run's rules; whether it was taken.
-  bool take(const Real* xyz, std::string_view element, double isotope_mass,
+  // `known_mass`: its isotope's or element's mass where the walk knows it.
+  bool take(const Real* xyz, std::string_view element, double known_mass,
             std::string_view shown) {
     if (!selected_) {
       ++notes_.unselected;
@@ -67,7 +70,7 @@ class Collector {
     const Real mass =
         rules_.masses == MassSource::unit
             ? Real(1)
-            : static_cast<Real>(isotope_mass > 0 ? isotope_mass : element_symbol_mass(element));
+            : static_cast<Real>(known_mass > 0 ? known_mass : element_symbol_mass(element));
     t_.add(xyz, mass);
     return true;
   }
