@@ -42,8 +42,7 @@ class Collector {
   // An atom of which only the position and element matter (no --select):
   // `name` shown where it has no element. `mass`, where given, is the
   // element's (or its isotope's).
-  void position(const Real* xyz, std::string_view element, std::string_view name,
-                double mass = 0) {
+  void position(const Real* xyz, std::string_view element, std::string_view name, double mass = 0) {
     met(take(xyz, element, mass, element.empty() ? trimmed(name) : name));
   }
   void met(bool taken) {
@@ -52,8 +51,7 @@ class Collector {
   }
   // The atom into the table, by the run's rules; whether it was taken.
   // `known_mass`: its isotope's or element's mass where the walk knows it.
-  bool take(const Real* xyz, std::string_view element, double known_mass,
-            std::string_view shown) {
+  bool take(const Real* xyz, std::string_view element, double known_mass, std::string_view shown) {
     if (!selected_) {
       ++notes_.unselected;
       return false;
