@@ -47,6 +47,26 @@ inline bool no_line_feed_in_record(const char* p) {
   return _mm256_movemask_epi8(feeds) == 0;
 }
 
+// With 256-bit vectors: which of the 32 bytes at p are line feeds (a bit each).
+[[gnu::target("avx2"), gnu::always_inline]] inline std::uint32_t line_feed_bits_wide(const char* p) {
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(
+      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), repeat(line_feeds))));
+}
+
+// With 256-bit vectors: whether the `length` bytes at p hold no line feed and
+// the byte after them is one (bytes 0 to the larger of `length` and 31
+// readable).
+[[gnu::target("avx2"), gnu::always_inline]] inline bool line_of_length_wide(const char* p,
+                                                                           std::size_t length) {
+  if (length < 32) {
+    const std::uint32_t upto = length == 31 ? ~0u : (2u << length) - 1;
+    return (line_feed_bits_wide(p) & upto) == 1u << length;
+  }
+  std::uint32_t inside = 0;
+  for (std::size_t at = 0; at + 32 <= length; at += 32) inside |= line_feed_bits_wide(p + at);
+  return inside == 0 && line_feed_bits_wide(p + length - 31) == 0x80000000u;
+}
+
 // With 256-bit vectors, for processors that have them: the offset of the first
 // line feed among the 81 bytes at p (all readable), or -1.
 [[gnu::target("avx2")]] inline int first_line_feed_wide(const char* p) {

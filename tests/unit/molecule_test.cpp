@@ -396,9 +396,9 @@ TEST(MoleculeReading, PositionsAloneReadWhatTheFullLinesRead) {
   auto sdf = [&] {
     std::string text;
     for (int record = 0; record < 2; ++record) {
-      const int atoms = static_cast<int>(rng() % 8);
-      text += "m\n  x          3D\n\n" + std::string(atoms < 10 ? "  " : " ") +
-              std::to_string(atoms) + "  0  0  0  0  0  0  0  0  0999 V2000\n";
+      const int atoms = static_cast<int>(rng() % 8), bonds = static_cast<int>(rng() % 5);
+      text += "m\n  x          3D\n\n  " + std::to_string(atoms) + "  " + std::to_string(bonds) +
+              "  0  0  0  0  0  0  0  0999 V2000\n";
       for (int a = 0; a < atoms; ++a) {
         char line[96];
         std::snprintf(
@@ -407,6 +407,8 @@ TEST(MoleculeReading, PositionsAloneReadWhatTheFullLinesRead) {
             coordinate(), coordinate(), 0.0, pick({"C", "Cl", "H", "R#", "*", "Xx", "Br"}));
         text += line;
       }
+      for (int b = 0; b < bonds; ++b)
+        text += pick({"  1  2  1  0  0  0  0\n", "  1  2  1  0\n", "  1  2  1  0  0  0  0\r\n"});
       if (atoms > 1 && rng() % 2 == 0) text += "M  ISO  2   1  13   2   2\n";
       text += "M  END\n$$$$\n";
     }
@@ -428,6 +430,33 @@ TEST(MoleculeReading, PositionsAloneReadWhatTheFullLinesRead) {
     EXPECT_EQ(quick.t.skipped, full.t.skipped) << text;
     EXPECT_EQ(quick.notes.damaged.size(), full.notes.damaged.size()) << text;
     EXPECT_EQ(quick.errors, full.errors) << text;
+  }
+}
+
+TEST(LineReader, PassesTheLinesOfOneLengthAndStopsAtTheFirstOther) {
+  const std::string bond = "  1  2  1  0  0  0  0\n", wide(40, 'b');
+  const struct {
+    std::string text;
+    std::size_t length;
+    std::int64_t most, passed;
+  } cases[] = {
+      {bond + bond + bond + "M  END\n" + std::string(40, ' '), 21, 5, 3},
+      {bond + bond + bond + "M  END\n" + std::string(40, ' '), 21, 2, 2},
+      {bond + "  1  3  1  0\n" + bond + std::string(40, ' '), 21, 5, 1},     // a shorter line
+      {bond + "  1  2  1  0  0  0  0\r\n" + std::string(40, ' '), 21, 5, 1},  // CR LF
+      {bond + "  1  2  1  0  0  0  00\n" + std::string(40, ' '), 21, 5, 1},   // longer
+      {wide + "\n" + wide + "\n" + wide + "x\n" + std::string(40, ' '), 40, 9, 2},
+      {bond + bond, 21, 5, 1},  // the last too near the end of the text for one look
+  };
+  for (const auto& c : cases) {
+    RecordCursor cur(c.text);
+    LineReader in(cur);
+    EXPECT_EQ(in.pass_lines_of_length(c.length, c.most), vectors::wide() ? c.passed : 0) << c.text;
+    std::string_view line;
+    ASSERT_TRUE(in.next(line));
+    const std::int64_t passed = vectors::wide() ? c.passed : 0;
+    EXPECT_EQ(in.lineno(), passed + 1) << c.text;
+    EXPECT_EQ(line.data() - c.text.data(), passed * static_cast<std::int64_t>(c.length + 1)) << c.text;
   }
 }
 

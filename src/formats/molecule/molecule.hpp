@@ -98,6 +98,21 @@ class LineReader {
   // lines of one layout at once; it says so with pass_lines.
   std::string_view ahead() const { return cur_.ahead(); }
   void pass_lines(std::size_t bytes, long lines) { cur_.pass_lines(bytes, lines); }
+  // Passes the lines ahead, at most `most`, that are `length` bytes long and
+  // ended by a line feed (a run of lines of one layout, like a bond block,
+  // that a walk need not look into): how many.
+  std::int64_t pass_lines_of_length(std::size_t length, std::int64_t most) {
+#if defined(__x86_64__)
+    if (wide_ && most > 0) {
+      const std::string_view text = cur_.ahead();
+      const std::size_t passed = lines_of_length(text.data(), text.data() + text.size(), length, most);
+      cur_.pass_lines(passed, static_cast<long>(passed / (length + 1)));
+      return static_cast<std::int64_t>(passed / (length + 1));
+    }
+#endif
+    (void)length, (void)most;
+    return 0;
+  }
   long lineno() const { return cur_.lineno(); }
   PassFault failure() const {
     if (!cur_.failed()) return {};
@@ -105,6 +120,20 @@ class LineReader {
   }
 
  private:
+#if defined(__x86_64__)
+  // The bytes that the lines of `length` bytes from p on fill, at most `most`
+  // of them.
+  [[gnu::target("avx2")]] static std::size_t lines_of_length(const char* p, const char* end,
+                                                             std::size_t length, std::int64_t most) {
+    const char* const first = p;
+    const std::size_t readable = std::max<std::size_t>(length + 1, 32);
+    for (; most > 0 && static_cast<std::size_t>(end - p) >= readable && line_of_length_wide(p, length);
+         --most)
+      p += length + 1;
+    return static_cast<std::size_t>(p - first);
+  }
+#endif
+
   RecordCursor& cur_;
   bool wide_;
 };
@@ -128,6 +157,8 @@ double isotope_mass(std::string_view symbol, std::int64_t mass_number);
 //                          file_stops, no record after it can be either
 //   stopped()              whether the visitor wants no more
 //   wants_fields()         whether the visitor reads the atoms' fields (--select)
+//   ignores_lines          (a constant, where the visitor has it) line() does
+//                          nothing: a walk may pass such lines unseen
 
 // The first pass over molecule text: each record's atoms into the table (in
 // its precision), a segment a record, model numbers counted from 1. With a

@@ -29,6 +29,7 @@ class Collector {
     this->name(name);
   }
   void name(std::string_view text) { name_.assign(text); }
+  static constexpr bool ignores_lines = true;
   void line(std::string_view, std::string_view) {}
   void atom(const MoleculeAtom<Real>& a) {
     if (selected_ && rules_.selection.expression &&

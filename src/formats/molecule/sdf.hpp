@@ -36,7 +36,8 @@ inline bool starts(std::string_view line, const char (&word)[N]) {
   return line.size() >= N - 1 && std::memcmp(line.data(), word, N - 1) == 0;
 }
 
-// One record's walk; the caller has its four header lines.
+// The walk of a record (one after another); the caller has its four header
+// lines.
 template <class Real, class Visitor>
 class RecordWalk {
  public:
@@ -46,6 +47,7 @@ class RecordWalk {
   // ended where the record still needed lines.
   void walk(std::string_view program_line, std::string_view counts) {
     symbols_.clear();
+    at_end_ = ended_ = false;
     flat_ = program_line.size() >= 22 && program_line.substr(20, 2) == "2D";
     all_z_zero_ = true;
     const std::string_view c = trimmed(counts);
@@ -104,7 +106,9 @@ class RecordWalk {
     if (counts.size() < 3 || !parse_count(counts.substr(0, 3), atoms) || atoms < 0)
       return damage("cannot read the atom count (columns 1-3) of the counts line");
     std::string_view line;
+    std::size_t length = 0;  // of the atom line before, where a line feed alone ended it
     for (std::int64_t k = 0; k < atoms; ++k) {
+      if (k > 0 && (k += usual_atom_lines_ahead(atoms - k, length)) == atoms) break;
       if (!next(line)) return damage("the record ends after " + std::to_string(k) + " of its " +
                                      std::to_string(atoms) + " atom lines");
       if (starts(line, "M  END") || starts(line, "$$$$")) {
@@ -114,14 +118,58 @@ class RecordWalk {
                       std::to_string(k));
       }
       if (!v2000_atom(line)) return false;
+      length = in_.end() == "\n" ? line.size() : 0;
     }
     // The bond lines the counts line announces (columns 4-6) are passed
     // without a look; any that are missing show as a record without "M  END".
     std::int64_t bonds = 0;
     if (counts.size() >= 6 && parse_count(counts.substr(3, 3), bonds))
-      for (; bonds > 0 && next(line); --bonds) pass(line);
+      while (bonds > 0 && next(line)) {
+        pass(line);
+        --bonds;
+        if constexpr (requires { Visitor::ignores_lines; })
+          if (in_.end() == "\n") bonds -= in_.pass_lines_of_length(line.size(), bonds);
+      }
     return properties();
   }
+  // The atom lines ahead in the usual layout (see v2000_atom), each of
+  // `length` bytes and a line feed like the line before them, read where they
+  // stand in the text without looking for each line's end, for a visitor that
+  // wants only positions and elements: how many were read (at most `most`).
+  std::int64_t usual_atom_lines_ahead(std::int64_t most, std::size_t length) {
+#if defined(__x86_64__)
+    if constexpr (std::is_same_v<Real, float> &&
+                  requires(Real* xyz) { v_.position(xyz, "", "", 0.0); }) {
+      if (length < 34 || v_.wants_fields() || !vectors::wide()) return 0;
+      const std::string_view text = in_.ahead();
+      const char* const end = read_usual_atom_lines(text.data(), text.data() + text.size(), most, length);
+      const std::size_t bytes = static_cast<std::size_t>(end - text.data());
+      in_.pass_lines(bytes, static_cast<long>(bytes / (length + 1)));
+      return static_cast<std::int64_t>(bytes / (length + 1));
+    }
+#endif
+    (void)most, (void)length;
+    return 0;
+  }
+#if defined(__x86_64__)
+  // The usual atom lines of `length` bytes from `p` on, at most `most` of
+  // them: where the first line not read begins.
+  [[gnu::target("avx2")]] const char* read_usual_atom_lines(const char* p, const char* end,
+                                                            std::int64_t most, std::size_t length) {
+    for (; most > 0 && static_cast<std::size_t>(end - p) > length && line_of_length_wide(p, length);
+         --most, p += length + 1) {
+      float xyz[4];
+      if (!sdf_coordinate_fields_wide(p, xyz)) break;
+      const std::string_view symbol = v2000_symbol({p, length});
+      const double mass = element_symbol_mass(symbol);
+      if (mass == 0) break;  // (no pseudo-atom's symbol is an element's)
+      all_z_zero_ = all_z_zero_ && xyz[2] == 0;
+      keep_symbol(symbol);
+      v_.position(xyz, symbol, symbol, mass);
+    }
+    return p;
+  }
+#endif
   // The three positions in the usual 10.4 layout, read at once with 256-bit
   // vectors where the processor has them: the floats nearest to their
   // decimals, as the field-by-field reading gives them.
@@ -341,6 +389,7 @@ PassFault walk(LineReader& in, Visitor& v) {
   std::int64_t record = 0;
   std::string header[4];
   std::string_view ends[4], line;
+  RecordWalk<Real, Visitor> walk(in, v);  // one for all records: its buffers stay
   while (!v.stopped()) {
     int got = 0;
     bool blank = true;
@@ -360,7 +409,6 @@ PassFault walk(LineReader& in, Visitor& v) {
       v.damaged(in.lineno(), "the record ends within its first four lines", false);
       break;
     }
-    RecordWalk<Real, Visitor> walk(in, v);
     walk.walk(header[1], header[3]);
     if (walk.ended()) break;
   }
