@@ -2,6 +2,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <type_traits>
 
 #include "app/report.hpp"
 #include "text/numtext.hpp"
@@ -13,183 +15,201 @@ using namespace std::string_view_literals;
 
 namespace {
 
-// The shortest decimal that reads back as v, appended ("null" for NaN and
-// the infinities).
-template <class Real>
-void append_number(std::string& j, Real v) {
-  if (!std::isfinite(v)) {
-    j += "null"sv;
-    return;
+// A string to be written quoted.
+struct Quoted {
+  std::string_view text;
+};
+
+// JSON text built in a buffer on the stack and handed to the line in large
+// pieces: numbers written in place, no call per key or number to grow a
+// string.
+class JsonText {
+ public:
+  explicit JsonText(std::string& line) : line_(line) {}
+  ~JsonText() { flush(); }
+  // What the buffer holds, into the line.
+  void flush() {
+    line_.append(buffer_, static_cast<std::size_t>(at_ - buffer_));
+    at_ = buffer_;
   }
-  char buf[48];
-  j.append(buf, shortest_text(buf, v));
-}
+  JsonText(const JsonText&) = delete;
+  JsonText& operator=(const JsonText&) = delete;
 
-template <class Real>
-void append_triple(std::string& j, Real a, Real b, Real c) {
-  j += '[';
-  append_number(j, a);
-  j += ", "sv;
-  append_number(j, b);
-  j += ", "sv;
-  append_number(j, c);
-  j += ']';
-}
+  // A literal key or punctuation (at most `margin` bytes).
+  template <std::size_t N>
+  JsonText& operator<<(const char (&text)[N]) {
+    room();
+    std::memcpy(at_, text, N - 1);
+    at_ += N - 1;
+    return *this;
+  }
+  // The shortest decimal that reads back as v ("null" for NaN and the
+  // infinities).
+  template <class Real>
+  JsonText& operator<<(Real v) requires std::is_floating_point_v<Real> {
+    room();
+    if (!std::isfinite(v)) return *this << "null";
+    at_ = shortest_text(at_, v);
+    return *this;
+  }
+  // A whole number.
+  template <class Int>
+  JsonText& operator<<(Int v) requires std::is_integral_v<Int> {
+    room();
+    at_ = std::to_chars(at_, at_ + 24, v).ptr;
+    return *this;
+  }
+  // A string, quoted and escaped: UTF-8 kept, a byte that is no part of
+  // valid UTF-8 replaced by U+FFFD.
+  JsonText& operator<<(Quoted q) {
+    *this << "\"";
+    for (std::string_view s = q.text; !s.empty();) {
+      // The run of plain ASCII (no quote, backslash or control byte) at the
+      // front, as most names are whole, copied at once as far as room goes.
+      const std::size_t most = std::min(s.size(), space());
+      std::size_t plain = 0;
+      while (plain < most && plain_byte(s[plain])) ++plain;
+      std::memcpy(at_, s.data(), plain);
+      at_ += plain;
+      s.remove_prefix(plain);
+      room();
+      if (s.empty() || plain_byte(s[0])) continue;
+      const auto c = static_cast<unsigned char>(s[0]);
+      const std::size_t n = utf8_sequence(s);
+      if (n == 0) {
+        *this << "\uFFFD";
+        s.remove_prefix(1);
+        continue;
+      }
+      if (c == '"' || c == '\\') {
+        *at_++ = '\\';
+        *at_++ = static_cast<char>(c);
+      } else if (c < 0x20) {
+        static constexpr char hex[] = "0123456789abcdef";
+        *this << "\\u00";
+        *at_++ = hex[c >> 4];
+        *at_++ = hex[c & 15];
+      } else {
+        std::memcpy(at_, s.data(), n);
+        at_ += n;
+      }
+      s.remove_prefix(n);
+    }
+    return *this << "\"";
+  }
+  template <class Real>
+  JsonText& triple(Real a, Real b, Real c) {
+    return *this << "[" << a << ", " << b << ", " << c << "]";
+  }
+  template <class Real>
+  JsonText& list(const Real* v, int n) {
+    *this << "[";
+    for (int k = 0; k < n; ++k) {
+      if (k > 0) *this << ", ";
+      *this << v[k];
+    }
+    return *this << "]";
+  }
 
-// The numbers of the object in the run's precision, appended.
+ private:
+  // What one piece may need: a number's 48 bytes (text and scratch), a key.
+  static constexpr std::size_t margin = 96;
+  std::size_t space() const { return static_cast<std::size_t>(buffer_ + sizeof buffer_ - at_); }
+  void room() {
+    if (space() < margin) flush();
+  }
+  static bool plain_byte(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 0x20 && u < 0x80 && c != '"' && c != '\\';
+  }
+
+  std::string& line_;
+  char buffer_[2048];
+  char* at_ = buffer_;
+};
+
+// The numbers of the object in the run's precision.
 template <class Real>
-void append_numbers(std::string& j, const RunContext& ctx, Real mass, BasicVec3<Real> c,
+void append_numbers(JsonText& t, const RunContext& ctx, Real mass, BasicVec3<Real> c,
                     const Real (&m)[3], const BasicMat3<Real>& axes) {
-  j += ", \"mass\": "sv;
-  append_number(j, mass);
+  t << ", \"mass\": " << mass;
   if (ctx.shown.read == 0) {
-    j += ", \"centre\": null, \"moments\": null, \"relative_moments\": null, "
-         "\"axes\": null, \"radius_of_gyration\": null"sv;
+    t << ", \"centre\": null, \"moments\": null, \"relative_moments\": null, "
+         "\"axes\": null, \"radius_of_gyration\": null";
     return;
   }
   const Real p1 = m[0];
-  j += ", \"centre\": "sv;
-  append_triple(j, c.x, c.y, c.z);
-  j += ", \"moments\": "sv;
-  append_triple(j, m[0], m[1], m[2]);
-  j += ", \"relative_moments\": "sv;
-  append_triple(j, p1 / p1, m[1] / p1, m[2] / p1);
-  j += ", \"axes\": ["sv;
+  t << ", \"centre\": ";
+  t.triple(c.x, c.y, c.z) << ", \"moments\": ";
+  t.triple(m[0], m[1], m[2]) << ", \"relative_moments\": ";
+  t.triple(p1 / p1, m[1] / p1, m[2] / p1) << ", \"axes\": [";
   for (int i = 0; i < 3; ++i) {
-    if (i > 0) j += ", "sv;
-    append_triple(j, axes(i, 0), axes(i, 1), axes(i, 2));
+    if (i > 0) t << ", ";
+    t.triple(axes(i, 0), axes(i, 1), axes(i, 2));
   }
-  j += "], \"radius_of_gyration\": "sv;
-  append_number(j, std::sqrt((m[0] + m[1] + m[2]) / (Real(2) * mass)));
+  t << "], \"radius_of_gyration\": " << std::sqrt((m[0] + m[1] + m[2]) / (Real(2) * mass));
 }
 
 // The shape object (--shape): every number the double in full, null where a
 // descriptor has no value.
-void append_shape(std::string& j, const Shape& s) {
-  auto list = [&](const double* v, int n) {
-    j += '[';
-    for (int k = 0; k < n; ++k) {
-      if (k > 0) j += ", "sv;
-      append_number(j, v[k]);
-    }
-    j += ']';
-  };
-  auto item = [&](std::string_view key, double v) {
-    j += key;
-    append_number(j, v);
-  };
-  j += ", \"shape\": {\"gyration_moments\": "sv;
-  list(s.gyration_moments, 3);
-  j += ", \"principal_radii\": "sv;
-  list(s.principal_radii, 3);
-  item(", \"asphericity\": ", s.asphericity);
-  item(", \"acylindricity\": ", s.acylindricity);
-  item(", \"relative_shape_anisotropy\": ", s.relative_shape_anisotropy);
-  item(", \"shape_parameter\": ", s.shape_parameter);
-  j += ", \"npr\": "sv;
-  list(s.npr, 2);
-  item(", \"eccentricity\": ", s.eccentricity);
-  item(", \"inertial_shape_factor\": ", s.inertial_shape_factor);
-  j += '}';
+void append_shape(JsonText& t, const Shape& s) {
+  t << ", \"shape\": {\"gyration_moments\": ";
+  t.list(s.gyration_moments, 3) << ", \"principal_radii\": ";
+  t.list(s.principal_radii, 3) << ", \"asphericity\": " << s.asphericity
+                                << ", \"acylindricity\": " << s.acylindricity
+                                << ", \"relative_shape_anisotropy\": " << s.relative_shape_anisotropy
+                                << ", \"shape_parameter\": " << s.shape_parameter << ", \"npr\": ";
+  t.list(s.npr, 2) << ", \"eccentricity\": " << s.eccentricity
+                   << ", \"inertial_shape_factor\": " << s.inertial_shape_factor << "}";
 }
 
 }  // namespace
 
 std::string json_string(std::string_view s) {
-  std::string j = "\"";
-  // The run of plain ASCII (no quote, backslash or control byte) at the
-  // front, as most names are whole, copied at once.
-  std::size_t plain = 0;
-  while (plain < s.size()) {
-    const auto c = static_cast<unsigned char>(s[plain]);
-    if (c < 0x20 || c >= 0x80 || c == '"' || c == '\\') break;
-    ++plain;
-  }
-  j.append(s.substr(0, plain));
-  s.remove_prefix(plain);
-  while (!s.empty()) {
-    const auto c = static_cast<unsigned char>(s[0]);
-    const std::size_t n = utf8_sequence(s);
-    if (n == 0) {
-      j += "\uFFFD"sv;
-      s.remove_prefix(1);
-      continue;
-    }
-    if (c == '"' || c == '\\') {
-      j += '\\';
-      j += static_cast<char>(c);
-    } else if (c < 0x20) {
-      static constexpr char hex[] = "0123456789abcdef";
-      j += "\\u00"sv;
-      j += hex[c >> 4];
-      j += hex[c & 15];
-    } else {
-      j.append(s.substr(0, n));
-    }
-    s.remove_prefix(n);
-  }
-  j += '"';
+  std::string j;
+  JsonText(j) << Quoted{s};
   return j;
 }
 
 std::string json_number(float v) {
   std::string j;
-  append_number(j, v);
+  JsonText(j) << v;
   return j;
 }
 std::string json_number(double v) {
   std::string j;
-  append_number(j, v);
+  JsonText(j) << v;
   return j;
 }
 
 std::string json_report(const RunContext& ctx, std::string_view error) {
   std::string j;
-  j.reserve(ctx.shape ? 1024 : 640);
-  j += "{\"file\": "sv;
-  j += json_string(ctx.input_path);
-  if (ctx.shown.model) {
-    j += ", \"model\": "sv;
-    j += std::to_string(*ctx.shown.model);
-  }
-  if (ctx.shown.name) {
-    j += ", \"name\": "sv;
-    j += json_string(*ctx.shown.name);
-  }
-  j +=
-      ctx.format == Format::gro ? ", \"length_unit\": \"nm\""sv : ", \"length_unit\": \"\u00c5\""sv;
-  j += ", \"atoms\": "sv;
-  j += std::to_string(ctx.shown.read);
-  j += ", \"skipped\": "sv;
-  j += std::to_string(ctx.shown.skipped);
-  std::visit([&](const auto& a) { append_numbers(j, ctx, a.total_mass, a.centre, a.moments, a.axes); },
+  JsonText t(j);
+  t << "{\"file\": " << Quoted{ctx.input_path};
+  if (ctx.shown.model) t << ", \"model\": " << *ctx.shown.model;
+  if (ctx.shown.name) t << ", \"name\": " << Quoted{*ctx.shown.name};
+  if (ctx.format == Format::gro)
+    t << ", \"length_unit\": \"nm\"";
+  else
+    t << ", \"length_unit\": \"\u00c5\"";
+  t << ", \"atoms\": " << ctx.shown.read << ", \"skipped\": " << ctx.shown.skipped;
+  std::visit([&](const auto& a) { append_numbers(t, ctx, a.total_mass, a.centre, a.moments, a.axes); },
              ctx.result);
-  if (ctx.shape) append_shape(j, shape_of_result(ctx));
-  if (const auto& e = ctx.rules.selection.expression) {
-    j += ", \"selection\": "sv;
-    j += json_string(e->text());
-    j += ", \"not_selected\": "sv;
-    j += std::to_string(ctx.not_selected);
-  }
-  j += ", \"skipped_names\": {"sv;
+  if (ctx.shape) append_shape(t, shape_of_result(ctx));
+  if (const auto& e = ctx.rules.selection.expression)
+    t << ", \"selection\": " << Quoted{e->text()} << ", \"not_selected\": " << ctx.not_selected;
+  t << ", \"skipped_names\": {";
   bool first = true;
   for (const auto& [name, count] : ctx.skipped_names) {
-    if (!first) j += ", "sv;
-    j += json_string(name);
-    j += ": "sv;
-    j += std::to_string(count);
+    if (!first) t << ", ";
+    t << Quoted{name} << ": " << count;
     first = false;
   }
-  j += '}';
-  if (ctx.mode != Mode::report_only) {
-    j += ", \"output\": "sv;
-    j += json_string(ctx.output_path);
-  }
-  if (!error.empty()) {
-    j += ", \"error\": "sv;
-    j += json_string(error);
-  }
-  j += "}\n"sv;
+  t << "}";
+  if (ctx.mode != Mode::report_only) t << ", \"output\": " << Quoted{ctx.output_path};
+  if (!error.empty()) t << ", \"error\": " << Quoted{error};
+  t << "}\n";
+  t.flush();
   return j;
 }
 
