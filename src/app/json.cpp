@@ -156,9 +156,9 @@ void append_shape(JsonText& t, const Shape& s) {
   t << ", \"shape\": {\"gyration_moments\": ";
   t.list(s.gyration_moments, 3) << ", \"principal_radii\": ";
   t.list(s.principal_radii, 3) << ", \"asphericity\": " << s.asphericity
-                                << ", \"acylindricity\": " << s.acylindricity
-                                << ", \"relative_shape_anisotropy\": " << s.relative_shape_anisotropy
-                                << ", \"shape_parameter\": " << s.shape_parameter << ", \"npr\": ";
+                               << ", \"acylindricity\": " << s.acylindricity
+                               << ", \"relative_shape_anisotropy\": " << s.relative_shape_anisotropy
+                               << ", \"shape_parameter\": " << s.shape_parameter << ", \"npr\": ";
   t.list(s.npr, 2) << ", \"eccentricity\": " << s.eccentricity
                    << ", \"inertial_shape_factor\": " << s.inertial_shape_factor << "}";
 }
@@ -193,8 +193,9 @@ std::string json_report(const RunContext& ctx, std::string_view error) {
   else
     t << ", \"length_unit\": \"\u00c5\"";
   t << ", \"atoms\": " << ctx.shown.read << ", \"skipped\": " << ctx.shown.skipped;
-  std::visit([&](const auto& a) { append_numbers(t, ctx, a.total_mass, a.centre, a.moments, a.axes); },
-             ctx.result);
+  std::visit(
+      [&](const auto& a) { append_numbers(t, ctx, a.total_mass, a.centre, a.moments, a.axes); },
+      ctx.result);
   if (ctx.shape) append_shape(t, shape_of_result(ctx));
   if (const auto& e = ctx.rules.selection.expression)
     t << ", \"selection\": " << Quoted{e->text()} << ", \"not_selected\": " << ctx.not_selected;

@@ -48,7 +48,8 @@ inline bool no_line_feed_in_record(const char* p) {
 }
 
 // With 256-bit vectors: which of the 32 bytes at p are line feeds (a bit each).
-[[gnu::target("avx2"), gnu::always_inline]] inline std::uint32_t line_feed_bits_wide(const char* p) {
+[[gnu::target("avx2"), gnu::always_inline]] inline std::uint32_t line_feed_bits_wide(
+    const char* p) {
   return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(
       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), repeat(line_feeds))));
 }
@@ -57,7 +58,7 @@ inline bool no_line_feed_in_record(const char* p) {
 // the byte after them is one (bytes 0 to the larger of `length` and 31
 // readable).
 [[gnu::target("avx2"), gnu::always_inline]] inline bool line_of_length_wide(const char* p,
-                                                                           std::size_t length) {
+                                                                            std::size_t length) {
   if (length < 32) {
     const std::uint32_t upto = length == 31 ? ~0u : (2u << length) - 1;
     return (line_feed_bits_wide(p) & upto) == 1u << length;

@@ -442,7 +442,7 @@ TEST(LineReader, PassesTheLinesOfOneLengthAndStopsAtTheFirstOther) {
   } cases[] = {
       {bond + bond + bond + "M  END\n" + std::string(40, ' '), 21, 5, 3},
       {bond + bond + bond + "M  END\n" + std::string(40, ' '), 21, 2, 2},
-      {bond + "  1  3  1  0\n" + bond + std::string(40, ' '), 21, 5, 1},     // a shorter line
+      {bond + "  1  3  1  0\n" + bond + std::string(40, ' '), 21, 5, 1},      // a shorter line
       {bond + "  1  2  1  0  0  0  0\r\n" + std::string(40, ' '), 21, 5, 1},  // CR LF
       {bond + "  1  2  1  0  0  0  00\n" + std::string(40, ' '), 21, 5, 1},   // longer
       {wide + "\n" + wide + "\n" + wide + "x\n" + std::string(40, ' '), 40, 9, 2},
@@ -456,7 +456,8 @@ TEST(LineReader, PassesTheLinesOfOneLengthAndStopsAtTheFirstOther) {
     ASSERT_TRUE(in.next(line));
     const std::int64_t passed = vectors::wide() ? c.passed : 0;
     EXPECT_EQ(in.lineno(), passed + 1) << c.text;
-    EXPECT_EQ(line.data() - c.text.data(), passed * static_cast<std::int64_t>(c.length + 1)) << c.text;
+    EXPECT_EQ(line.data() - c.text.data(), passed * static_cast<std::int64_t>(c.length + 1))
+        << c.text;
   }
 }
 

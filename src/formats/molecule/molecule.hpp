@@ -105,7 +105,8 @@ class LineReader {
 #if defined(__x86_64__)
     if (wide_ && most > 0) {
       const std::string_view text = cur_.ahead();
-      const std::size_t passed = lines_of_length(text.data(), text.data() + text.size(), length, most);
+      const std::size_t passed =
+          lines_of_length(text.data(), text.data() + text.size(), length, most);
       cur_.pass_lines(passed, static_cast<long>(passed / (length + 1)));
       return static_cast<std::int64_t>(passed / (length + 1));
     }
@@ -124,10 +125,12 @@ class LineReader {
   // The bytes that the lines of `length` bytes from p on fill, at most `most`
   // of them.
   [[gnu::target("avx2")]] static std::size_t lines_of_length(const char* p, const char* end,
-                                                             std::size_t length, std::int64_t most) {
+                                                             std::size_t length,
+                                                             std::int64_t most) {
     const char* const first = p;
     const std::size_t readable = std::max<std::size_t>(length + 1, 32);
-    for (; most > 0 && static_cast<std::size_t>(end - p) >= readable && line_of_length_wide(p, length);
+    for (; most > 0 && static_cast<std::size_t>(end - p) >= readable &&
+           line_of_length_wide(p, length);
          --most)
       p += length + 1;
     return static_cast<std::size_t>(p - first);

@@ -142,7 +142,8 @@ class RecordWalk {
                   requires(Real* xyz) { v_.position(xyz, "", "", 0.0); }) {
       if (length < 34 || v_.wants_fields() || !vectors::wide()) return 0;
       const std::string_view text = in_.ahead();
-      const char* const end = read_usual_atom_lines(text.data(), text.data() + text.size(), most, length);
+      const char* const end =
+          read_usual_atom_lines(text.data(), text.data() + text.size(), most, length);
       const std::size_t bytes = static_cast<std::size_t>(end - text.data());
       in_.pass_lines(bytes, static_cast<long>(bytes / (length + 1)));
       return static_cast<std::int64_t>(bytes / (length + 1));
