@@ -41,14 +41,14 @@ struct Binary {
   int e = 0;
   bool lower_closer = false;
 };
-Binary binary_of(float v) {
+[[gnu::always_inline]] inline Binary binary_of(float v) {
   const auto bits = std::bit_cast<std::uint32_t>(v);
   const int biased = static_cast<int>((bits >> 23) & 0xFF);
   const std::uint32_t fraction = bits & 0x7FFFFF;
   if (biased == 0) return {fraction, -149, false};
   return {fraction | 0x800000u, biased - 150, fraction == 0 && biased > 1};
 }
-Binary binary_of(double v) {
+[[gnu::always_inline]] inline Binary binary_of(double v) {
   const auto bits = std::bit_cast<std::uint64_t>(v);
   const int biased = static_cast<int>((bits >> 52) & 0x7FF);
   const std::uint64_t fraction = bits & 0xFFFFFFFFFFFFFull;
@@ -61,11 +61,22 @@ Binary binary_of(double v) {
 // b among those, ties to an even d. All values are taken as multiples of
 // 2^(e-2) times a power of ten, exact in the unsigned integer type Word; p_low
 // (a multiple of 10^p_low surely lies between the bounds) and the shift fit it.
+// a * 10^k in Word (a below 2^62): one 64-bit multiplication where the
+// power fits in 64 bits.
 template <class Word>
-Decimal shortest_decimal(const Binary& b, int shift, int p_low) {
-  const Word scale = static_cast<Word>(powers.t[-p_low]), one = Word(1) << shift, below = one - 1;
-  const Word x = Word(4) * b.m;
-  const Word high = (x + 2) * scale, low = (x - (b.lower_closer ? 1 : 2)) * scale;
+[[gnu::always_inline]] inline Word times_power_of_ten(std::uint64_t a, int k) {
+  if constexpr (sizeof(Word) > sizeof(std::uint64_t)) {
+    if (k > 19) return static_cast<Word>(a) * static_cast<Word>(powers.t[k]);
+  }
+  return static_cast<Word>(a) * static_cast<Word>(static_cast<std::uint64_t>(powers.t[k]));
+}
+
+template <class Word>
+[[gnu::always_inline]] inline Decimal shortest_decimal(const Binary& b, int shift, int p_low) {
+  const Word one = Word(1) << shift, below = one - 1;
+  const std::uint64_t x = 4 * b.m;
+  const Word high = times_power_of_ten<Word>(x + 2, -p_low),
+             low = times_power_of_ten<Word>(x - (b.lower_closer ? 1 : 2), -p_low);
   const bool bounds_in = b.m % 2 == 0;
   auto hi = static_cast<std::uint64_t>(high >> shift),
        lo = static_cast<std::uint64_t>((low + below) >> shift);
@@ -78,7 +89,7 @@ Decimal shortest_decimal(const Binary& b, int shift, int p_low) {
     ++p;
   }
   if (lo == hi || p > 0) return {lo, p};
-  const Word v = x * static_cast<Word>(powers.t[-p]);
+  const Word v = times_power_of_ten<Word>(x, -p);
   auto d = static_cast<std::uint64_t>(v >> shift);
   const Word rest = v & below, half = one >> 1;
   if (rest > half || (rest == half && d % 2 == 1)) ++d;
@@ -88,10 +99,14 @@ Decimal shortest_decimal(const Binary& b, int shift, int p_low) {
 // shortest_decimal in 64 bits where the values fit (floats from about 1e-3),
 // else in 128 bits (doubles, smaller floats); false where they fit in
 // neither (very small or large values).
-bool shortest_decimal(const Binary& b, Decimal& out) {
+[[gnu::always_inline]] inline bool shortest_decimal(const Binary& b, Decimal& out) {
   const int shift = 2 - b.e;
-  const int p_low = ((b.e * 315653) >> 20) - 1;  // floor(e * log10(2)) - 1
-  if (b.m == 0 || shift < 1 || p_low > 0) return false;
+  const int p_floor = (b.e * 315653) >> 20;  // floor(e * log10(2)), exact for |e| < 1200
+  if (b.m == 0 || shift < 1 || p_floor > 1) return false;
+  // The values that round to b span 2^e, at least 10^p_floor, so a multiple
+  // of 10^p_floor lies among them; they span only 3/4 of it where the lower
+  // neighbour is closer, and a multiple of 10^(p_floor - 1) is sure then.
+  const int p_low = p_floor - (b.lower_closer || p_floor > 0 ? 1 : 0);
   // (4m + 2) * 10^-p_low: m below 2^25 (a float's) leaves room for 10^11 in
   // 64 bits and 10^30 in 128, a double's for 10^21 in 128.
   const bool narrow = b.m < (1ull << 25);
@@ -114,7 +129,7 @@ constexpr char two_digits[] =
 // 32-bit lanes, four below 100 in 16-bit lanes, eight digits in bytes (a
 // division by 100 or 10 in each lane is a multiply and shift, exact for
 // numbers that small).
-void eight_digits(char* out, std::uint32_t n) {
+[[gnu::always_inline]] inline void eight_digits(char* out, std::uint32_t n) {
   std::uint64_t v = (n / 10000) | (static_cast<std::uint64_t>(n % 10000) << 32);
   const std::uint64_t hundreds = ((v * 10486) >> 20) & 0x0000007F0000007Full;
   v = hundreds | ((v - hundreds * 100) << 16);
@@ -128,7 +143,7 @@ void eight_digits(char* out, std::uint32_t n) {
 }
 
 // The number of decimal digits of d (at least 1).
-int digit_count(std::uint64_t d) {
+[[gnu::always_inline]] inline int digit_count(std::uint64_t d) {
   static constexpr auto tens = [] {
     std::array<std::uint64_t, 20> t{};
     std::uint64_t ten = 1;
@@ -141,36 +156,40 @@ int digit_count(std::uint64_t d) {
 }
 
 // The digits of d right-aligned in the 24 bytes at out; their count.
-int write_digits(char* out, std::uint64_t d) {
+[[gnu::always_inline]] inline int write_digits(char* out, std::uint64_t d) {
   const int n = digit_count(d);
   eight_digits(out + 16, static_cast<std::uint32_t>(d % 100000000));
   if (n <= 8) return n;
   d /= 100000000;
   eight_digits(out + 8, static_cast<std::uint32_t>(d % 100000000));
   if (n <= 16) return n;
-  eight_digits(out, static_cast<std::uint32_t>(d / 100000000));
+  d /= 100000000;
+  if (n == 17) {  // (a double's longest: its first digit alone)
+    out[7] = static_cast<char>('0' + d);
+    return n;
+  }
+  eight_digits(out, static_cast<std::uint32_t>(d));
   return n;
 }
 
 // d * 10^p (p <= 0) fixed or scientific, whichever is shorter. Whole blocks
 // of 24 bytes are copied (fixed sizes, no calls), so out needs room past the
 // text's end.
-char* layout(char* out, const Decimal& x) {
+[[gnu::always_inline]] inline char* layout(char* out, const Decimal& x) {
   char block[48];  // the digits in the first 24 bytes (the rest: scratch, copied along)
   const int n = write_digits(block, x.d), p = x.p;
   const char* digits = block + 24 - n;
+  if (-p < n) {  // the point among the digits (or none): fixed is the shorter
+    const int whole = n + p;
+    std::memcpy(out, digits, 24);
+    if (p == 0) return out + n;
+    out[whole] = '.';
+    std::memcpy(out + whole + 1, digits + whole, 24);
+    return out + n + 1;
+  }
   const int exponent = p + n - 1, magnitude = exponent < 0 ? -exponent : exponent;
   const int scientific = n + (n > 1) + 2 + (magnitude >= 100 ? 3 : 2);
-  const int fixed = -p < n ? n + (p < 0) : 2 - p;
-  if (fixed <= scientific) {
-    if (-p < n) {  // the point among the digits (or none)
-      const int whole = n + p;
-      std::memcpy(out, digits, 24);
-      if (p == 0) return out + n;
-      out[whole] = '.';
-      std::memcpy(out + whole + 1, digits + whole, 24);
-      return out + n + 1;
-    }
+  if (2 - p <= scientific) {
     std::memcpy(out, "0.000000", 8);  // (at most 6 zeros: else scientific is shorter)
     std::memcpy(out + 2 - p - n, digits, 24);
     return out + 2 - p;
