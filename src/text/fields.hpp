@@ -347,17 +347,24 @@ enum RepeatedByte {
 // else false. The line must hold 32 bytes.
 [[gnu::target("avx2")]] inline bool sdf_coordinate_fields_wide(const char* line, float xyz[4]) {
   // Each field's bytes 3-10 in a 64-bit lane ("abc.defg"); its first two are
-  // tested alone: a blank, then a blank or a minus before a digit.
+  // tested in the line's first 32 bytes, a bit a byte: a blank, then a blank
+  // or a minus before a digit.
   auto bytes = [&](int k) {
     long long w;
     std::memcpy(&w, line + k, 8);
     return w;
   };
-  auto prefix = [&](int k) {
-    return (line[k] == ' ') & ((line[k + 1] == ' ') | ((line[k + 1] == '-') & (line[k + 2] >= '0') &
-                                                       (line[k + 2] <= '9')));
-  };
-  const bool prefixes = prefix(0) & prefix(10) & prefix(20);
+  const __m256i whole = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(line));
+  const __m256i whole_d = _mm256_sub_epi8(whole, repeat(zero_char));
+  const auto blank_bits = static_cast<std::uint32_t>(
+      _mm256_movemask_epi8(_mm256_cmpeq_epi8(whole, repeat(blanks))));
+  const auto minus_bits = static_cast<std::uint32_t>(
+      _mm256_movemask_epi8(_mm256_cmpeq_epi8(whole, repeat(minuses))));
+  const auto digit_bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(
+      _mm256_cmpeq_epi8(_mm256_min_epu8(whole_d, repeat(nines)), whole_d)));
+  constexpr std::uint32_t firsts = 1u | 1u << 10 | 1u << 20, seconds = firsts << 1;
+  const bool prefixes = (blank_bits & firsts) == firsts &&
+                        ((blank_bits | (minus_bits & (digit_bits >> 1))) & seconds) == seconds;
   const __m256i v = _mm256_setr_epi64x(bytes(2), bytes(12), bytes(22), 0);
   const __m256i d = _mm256_sub_epi8(v, repeat(zero_char));
   const __m256i digit = _mm256_cmpeq_epi8(_mm256_min_epu8(d, repeat(nines)), d);
@@ -379,7 +386,10 @@ enum RepeatedByte {
   // (10a+b, c, 10d+e, 10f+g), (abc, defg), abc*10000 + defg for each field.
   three_fields_values(_mm256_and_si256(d, digit), 0x010A010A0001010A, 0x000100640001000A,
                       0x00012710, 10000.0f, minus,
-                      _mm_setr_epi32(line[1] == '-', line[11] == '-', line[21] == '-', 0), xyz);
+                      _mm_setr_epi32(static_cast<int>(minus_bits >> 1 & 1),
+                                     static_cast<int>(minus_bits >> 11 & 1),
+                                     static_cast<int>(minus_bits >> 21 & 1), 0),
+                      xyz);
   return prefixes & (_mm256_movemask_epi8(ok) == -1);
 }
 

@@ -98,6 +98,15 @@ class LineReader {
   // lines of one layout at once; it says so with pass_lines.
   std::string_view ahead() const { return cur_.ahead(); }
   void pass_lines(std::size_t bytes, long lines) { cur_.pass_lines(bytes, lines); }
+  // The length of the next line where the text held has it whole, within
+  // its first 256 bytes, ended by a line feed alone; else 0.
+  std::size_t next_line_length() const {
+    const std::string_view text = cur_.ahead();
+    const void* feed = std::memchr(text.data(), '\n', std::min<std::size_t>(text.size(), 256));
+    if (feed == nullptr) return 0;
+    const auto length = static_cast<std::size_t>(static_cast<const char*>(feed) - text.data());
+    return length > 0 && text[length - 1] == '\r' ? 0 : length;
+  }
   // Passes the lines ahead, at most `most`, that are `length` bytes long and
   // ended by a line feed (a run of lines of one layout, like a bond block,
   // that a walk need not look into): how many.

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -89,11 +90,12 @@ class RecordWalk {
     a.element = symbol;
     return true;
   }
-  void keep_symbol(std::string_view s) {
+  static std::array<char, 4> kept_symbol(std::string_view s) {
     std::array<char, 4> k{};
     for (std::size_t i = 0; i < s.size() && i < 3; ++i) k[i] = s[i];
-    symbols_.push_back(k);
+    return k;
   }
+  void keep_symbol(std::string_view s) { symbols_.push_back(kept_symbol(s)); }
   void isotope(std::int64_t index, std::int64_t mass_number) {
     if (index < 1 || index > static_cast<std::int64_t>(symbols_.size())) return;
     const auto& k = symbols_[static_cast<std::size_t>(index - 1)];
@@ -106,9 +108,11 @@ class RecordWalk {
     if (counts.size() < 3 || !parse_count(counts.substr(0, 3), atoms) || atoms < 0)
       return damage("cannot read the atom count (columns 1-3) of the counts line");
     std::string_view line;
-    std::size_t length = 0;  // of the atom line before, where a line feed alone ended it
+    // The length of the atom lines read at once: the first line's, then that
+    // of the line before, where a line feed alone ended it.
+    std::size_t length = in_.next_line_length();
     for (std::int64_t k = 0; k < atoms; ++k) {
-      if (k > 0 && (k += usual_atom_lines_ahead(atoms - k, length)) == atoms) break;
+      if ((k += usual_atom_lines_ahead(atoms - k, length)) == atoms) break;
       if (!next(line)) return damage("the record ends after " + std::to_string(k) + " of its " +
                                      std::to_string(atoms) + " atom lines");
       if (starts(line, "M  END") || starts(line, "$$$$")) {
@@ -123,13 +127,16 @@ class RecordWalk {
     // The bond lines the counts line announces (columns 4-6) are passed
     // without a look; any that are missing show as a record without "M  END".
     std::int64_t bonds = 0;
-    if (counts.size() >= 6 && parse_count(counts.substr(3, 3), bonds))
+    if (counts.size() >= 6 && parse_count(counts.substr(3, 3), bonds)) {
+      if constexpr (requires { Visitor::ignores_lines; })
+        bonds -= in_.pass_lines_of_length(in_.next_line_length(), bonds);
       while (bonds > 0 && next(line)) {
         pass(line);
         --bonds;
         if constexpr (requires { Visitor::ignores_lines; })
           if (in_.end() == "\n") bonds -= in_.pass_lines_of_length(line.size(), bonds);
       }
+    }
     return properties();
   }
   // The atom lines ahead in the usual layout (see v2000_atom), each of
@@ -161,16 +168,40 @@ class RecordWalk {
          --most, p += length + 1) {
       float xyz[4];
       if (!sdf_coordinate_fields_wide(p, xyz)) break;
-      const std::string_view symbol = v2000_symbol({p, length});
-      const double mass = element_symbol_mass(symbol);
-      if (mass == 0) break;  // (no pseudo-atom's symbol is an element's)
+      const SymbolMet& met = symbol_met(p, length);
+      if (met.mass == 0) break;  // (no pseudo-atom's symbol is an element's)
+      const std::string_view symbol(p + 31 + met.at, met.size);
       all_z_zero_ = all_z_zero_ && xyz[2] == 0;
-      keep_symbol(symbol);
-      v_.position(xyz, symbol, symbol, mass);
+      symbols_.push_back(met.kept);
+      v_.position(xyz, symbol, symbol, met.mass);
     }
     return p;
   }
 #endif
+  // A symbol met in columns 32-34 of usual atom lines: where it stands in
+  // them, as kept for isotopes, and its element's mass (0: none).
+  struct SymbolMet {
+    std::uint32_t key = 0;  // the three bytes, plus one (0: an empty slot)
+    std::uint8_t at = 0, size = 0;
+    std::array<char, 4> kept{};
+    double mass = 0;
+  };
+  // The symbol of the atom line at p, from a small table by its three bytes
+  // (a file has few symbols).
+  const SymbolMet& symbol_met(const char* p, std::size_t length) {
+    std::uint32_t key = 0;
+    std::memcpy(&key, p + 31, 3);
+    SymbolMet& met = symbols_met_[(key * 0x9E3779B1u) >> 28];
+    if (met.key != key + 1) {
+      const std::string_view symbol = v2000_symbol({p, length});
+      met.key = key + 1;
+      met.at = static_cast<std::uint8_t>(symbol.data() - (p + 31));
+      met.size = static_cast<std::uint8_t>(symbol.size());
+      met.kept = kept_symbol(symbol);
+      met.mass = element_symbol_mass(symbol);
+    }
+    return met;
+  }
   // The three positions in the usual 10.4 layout, read at once with 256-bit
   // vectors where the processor has them: the floats nearest to their
   // decimals, as the field-by-field reading gives them.
@@ -373,6 +404,7 @@ class RecordWalk {
   LineReader& in_;
   Visitor& v_;
   std::vector<std::array<char, 4>> symbols_;  // of the record's atoms, for isotopes
+  SymbolMet symbols_met_[16];
   MoleculeAtom<Real> v2000_atom_ = v2000_layout();
   bool flat_ = false, all_z_zero_ = true, at_end_ = false, ended_ = false;
   // The V3000 logical line: its physical lines, their ends, the joined text
