@@ -130,11 +130,12 @@ class JsonText {
     for (; plain + 16 <= s.size(); plain += 16) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + plain));
       // (Bytes from 0x80 on are negative as signed bytes: below 0x20 too.)
-      const __m128i special = _mm_or_si128(
-          _mm_cmplt_epi8(v, _mm_set1_epi8(0x20)),
-          _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))));
+      const __m128i special = _mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)),
+                                           _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')),
+                                                        _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))));
       const int mask = _mm_movemask_epi8(special);
-      if (mask != 0) return plain + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(mask)));
+      if (mask != 0)
+        return plain + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(mask)));
     }
 #endif
     while (plain < s.size() && plain_byte(s[plain])) ++plain;

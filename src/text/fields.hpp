@@ -356,12 +356,12 @@ enum RepeatedByte {
   };
   const __m256i whole = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(line));
   const __m256i whole_d = _mm256_sub_epi8(whole, repeat(zero_char));
-  const auto blank_bits = static_cast<std::uint32_t>(
-      _mm256_movemask_epi8(_mm256_cmpeq_epi8(whole, repeat(blanks))));
-  const auto minus_bits = static_cast<std::uint32_t>(
-      _mm256_movemask_epi8(_mm256_cmpeq_epi8(whole, repeat(minuses))));
-  const auto digit_bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(
-      _mm256_cmpeq_epi8(_mm256_min_epu8(whole_d, repeat(nines)), whole_d)));
+  const auto blank_bits =
+      static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(whole, repeat(blanks))));
+  const auto minus_bits =
+      static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(whole, repeat(minuses))));
+  const auto digit_bits = static_cast<std::uint32_t>(
+      _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(whole_d, repeat(nines)), whole_d)));
   constexpr std::uint32_t firsts = 1u | 1u << 10 | 1u << 20, seconds = firsts << 1;
   const bool prefixes = (blank_bits & firsts) == firsts &&
                         ((blank_bits | (minus_bits & (digit_bits >> 1))) & seconds) == seconds;
@@ -384,12 +384,12 @@ enum RepeatedByte {
       _mm256_or_si256(_mm256_and_si256(point, _mm256_setr_epi64x(at_point, at_point, at_point, 0)),
                       _mm256_setr_epi64x(0, 0, 0, -1)));
   // (10a+b, c, 10d+e, 10f+g), (abc, defg), abc*10000 + defg for each field.
-  three_fields_values(_mm256_and_si256(d, digit), 0x010A010A0001010A, 0x000100640001000A,
-                      0x00012710, 10000.0f, minus,
-                      _mm_setr_epi32(static_cast<int>(minus_bits >> 1 & 1),
-                                     static_cast<int>(minus_bits >> 11 & 1),
-                                     static_cast<int>(minus_bits >> 21 & 1), 0),
-                      xyz);
+  three_fields_values(
+      _mm256_and_si256(d, digit), 0x010A010A0001010A, 0x000100640001000A, 0x00012710, 10000.0f,
+      minus,
+      _mm_setr_epi32(static_cast<int>(minus_bits >> 1 & 1), static_cast<int>(minus_bits >> 11 & 1),
+                     static_cast<int>(minus_bits >> 21 & 1), 0),
+      xyz);
   return prefixes & (_mm256_movemask_epi8(ok) == -1);
 }
 
