@@ -138,10 +138,16 @@ template <class Scan, class Visitor>
     for (int k = 0; k < 3; ++k) values.xyz_at[k] = line + at[k];
     const std::size_t length = rows.begins[i + 1] - rows.begins[i] - 1;
     const bool crlf = length > 0 && line[length - 1] == '\r';
-    row.base = visitor.line({line, length - crlf}, crlf ? "\r\n" : "\n");
-    const bool go_on =
-        visitor.template plain_row<Scan>(columns, row, values, lineno + 1 + static_cast<long>(i));
-    visitor.line_end(false);
+    const std::string_view text(line, length - crlf), end = crlf ? "\r\n" : "\n";
+    const long number = lineno + 1 + static_cast<long>(i);
+    bool go_on;
+    if constexpr (requires { visitor.template plain_line<Scan>(text, end, columns, row, values, number); }) {
+      go_on = visitor.template plain_line<Scan>(text, end, columns, row, values, number);
+    } else {
+      row.base = visitor.line(text, end);
+      go_on = visitor.template plain_row<Scan>(columns, row, values, number);
+      visitor.line_end(false);
+    }
     if (!go_on) return i;
   }
   return rows.count;

@@ -2,6 +2,7 @@
 // the _atom_site rows moved.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -26,11 +27,16 @@ using namespace cif;
 // general conversion.
 // Returns the text's length in `text` (room for 400 characters).
 std::size_t three_decimals(char* text, double v, bool single) {
-  char field[8];
+  char field[16];  // (8 bytes copied from where the value begins)
   if (single && std::fabs(v) < 9999.0 && coordinate_field(field, static_cast<float>(v))) {
-    std::size_t first = 0;
-    while (field[first] == ' ') ++first;
-    std::memcpy(text, field + first, 8 - first);
+    // (The leading blanks: the zero bytes of the field's word with blanks
+    // taken out, counted from its first byte.)
+    std::uint64_t word;
+    std::memcpy(&word, field, 8);
+    word ^= 0x2020202020202020ull;  // (never 0: the field has a digit)
+    const auto first = static_cast<std::size_t>(
+        (std::endian::native == std::endian::little ? std::countr_zero(word) : std::countl_zero(word)) / 8);
+    std::memcpy(text, field + first, 8);
     return 8 - first;  // (exact: v is a float)
   }
   return static_cast<std::size_t>(
@@ -67,43 +73,71 @@ bool row_coordinates(const AtomSiteColumns& c, const Row& r, Real* xyz, Place (&
   return true;
 }
 
+// The texts of three moved coordinates, the order in which their places
+// stand in the text (nearly always x, y, z), and how much longer the text
+// becomes with them.
+struct MovedTexts {
+  char text[3][400];
+  std::size_t length[3];
+  int order[3] = {0, 1, 2};
+  std::ptrdiff_t change = 0;
+};
+void moved_texts(const Place* places, const std::array<double, 3>& moved, bool single,
+                 MovedTexts& t) {
+  auto before = [&](int a, int b) { return places[a].first < places[b].first; };
+  int* order = t.order;
+  if (before(order[1], order[0])) std::swap(order[0], order[1]);
+  if (before(order[2], order[1])) std::swap(order[1], order[2]);
+  if (before(order[1], order[0])) std::swap(order[0], order[1]);
+  for (int k = 0; k < 3; ++k) {
+    t.length[k] = three_decimals(t.text[k], moved[static_cast<std::size_t>(k)], single);
+    t.change += static_cast<std::ptrdiff_t>(t.length[k]) -
+                static_cast<std::ptrdiff_t>(places[k].second - places[k].first);
+  }
+}
+
+// Copies n bytes in pieces of 32: up to 31 bytes more are read and written.
+inline void copy_in_pieces(char* to, const char* from, std::size_t n) {
+  for (std::size_t k = 0; k < n; k += 32) std::memcpy(to + k, from + k, 32);
+}
+
+// Writes at `to` the bytes from..end of a text with the values at `places`
+// replaced by the moved texts; byte i of the text is old[i - from]. Returns
+// the end of what it wrote. `InPieces`: 31 bytes past each piece of the text
+// may be read, and past the end of what is written, written.
+template <bool InPieces = false>
+char* splice(char* to, const char* old, std::size_t from, std::size_t end, const Place* places,
+             const MovedTexts& t) {
+  auto copy = [](char* a, const char* b, std::size_t n) {
+    if constexpr (InPieces)
+      copy_in_pieces(a, b, n);
+    else
+      std::memcpy(a, b, n);
+  };
+  std::size_t at = from;
+  for (const int k : t.order) {
+    copy(to, old + (at - from), places[k].first - at);
+    to += places[k].first - at;
+    copy(to, t.text[k], t.length[k]);
+    to += t.length[k];
+    at = places[k].second;
+  }
+  copy(to, old + (at - from), end - at);
+  return to + (end - at);
+}
+
 // The moved coordinates written over the values at the three `places` of the
 // held text, the text after the first of them moved once (through
 // `scratch`). Returns how much longer the text became.
 std::ptrdiff_t write_over(std::string& held, std::string& scratch, const Place* places,
                           const std::array<double, 3>& moved, bool single) {
-  int order[3] = {0, 1, 2};  // by place in the text (nearly always x, y, z)
-  auto before = [&](int a, int b) { return places[a].first < places[b].first; };
-  if (before(order[1], order[0])) std::swap(order[0], order[1]);
-  if (before(order[2], order[1])) std::swap(order[1], order[2]);
-  if (before(order[1], order[0])) std::swap(order[0], order[1]);
-  char text[3][400];
-  std::size_t length[3];
-  std::ptrdiff_t change = 0;
-  for (int k = 0; k < 3; ++k) {
-    length[k] = three_decimals(text[k], moved[static_cast<std::size_t>(k)], single);
-    change += static_cast<std::ptrdiff_t>(length[k]) -
-              static_cast<std::ptrdiff_t>(places[k].second - places[k].first);
-  }
-  // The text after the first value aside, then the values and the text
-  // between and after them in their new places.
-  const std::size_t rest = places[order[0]].second, old_size = held.size();
-  scratch.assign(held.data() + rest, old_size - rest);
-  held.resize(static_cast<std::size_t>(static_cast<std::ptrdiff_t>(old_size) + change));
-  char* to = held.data() + places[order[0]].first;
-  std::size_t at = rest;  // in the old text
-  for (int i = 0; i < 3; ++i) {
-    const int k = order[i];
-    if (i > 0) {
-      std::memcpy(to, scratch.data() + (at - rest), places[k].first - at);
-      to += places[k].first - at;
-    }
-    std::memcpy(to, text[k], length[k]);
-    to += length[k];
-    at = places[k].second;
-  }
-  std::memcpy(to, scratch.data() + (at - rest), old_size - at);
-  return change;
+  MovedTexts t;
+  moved_texts(places, moved, single, t);
+  const std::size_t first = places[t.order[0]].first, old_size = held.size();
+  scratch.assign(held.data() + first, old_size - first);
+  held.resize(static_cast<std::size_t>(static_cast<std::ptrdiff_t>(old_size) + t.change));
+  splice(held.data() + first, scratch.data(), first, old_size, places, t);
+  return t.change;
 }
 
 // The second pass's visitor: holds the lines of a row until it is complete,
@@ -130,6 +164,42 @@ struct AtomWriter {
     if (row_pending) return;
     out.put(held);
     held.clear();
+  }
+  // A plain row's line, with nothing held before it: written straight to the
+  // output with its coordinates moved, where they have the form the archive
+  // writes; else held and taken as any line and row.
+  template <class Scan>
+  bool plain_line(std::string_view text, std::string_view end, const AtomSiteColumns& c, Row& r,
+                  const RowValues& v, long lineno) {
+    Real xyz[4];  // (the plain reading writes 4 floats)
+    Place places[3];
+    r.base = 0;
+    if (!has_frame || !held.empty() || !plain_row_coordinates<Scan>(r, v, xyz, places)) {
+      r.base = line(text, end);
+      const bool go_on = plain_row<Scan>(c, r, v, lineno);
+      line_end(false);
+      return go_on;
+    }
+    const std::optional<std::array<double, 3>> moved = move(xyz, v.model);
+    if (!moved) {
+      out.put(text);
+      out.put(end);
+      return true;
+    }
+    MovedTexts t;
+    moved_texts(places, *moved, std::is_same_v<Real, float>, t);
+    const auto size = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(text.size()) + t.change) +
+                      end.size();
+    // (A plain row's line has 264 bytes to be read from its start: lines of
+    // up to 232 are copied in pieces of 32.)
+    char* const begin = out.claim(size + 32);
+    char* to = text.size() <= 232
+                   ? splice<true>(begin, text.data(), 0, text.size(), places, t)
+                   : splice(begin, text.data(), 0, text.size(), places, t);
+    to[0] = end[0];
+    if (end.size() > 1) to[1] = end[1];
+    out.commit(size);
+    return true;
   }
   // A plain row: its coordinates read where they begin, when they have the
   // form the archive writes; any other as any row.
