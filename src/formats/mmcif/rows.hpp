@@ -141,7 +141,9 @@ template <class Scan, class Visitor>
     const std::string_view text(line, length - crlf), end = crlf ? "\r\n" : "\n";
     const long number = lineno + 1 + static_cast<long>(i);
     bool go_on;
-    if constexpr (requires { visitor.template plain_line<Scan>(text, end, columns, row, values, number); }) {
+    if constexpr (requires {
+                    visitor.template plain_line<Scan>(text, end, columns, row, values, number);
+                  }) {
       go_on = visitor.template plain_line<Scan>(text, end, columns, row, values, number);
     } else {
       row.base = visitor.line(text, end);

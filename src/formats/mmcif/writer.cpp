@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/periodic.hpp"
 #include "formats/mmcif/grammar.hpp"
 #include "formats/mmcif/mmcif.hpp"
-#include "analysis/periodic.hpp"
 #include "formats/mmcif/values.hpp"
 #include "text/numtext.hpp"
 
@@ -34,8 +34,10 @@ std::size_t three_decimals(char* text, double v, bool single) {
     std::uint64_t word;
     std::memcpy(&word, field, 8);
     word ^= 0x2020202020202020ull;  // (never 0: the field has a digit)
-    const auto first = static_cast<std::size_t>(
-        (std::endian::native == std::endian::little ? std::countr_zero(word) : std::countl_zero(word)) / 8);
+    const auto first = static_cast<std::size_t>((std::endian::native == std::endian::little
+                                                     ? std::countr_zero(word)
+                                                     : std::countl_zero(word)) /
+                                                8);
     std::memcpy(text, field + first, 8);
     return 8 - first;  // (exact: v is a float)
   }
@@ -188,14 +190,13 @@ struct AtomWriter {
     }
     MovedTexts t;
     moved_texts(places, *moved, std::is_same_v<Real, float>, t);
-    const auto size = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(text.size()) + t.change) +
-                      end.size();
+    const auto size =
+        static_cast<std::size_t>(static_cast<std::ptrdiff_t>(text.size()) + t.change) + end.size();
     // (A plain row's line has 264 bytes to be read from its start: lines of
     // up to 232 are copied in pieces of 32.)
     char* const begin = out.claim(size + 32);
-    char* to = text.size() <= 232
-                   ? splice<true>(begin, text.data(), 0, text.size(), places, t)
-                   : splice(begin, text.data(), 0, text.size(), places, t);
+    char* to = text.size() <= 232 ? splice<true>(begin, text.data(), 0, text.size(), places, t)
+                                  : splice(begin, text.data(), 0, text.size(), places, t);
     to[0] = end[0];
     if (end.size() > 1) to[1] = end[1];
     out.commit(size);
