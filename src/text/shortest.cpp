@@ -152,7 +152,7 @@ constexpr char two_digits[] =
   }();
   // The count less one, or the count: whether d reaches 10^t tells which.
   const int t = (static_cast<int>(std::bit_width(d | 1)) * 1233) >> 12;
-  return t + (d >= tens[t]);
+  return t + (d >= tens[static_cast<std::size_t>(t)]);
 }
 
 // The digits of d right-aligned in the 24 bytes at out; their count.

@@ -247,7 +247,7 @@ WriteResult write_with(RecordCursor& cur, bool has_frame, Sink& out, Move move) 
 
 std::array<double, 3> moved_by(const Frame& frame, const float* v) {
   const Lanes m = frame.moved(Lanes{v[0], v[1], v[2], 0.0f});
-  return {m[0], m[1], m[2]};
+  return {static_cast<double>(m[0]), static_cast<double>(m[1]), static_cast<double>(m[2])};
 }
 std::array<double, 3> moved_by(const FrameD& frame, const double* v) {
   const Vec3d m = frame.moved({v[0], v[1], v[2]});
