@@ -180,6 +180,50 @@ template <class Scan, class Visitor>
   return read_batch_narrow(visitor, columns, row, layout, rows, lineno);
 }
 
+// The layout of a line whose values begin at `starts` (a bit a byte):
+// where each column's value begins and where those that every reading takes
+// do; false when the line has not a value a column.
+inline bool take_layout(PlainLayout& layout, const LineMasks& m, const std::uint64_t (&starts)[4],
+                        int column_count, const int (&read_columns)[6]) {
+  int count = 0;
+  for (std::size_t w = 0; w < m.words; ++w) count += std::popcount(starts[w]);
+  if (count != column_count) return false;
+  int k = 0;
+  for (std::size_t w = 0; w < m.words; ++w)
+    for (std::uint64_t bits = starts[w]; bits != 0; bits &= bits - 1)
+      layout.at[k++] =
+          static_cast<std::uint16_t>(64 * w + static_cast<std::size_t>(std::countr_zero(bits)));
+  for (int j = 0; j < 6; ++j)
+    layout.read_at[j] = read_columns[j] >= 0 ? layout.at[read_columns[j]] : PlainLayout::none_at;
+  std::copy(starts, starts + m.words, std::begin(layout.starts));
+  layout.words = m.words;
+  return true;
+}
+
+// A line of another layout, which ends a batch, is looked at once: its masks
+// and value starts are kept for the next batch, which it begins.
+struct KnownLine {
+  const char* line = nullptr;
+  LineMasks masks;
+  std::uint64_t starts[4];
+};
+
+// The masks and value starts of the line at `line` (those kept in `known`
+// where it is that line); false where it is no plain row.
+template <class Scan>
+[[gnu::always_inline]] inline bool plain_line_starts(const char* line, const KnownLine& known,
+                                                     LineMasks& m, std::uint64_t (&starts)[4]) {
+  if (line == known.line) {
+    m = known.masks;
+    std::copy(known.starts, known.starts + m.words, starts);
+    return true;
+  }
+  if (!(line_masks<Scan>(line, m) && line[0] != ';' && (!m.special || quotes_close<Scan>(line, m))))
+    return false;
+  value_starts(m, starts);
+  return true;
+}
+
 // Takes the lines ahead that are plain whole rows of the _atom_site loop (no
 // comment, tag, keyword or text field, quotes only around values without
 // blanks, a value a column), handing each to the
@@ -201,6 +245,7 @@ template <class Scan, class Visitor>
   PassFault fault;
   row.clear();
   row.starts = layout.at;
+  KnownLine known;
   // In turns: the plain lines ahead that share a layout (as many as a batch
   // holds) are found, then their rows read, each loop kept small.
   constexpr std::size_t batch = 64;  // (one bit each in PlainBatch::special)
@@ -224,32 +269,24 @@ template <class Scan, class Visitor>
           continue;
         }
       }
-      if (!(line_masks<Scan>(line, m) && line[0] != ';' &&
-            (!m.special || quotes_close<Scan>(line, m)))) {
+      std::uint64_t starts[4];
+      if (!plain_line_starts<Scan>(line, known, m, starts)) {
         more = false;
         break;
       }
-      std::uint64_t starts[4];
-      value_starts(m, starts);
       std::uint64_t differ = m.words ^ layout.words;
       for (std::size_t w = 0; w < m.words; ++w) differ |= starts[w] ^ layout.starts[w];
       if (differ != 0) {
-        if (n > 0) break;  // the rows of the last layout first
-        int count = 0;
-        for (std::size_t w = 0; w < m.words; ++w) count += std::popcount(starts[w]);
-        if (count != columns.count) {
+        if (n > 0) {  // the rows of the last layout first; this line's masks kept
+          known.line = line;
+          known.masks = m;
+          std::copy(starts, starts + m.words, known.starts);
+          break;
+        }
+        if (!take_layout(layout, m, starts, columns.count, read_columns)) {
           more = false;
           break;
         }
-        int k = 0;
-        for (std::size_t w = 0; w < m.words; ++w)
-          for (std::uint64_t bits = starts[w]; bits != 0; bits &= bits - 1)
-            layout.at[k++] = static_cast<std::uint16_t>(
-                64 * w + static_cast<std::size_t>(std::countr_zero(bits)));
-        for (int j = 0; j < 6; ++j)
-          layout.read_at[j] = read_columns[j] >= 0 ? layout.at[read_columns[j]] : PlainLayout::none_at;
-        std::copy(starts, starts + m.words, std::begin(layout.starts));
-        layout.words = m.words;
       }
       begins[n] = static_cast<std::uint32_t>(line - first);
       special |= std::uint64_t{m.special} << n;
