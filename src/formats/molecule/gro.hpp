@@ -207,11 +207,13 @@ class Walk {
   }
 #if defined(__x86_64__)
   // The usual lines from `p` on, at most `most` of them, each followed by at
-  // least 10 bytes before `end`: where the first line not read begins.
+  // least 10 bytes before `end`: where the first line not read begins. (A
+  // line of 44 bytes and a line feed; its fields after column 20 are checked
+  // byte by byte.)
   [[gnu::target("avx2")]] const char* read_usual_lines(const char* p, const char* end,
                                                        std::int64_t most) {
     const char* previous = previous_length_ == 10 ? previous_key_ : nullptr;
-    for (; most > 0 && end - p >= 55 && usual_line_begins(p); --most, previous = p, p += 45) {
+    for (; most > 0 && end - p >= 55 && line_of_length_wide(p, 44); --most, previous = p, p += 45) {
       float xyz[4];
       if (!three_coordinate_fields_wide(p + 20, xyz)) break;
       const bool own_residue = (previous == nullptr || std::memcmp(p, previous, 10) != 0) &&
@@ -226,15 +228,6 @@ class Walk {
       }
     }
     return p;
-  }
-  // Whether the 45 bytes at `p` are a line of 44 bytes and its line feed: no
-  // line end among its first 20 bytes (the fields after them are checked
-  // digit by digit).
-  [[gnu::target("avx2"), gnu::always_inline]] static bool usual_line_begins(const char* p) {
-    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    const __m256i ends = _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n')),
-                                         _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\r')));
-    return (_mm256_movemask_epi8(ends) & 0xFFFFF) == 0 && p[44] == '\n';
   }
 #endif
   bool atom(std::string_view line, bool last) {
