@@ -85,6 +85,38 @@ TEST(Json, StringsAreValidJsonWhateverTheBytes) {
   for (const auto& c : cases) EXPECT_EQ(json_string(c.bytes), c.want) << c.bytes;
 }
 
+// Long names cross the writer's buffer and its 16-byte scans: every byte
+// that needs escaping, wherever it stands, is escaped, and nothing is lost.
+TEST(Json, LongStringsAreEscapedWhereverTheSpecialBytesStand) {
+  auto reference = [](std::string_view s) {
+    std::string j = "\"";
+    for (const char c : s) {
+      if (c == '"' || c == '\\') {
+        j += '\\';
+        j += c;
+      } else if (static_cast<unsigned char>(c) < 0x20) {
+        static constexpr char hex[] = "0123456789abcdef";
+        j += "\\u00";
+        j += hex[c >> 4];
+        j += hex[c & 15];
+      } else {
+        j += c;
+      }
+    }
+    return j + "\"";
+  };
+  for (const std::size_t size : {15u, 16u, 17u, 31u, 2000u, 2047u, 2048u, 2049u, 5000u})
+    for (const std::size_t at : {std::size_t{0}, std::size_t{15}, std::size_t{16}, size / 2,
+                                 size - 1, std::size_t{1950}, std::size_t{2040}})
+      for (const char special : {'"', '\\', '\n', '\x01'}) {
+        std::string s(size, 'a');
+        for (std::size_t k = 0; k < size; ++k) s[k] = static_cast<char>('a' + k % 26);
+        if (at < size) s[at] = special;
+        if (at + 17 < size) s[at + 17] = special;
+        ASSERT_EQ(json_string(s), reference(s)) << size << " " << at;
+      }
+}
+
 TEST(Json, NumbersAreTheShortestThatReadBack) {
   EXPECT_EQ(json_number(4412.952f), "4412.952");
   EXPECT_EQ(json_number(0.1f), "0.1");
