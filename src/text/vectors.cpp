@@ -4,7 +4,8 @@ namespace gyro::vectors {
 namespace {
 
 #if defined(__x86_64__)
-const bool processor_has_wide = __builtin_cpu_supports("avx2");
+// (The wide copies use the bit instructions of BMI2 too.)
+const bool processor_has_wide = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
 #else
 const bool processor_has_wide = false;
 #endif

@@ -200,6 +200,103 @@ TEST_P(MmcifReading, RowsOfEveryBlockReadTheirOwnValues) {
   std::fclose(f);
 }
 
+// Rows of every layout a writer may give them, in one loop: runs of rows
+// aligned in columns of changing widths, rows with one blank, several blanks or
+// tabs between values, names quoted for their primes, values longer than 8
+// bytes, coordinates of the archive's form and of others, lines of one to
+// three 64-byte words, some ended by CRLF, and runs of rows whose values stand
+// alike though not aligned. `comment`: each row ends with a
+// comment, so that no row is read as a plain line (the reading value by value
+// that every row could take).
+std::string rows_of_every_layout(bool comment) {
+  std::mt19937 random(7);
+  auto pick = [&](std::initializer_list<const char*> from) {
+    return std::string(*(from.begin() + random() % from.size()));
+  };
+  std::string text =
+      "data_t\nloop_\n_atom_site.group_PDB\n_atom_site.id\n"
+      "_atom_site.type_symbol\n_atom_site.label_atom_id\n_atom_site.label_alt_id\n"
+      "_atom_site.Cartn_x\n_atom_site.Cartn_y\n_atom_site.Cartn_z\n"
+      "_atom_site.details\n_atom_site.pdbx_PDB_model_num\n";
+  int widths[6] = {0, 0, 0, 0, 0, 0};  // of the columns of an aligned run (0: none)
+  bool alike = false;                  // a run whose rows stand alike without alignment
+  for (int i = 0; i < 1500; ++i) {
+    if (i % 100 == 0) {  // a run aligned (widths), or not
+      for (int& w : widths) w = random() % 2 ? 0 : 9 + static_cast<int>(random() % 4);
+      alike = random() % 3 == 0;
+    }
+    const std::string values[] = {
+        pick({"ATOM", "HETATM"}),
+        std::to_string(random() % 2 || alike ? 100000 + i : i + 1),
+        alike ? pick({"C", "N"}) : pick({"C", "N", "O", "FE", "Se", "ABCDEFGHIJ"}),
+        alike ? pick({"CA", "CB"}) : pick({"CA", "\"O5'\"", "'C1\"'", "N", "HO5'", "CLONGNAME1"}),
+        alike ? "." : pick({".", "A", "?", "B"}),
+        alike ? pick({"-12.345", "-45.678"})
+              : pick({"-12.345", "1.095", "123.456", "-999.999", "1.5", "1234.5678", "-0.0005",
+                      "17.04712"}),
+        alike ? "22.250" : pick({"0.000", "-1.000", "9999.999", "22.25", ".5"}),
+        alike ? pick({"2.500", "3.500"}) : pick({"2.500", "-3.500", "-123.456", "7"}),
+        std::string(alike               ? 5
+                    : random() % 3 == 0 ? 1 + random() % 150
+                                        : 1 + random() % 8,
+                    'd'),
+        alike ? "1" : pick({"1", "2", "1"}),
+    };
+    std::string line;
+    for (std::size_t k = 0; k < std::size(values); ++k) {
+      std::string v = values[k];
+      const int w = k >= 3 && k < 9 ? widths[k - 3] : 0;
+      if (w > 0 && static_cast<int>(v.size()) < w) v.resize(static_cast<std::size_t>(w), ' ');
+      line += v;
+      if (k + 1 < std::size(values)) line += alike ? " " : pick({" ", " ", "  ", "\t", " \t "});
+    }
+    if (comment) line += " # row";
+    text += line + (i % 37 == 5 ? "\r\n" : "\n");
+  }
+  return text + "#\n";
+}
+
+// Every row of rows_of_every_layout reads as it does value by value, in
+// either precision; and its copy, moved, is the same but for the comments.
+TEST_P(MmcifReading, PlainRowsOfEveryLayoutAsValueByValue) {
+  const std::string plain = rows_of_every_layout(false), general = rows_of_every_layout(true);
+  auto copy_of = [](const std::string& text, const Frame& frame) {
+    RecordCursor cur(text);
+    Sink out(-1, "out");
+    EXPECT_FALSE(write_mmcif(cur, true, frame, out).fault);
+    std::string copy(out.held());
+    for (std::size_t at; (at = copy.find(" # row")) != std::string::npos;) copy.erase(at, 6);
+    return copy;
+  };
+  for (const bool in_double : {false, true}) {
+    AtomTable a(max_atoms, in_double), b(max_atoms, in_double);
+    ReadNotes notes_a, notes_b;
+    Sink err(-1, "err");
+    const Selection sel;
+    RecordCursor cur_a(plain), cur_b(general);
+    ASSERT_FALSE(read_mmcif_atoms(cur_a, a, notes_a, err, sel, false));
+    ASSERT_FALSE(read_mmcif_atoms(cur_b, b, notes_b, err, sel, false));
+    ASSERT_EQ(a.count, b.count);
+    ASSERT_GT(a.count, 1000);
+    EXPECT_EQ(notes_a.alternate_locations, notes_b.alternate_locations);
+    EXPECT_EQ(a.segments.size(), b.segments.size());
+    for (std::size_t k = 0; k < static_cast<std::size_t>(a.count); ++k) {
+      if (in_double) {
+        ASSERT_EQ(std::memcmp(&a.atoms_double[k], &b.atoms_double[k], sizeof(AtomD)), 0) << k;
+      } else {
+        ASSERT_EQ(std::memcmp(&a.atoms[k], &b.atoms[k], sizeof(Atom)), 0) << k;
+      }
+    }
+    if (in_double) continue;
+    float mass, moments[3];
+    Mat3 axes;
+    const Vec3 centre = centre_of_mass(a.accepted(), mass);
+    ASSERT_EQ(principal_frame(a.accepted(), centre, moments, axes), 0);
+    for (const Frame& frame : {Frame(centre, false, axes), Frame(centre, true, axes)})
+      EXPECT_EQ(copy_of(plain, frame), copy_of(general, frame));
+  }
+}
+
 // Values of an mmCIF line: blanks and tabs between them, quotes that close only
 // before a blank or the end, a comment after them.
 TEST(CifValues, SplitsQuotesAndComments) {

@@ -35,30 +35,48 @@ struct AtomSiteColumns {
 AtomSiteColumns atom_site_columns(const std::vector<std::string>& tags);
 
 struct RowValues {
-  std::string_view symbol, model, alt;
+  std::string_view symbol, model, alt;  // (empty for a visitor that reads none)
   // Of a plain row: where x, y and z begin (9 bytes may be read from each),
   // their ends not yet found. (Any row gives them by Row::value.)
   const char* xyz_at[3];
 };
 
+// Where the value of column k begins in a line whose values begin at the
+// bits `starts` (`words` words of them).
+template <class Scan>
+[[gnu::always_inline]] inline std::uint16_t nth_value_start(const std::uint64_t* starts,
+                                                            std::size_t words, int k) {
+  auto rest = static_cast<unsigned>(k);
+  std::size_t w = 0;
+  for (; w + 1 < words; ++w) {
+    const auto in_word = static_cast<unsigned>(std::popcount(starts[w]));
+    if (rest < in_word) break;
+    rest -= in_word;
+  }
+  return static_cast<std::uint16_t>(64 * w + Scan::nth_bit(starts[w], rest));
+}
+
 // A row of the loop: its values, and where each stood in the text the walk's
 // visitor holds. A plain row (a whole line, read without taking its values
-// one by one) keeps its line and where its values begin, and finds a value's
-// end from the line's masks when asked. Any other row keeps its values; those
-// of a row that goes on past its line point into copies (keep()) made before
-// the line goes.
+// one by one) keeps its line and where its values begin (those of its
+// batch's layout, or none: then they are found from the line's masks), and
+// finds a value's end from the masks when asked. Any other row keeps its
+// values; those of a row that goes on past its line point into copies
+// (keep()) made before the line goes.
 struct Row {
   std::vector<std::string_view> values;
   std::vector<std::pair<std::size_t, std::size_t>> held;  // in the visitor's text: begin, end
   std::vector<std::string> kept;
   const char* line = nullptr;  // of a plain row (set_line); 256 bytes may be read from it
-  const std::uint16_t* starts = nullptr;
+  const std::uint16_t* starts = nullptr;  // column k's value begins at byte starts[k]
   std::size_t base = 0;  // where the line stands in the visitor's text
 
-  // The row is the plain line at l. (Another line may stand where an earlier
-  // one stood, once the cursor has read its next block.)
-  void set_line(const char* l) {
+  // The row is the plain line at l, its values beginning at `at` (none: where
+  // its masks say). (Another line may stand where an earlier one stood, once
+  // the cursor has read its next block.)
+  void set_line(const char* l, const std::uint16_t* at) {
     line = l;
+    starts = at;
     masks_of = nullptr;
   }
 
@@ -66,7 +84,9 @@ struct Row {
     const auto i = static_cast<std::size_t>(k);
     if (line == nullptr) return values[i];
     if (masks_of != line) find_masks();  // the line's masks, found when first asked for
-    return plain_value(line, masks, starts[i]);
+    const std::size_t at =
+        starts != nullptr ? starts[i] : nth_value_start<NarrowScan>(begun, masks.words, k);
+    return plain_value(line, masks, at);
   }
   // value(k), out of the way of a loop that seldom needs it.
   [[gnu::noinline]] std::string_view value_aside(int k) const { return value(k); }
@@ -91,54 +111,86 @@ struct Row {
  private:
   [[gnu::noinline]] void find_masks() const {
     line_masks<NarrowScan>(line, masks);
+    value_starts(masks, begun);
     masks_of = line;
   }
   mutable LineMasks masks;
+  mutable std::uint64_t begun[4];  // the first bytes of its values
   mutable const char* masks_of = nullptr;
 };
 
-// Plain lines found to share a layout: where each begins (from `first`; each
-// ends with a line feed before the next begins), and which have special
-// bytes. (At most 64 lines.)
+// Where the values of RowValues begin in a line (x, y, z, type_symbol, model,
+// location; PlainLayout::none_at for a column the loop has not).
+using ReadAt = std::uint16_t[8];
+
+// Plain lines found in turn: where each begins (from `first`; each ends with
+// a line feed before the next begins), which have special bytes, and which
+// have their values elsewhere than the batch's layout says, and where the
+// values read from those begin. (At most 64 lines.)
 struct PlainBatch {
   const char* first;
   const std::uint32_t* begins;  // count + 1: the last where the next line begins
+  const ReadAt* read_at;        // of the lines of their own layout
   std::uint64_t special;        // bit i: line i has special bytes
+  std::uint64_t own;            // bit i: line i has a layout of its own
   std::size_t count;
 };
 
+// The type_symbol, model and location of a plain row (special: the line has
+// quotes), where `at` says they begin.
+template <class Scan>
+[[gnu::always_inline]] inline void take_row_values(const AtomSiteColumns& columns, Row& row,
+                                                   const char* line, const std::uint16_t* at,
+                                                   bool special, RowValues& values) {
+  // (A loop without model or location column reads "1" and "." instead.)
+  static constexpr char one[] = "1        ", dot[] = ".        ";
+  const char* const starts[3] = {line + at[3], at[4] == PlainLayout::none_at ? one : line + at[4],
+                                 at[5] == PlainLayout::none_at ? dot : line + at[5]};
+  std::string_view read[3];
+  if (!Scan::short_values(starts, read)) {  // one longer than 8 bytes: from the masks
+    read[0] = row.value_aside(columns.symbol);
+    read[1] = starts[1] == one ? "1" : row.value_aside(columns.model);
+    read[2] = starts[2] == dot ? "." : row.value_aside(columns.alt);
+  } else if (special) {
+    for (std::string_view& v : read) v = within_quotes(v);
+  }
+  values.symbol = read[0];
+  values.model = read[1];
+  values.alt = read[2];
+}
+
+// Whether the visitor reads a plain row's type_symbol, model and location
+// (the copy of a single frame reads none).
+template <class Visitor>
+constexpr bool reads_row_values() {
+  if constexpr (requires { Visitor::reads_values; })
+    return Visitor::reads_values;
+  else
+    return true;
+}
+
 // The rows of a batch to the visitor, each with the values every reading
-// takes; the row that stopped the walk (the count when none did).
-template <class Scan, class Visitor>
+// takes; the row that stopped the walk (the count when none did). `Own`: some
+// lines have places of their own (else all are the layout's).
+template <class Scan, bool Own, class Visitor>
 [[gnu::always_inline]] inline std::size_t read_batch_with(Visitor& visitor,
                                                           const AtomSiteColumns& columns, Row& row,
                                                           const PlainLayout& layout,
                                                           const PlainBatch& rows, long lineno) {
-  const std::uint16_t* const at = layout.read_at;
   for (std::size_t i = 0; i < rows.count; ++i) {
     const char* const line = rows.first + rows.begins[i];
     const bool special = (rows.special >> i) & 1;
-    row.set_line(line);
+    const bool own = Own && ((rows.own >> i) & 1);
+    const std::uint16_t* const at = own ? rows.read_at[i] : layout.read_at;
+    row.set_line(line, own ? nullptr : layout.at);
     RowValues values;
-    // (A loop without model or location column reads "1" and "." instead.)
-    static constexpr char one[] = "1        ", dot[] = ".        ";
-    const char* const starts[3] = {line + at[3], at[4] == PlainLayout::none_at ? one : line + at[4],
-                                   at[5] == PlainLayout::none_at ? dot : line + at[5]};
-    std::string_view read[3];
-    if (!Scan::short_values(starts, read)) {  // one longer than 8 bytes: from the masks
-      read[0] = row.value_aside(columns.symbol);
-      read[1] = starts[1] == one ? "1" : row.value_aside(columns.model);
-      read[2] = starts[2] == dot ? "." : row.value_aside(columns.alt);
-    } else if (special) {
-      for (std::string_view& v : read) v = within_quotes(v);
-    }
-    values.symbol = read[0];
-    values.model = read[1];
-    values.alt = read[2];
+    if constexpr (reads_row_values<Visitor>())
+      take_row_values<Scan>(columns, row, line, at, special, values);
     for (int k = 0; k < 3; ++k) values.xyz_at[k] = line + at[k];
     const std::size_t length = rows.begins[i + 1] - rows.begins[i] - 1;
     const bool crlf = length > 0 && line[length - 1] == '\r';
-    const std::string_view text(line, length - crlf), end = crlf ? "\r\n" : "\n";
+    // (The line end as a view of its own bytes, its length known.)
+    const std::string_view text(line, length - crlf), end(line + length - crlf, 1 + crlf);
     const long number = lineno + 1 + static_cast<long>(i);
     bool go_on;
     if constexpr (requires {
@@ -159,14 +211,29 @@ template <class Visitor>
 [[gnu::noinline]] std::size_t read_batch_narrow(Visitor& visitor, const AtomSiteColumns& columns,
                                                 Row& row, const PlainLayout& layout,
                                                 const PlainBatch& rows, long lineno) {
-  return read_batch_with<NarrowScan>(visitor, columns, row, layout, rows, lineno);
+  return rows.own == 0
+             ? read_batch_with<NarrowScan, false>(visitor, columns, row, layout, rows, lineno)
+             : read_batch_with<NarrowScan, true>(visitor, columns, row, layout, rows, lineno);
 }
 #if defined(__x86_64__)
 template <class Visitor>
 [[gnu::target("avx2"), gnu::noinline]] std::size_t read_batch_wide(
     Visitor& visitor, const AtomSiteColumns& columns, Row& row, const PlainLayout& layout,
     const PlainBatch& rows, long lineno) {
-  return read_batch_with<WideScan>(visitor, columns, row, layout, rows, lineno);
+  return rows.own == 0
+             ? read_batch_with<WideScan, false>(visitor, columns, row, layout, rows, lineno)
+             : read_batch_with<WideScan, true>(visitor, columns, row, layout, rows, lineno);
+}
+// The same with every call the visitor makes for a plain row inlined, the
+// 256-bit ones too, for a visitor whose rows are mostly such calls (the
+// copy's: coordinates read, moved and written).
+template <class Visitor>
+[[gnu::target("avx2"), gnu::noinline, gnu::flatten]] std::size_t read_batch_wide_inlined(
+    Visitor& visitor, const AtomSiteColumns& columns, Row& row, const PlainLayout& layout,
+    const PlainBatch& rows, long lineno) {
+  return rows.own == 0
+             ? read_batch_with<WideScan, false>(visitor, columns, row, layout, rows, lineno)
+             : read_batch_with<WideScan, true>(visitor, columns, row, layout, rows, lineno);
 }
 #endif
 template <class Scan, class Visitor>
@@ -174,6 +241,8 @@ template <class Scan, class Visitor>
                                                      Row& row, const PlainLayout& layout,
                                                      const PlainBatch& rows, long lineno) {
 #if defined(__x86_64__)
+  if constexpr (std::is_same_v<Scan, WideScan> && requires { requires Visitor::inline_rows; })
+    return read_batch_wide_inlined(visitor, columns, row, layout, rows, lineno);
   if constexpr (std::is_same_v<Scan, WideScan>)
     return read_batch_wide(visitor, columns, row, layout, rows, lineno);
 #endif
@@ -195,33 +264,134 @@ inline bool take_layout(PlainLayout& layout, const LineMasks& m, const std::uint
           static_cast<std::uint16_t>(64 * w + static_cast<std::size_t>(std::countr_zero(bits)));
   for (int j = 0; j < 6; ++j)
     layout.read_at[j] = read_columns[j] >= 0 ? layout.at[read_columns[j]] : PlainLayout::none_at;
+  std::fill(std::begin(layout.starts), std::end(layout.starts), ~std::uint64_t{0});
   std::copy(starts, starts + m.words, std::begin(layout.starts));
   layout.words = m.words;
   return true;
 }
 
-// A line of another layout, which ends a batch, is looked at once: its masks
-// and value starts are kept for the next batch, which it begins.
-struct KnownLine {
-  const char* line = nullptr;
-  LineMasks masks;
-  std::uint64_t starts[4];
-};
-
-// The masks and value starts of the line at `line` (those kept in `known`
-// where it is that line); false where it is no plain row.
+// Where the values that every reading takes begin in a line whose values
+// begin at the bits `starts` (`words` words of them); false when the line has
+// not a value a column.
 template <class Scan>
-[[gnu::always_inline]] inline bool plain_line_starts(const char* line, const KnownLine& known,
-                                                     LineMasks& m, std::uint64_t (&starts)[4]) {
-  if (line == known.line) {
-    m = known.masks;
-    std::copy(known.starts, known.starts + m.words, starts);
-    return true;
+[[gnu::always_inline]] inline bool read_positions(const std::uint64_t (&starts)[4],
+                                                  std::size_t words, int column_count,
+                                                  const int (&read_columns)[6], ReadAt& at) {
+  int in_word[4], count = 0;
+  for (std::size_t w = 0; w < words; ++w) {
+    in_word[w] = std::popcount(starts[w]);
+    count += in_word[w];
   }
+  if (count != column_count) return false;
+  for (int j = 0; j < 6; ++j) {
+    int k = read_columns[j];
+    if (k < 0) {
+      at[j] = PlainLayout::none_at;
+      continue;
+    }
+    std::size_t w = 0;
+    for (; k >= in_word[w]; ++w) k -= in_word[w];  // (k is below the count)
+    at[j] = static_cast<std::uint16_t>(64 * w + Scan::nth_bit(starts[w], static_cast<unsigned>(k)));
+  }
+  return true;
+}
+
+// The masks and value starts of the line at `line`; false where it is no
+// plain row.
+template <class Scan>
+[[gnu::always_inline]] inline bool plain_line_starts(const char* line, LineMasks& m,
+                                                     std::uint64_t (&starts)[4]) {
   if (!(line_masks<Scan>(line, m) && line[0] != ';' && (!m.special || quotes_close<Scan>(line, m))))
     return false;
   value_starts(m, starts);
   return true;
+}
+
+// The plain lines found for a batch (at most 64): where each begins (from
+// the first line ahead), which have special bytes, which have places of their
+// own and where the values read from those begin; `more` false where the
+// lines ahead hold no more plain rows.
+struct FoundLines {
+  static constexpr std::size_t most = 64;  // (one bit each in `special`)
+  std::uint32_t begins[most + 1];
+  ReadAt read_at[most];
+  std::uint64_t special = 0, own = 0;
+  std::size_t count = 0;
+  bool more = true;
+};
+
+// Finds the plain lines of a batch from `line` on (up to `limit`; `first`:
+// where the lines ahead begin); returns where the next line begins. Lines
+// whose values stand where the layout's do are read by it; a line of other
+// places (as in loops whose values are not aligned) has its own found, or
+// those of the line before where they stand alike. A batch's first line of
+// other places gives the layout.
+template <class Scan>
+[[gnu::always_inline]] inline const char* find_lines(const char* first, const char* line,
+                                                     const char* limit, int column_count,
+                                                     const int (&read_columns)[6],
+                                                     PlainLayout& layout, FoundLines& found) {
+  std::uint64_t own_starts[4] = {0, 0, 0, 0};  // of the last line of its own places
+  bool after_own = false;                      // the line before has places of its own
+  bool two_words_first = layout.words == 2;    // and not after_own
+  LineMasks m;
+  std::size_t n = 0;
+  // (The 4 words a line may take, and 8 bytes past the line, may be read.)
+  for (; n < FoundLines::most; ++n) {
+    if (limit - line < 64 * 4 + 8) {
+      found.more = false;
+      break;
+    }
+    // (After a line of other places the next is likely one too: its masks
+    // are found at once.)
+    if (two_words_first) {
+      const TwoWords kind = same_two_words<Scan>(line, layout, m);
+      if (kind != TwoWords::other) {
+        found.begins[n] = static_cast<std::uint32_t>(line - first);
+        if (kind == TwoWords::quoted) found.special |= std::uint64_t{1} << n;
+        line += m.length + 1;
+        continue;
+      }
+    }
+    std::uint64_t starts[4] = {0, 0, 0, 0};  // (past the line's words: none)
+    if (!plain_line_starts<Scan>(line, m, starts)) {
+      found.more = false;
+      break;
+    }
+    std::uint64_t differ = m.words ^ layout.words;
+    for (std::size_t w = 0; w < m.words; ++w) differ |= starts[w] ^ layout.starts[w];
+    const bool was_after_own = after_own;
+    after_own = false;
+    if (differ == 0) {
+      two_words_first = layout.words == 2;  // (read by the layout)
+    } else if (n == 0) {
+      if (!take_layout(layout, m, starts, column_count, read_columns)) {
+        found.more = false;
+        break;
+      }
+      two_words_first = layout.words == 2;
+    } else if (was_after_own && std::equal(starts, starts + 4, std::begin(own_starts))) {
+      std::memcpy(found.read_at[n], found.read_at[n - 1], sizeof(ReadAt));
+      found.own |= std::uint64_t{1} << n;
+      after_own = true;
+      two_words_first = false;
+    } else {
+      if (!read_positions<Scan>(starts, m.words, column_count, read_columns, found.read_at[n])) {
+        found.more = false;
+        break;
+      }
+      found.own |= std::uint64_t{1} << n;
+      after_own = true;
+      two_words_first = false;
+      std::copy(std::begin(starts), std::end(starts), own_starts);
+    }
+    found.begins[n] = static_cast<std::uint32_t>(line - first);
+    found.special |= std::uint64_t{m.special} << n;
+    line += m.length + 1;
+  }
+  found.begins[n] = static_cast<std::uint32_t>(line - first);
+  found.count = n;
+  return line;
 }
 
 // Takes the lines ahead that are plain whole rows of the _atom_site loop (no
@@ -229,7 +399,8 @@ template <class Scan>
 // blanks, a value a column), handing each to the
 // visitor with the values every reading takes; stops before any other line,
 // and before a line that does not end 8 bytes or more before the end of what
-// the cursor holds now.
+// the cursor holds now. (In turns: the lines of a batch are found, then their
+// rows read, each loop kept small.)
 template <class Scan, class Visitor>
 [[gnu::always_inline]] inline PassFault plain_rows_with(RecordCursor& cur, Visitor& visitor,
                                                         const AtomSiteColumns& columns, Row& row,
@@ -244,60 +415,16 @@ template <class Scan, class Visitor>
   long lineno = cur.lineno();
   PassFault fault;
   row.clear();
-  row.starts = layout.at;
-  KnownLine known;
-  // In turns: the plain lines ahead that share a layout (as many as a batch
-  // holds) are found, then their rows read, each loop kept small.
-  constexpr std::size_t batch = 64;  // (one bit each in PlainBatch::special)
   for (bool more = true; more;) {
-    std::uint32_t begins[batch + 1];
-    std::uint64_t special = 0;
-    std::size_t n = 0;
-    LineMasks m;
-    // (The 4 words a line may take, and 8 bytes past the line, may be read.)
-    for (; n < batch; ++n) {
-      if (limit - line < 64 * 4 + 8) {
-        more = false;
-        break;
-      }
-      if (layout.words == 2) {
-        const TwoWords kind = same_two_words<Scan>(line, layout, m);
-        if (kind != TwoWords::other) {
-          begins[n] = static_cast<std::uint32_t>(line - first);
-          if (kind == TwoWords::quoted) special |= std::uint64_t{1} << n;
-          line += m.length + 1;
-          continue;
-        }
-      }
-      std::uint64_t starts[4];
-      if (!plain_line_starts<Scan>(line, known, m, starts)) {
-        more = false;
-        break;
-      }
-      std::uint64_t differ = m.words ^ layout.words;
-      for (std::size_t w = 0; w < m.words; ++w) differ |= starts[w] ^ layout.starts[w];
-      if (differ != 0) {
-        if (n > 0) {  // the rows of the last layout first; this line's masks kept
-          known.line = line;
-          known.masks = m;
-          std::copy(starts, starts + m.words, known.starts);
-          break;
-        }
-        if (!take_layout(layout, m, starts, columns.count, read_columns)) {
-          more = false;
-          break;
-        }
-      }
-      begins[n] = static_cast<std::uint32_t>(line - first);
-      special |= std::uint64_t{m.special} << n;
-      line += m.length + 1;
-    }
-    begins[n] = static_cast<std::uint32_t>(line - first);
-    const PlainBatch rows{first, begins, special, n};
+    FoundLines found;
+    line = find_lines<Scan>(first, line, limit, columns.count, read_columns, layout, found);
+    more = found.more;
+    const std::size_t n = found.count;
+    const PlainBatch rows{first, found.begins, found.read_at, found.special, found.own, n};
     const std::size_t stop = read_batch<Scan>(visitor, columns, row, layout, rows, lineno);
     if (stop < n) {  // (the row that stopped the walk is passed too)
       fault = std::move(visitor.fault);
-      line = first + begins[stop + 1];
+      line = first + found.begins[stop + 1];
       lineno += static_cast<long>(stop + 1);
       break;
     }
@@ -310,9 +437,9 @@ template <class Scan, class Visitor>
 
 #if defined(__x86_64__)
 template <class Visitor>
-[[gnu::target("avx2")]] PassFault plain_rows_wide(RecordCursor& cur, Visitor& visitor,
-                                                  const AtomSiteColumns& columns, Row& row,
-                                                  PlainLayout& layout) {
+[[gnu::target("avx2,bmi2")]] PassFault plain_rows_wide(RecordCursor& cur, Visitor& visitor,
+                                                       const AtomSiteColumns& columns, Row& row,
+                                                       PlainLayout& layout) {
   return plain_rows_with<WideScan>(cur, visitor, columns, row, layout);
 }
 #endif

@@ -144,6 +144,11 @@ struct NarrowScan {
   }
   static bool quotes_close(const char* line, const std::uint64_t* filled, std::size_t words,
                            std::uint64_t before);
+  // Which bit of `word` is its set bit number k (from 0; k below its count).
+  static unsigned nth_bit(std::uint64_t word, unsigned k) {
+    for (; k > 0; --k) word &= word - 1;
+    return static_cast<unsigned>(std::countr_zero(word));
+  }
   // The values of at most 8 bytes that begin at p[0..2] (9 bytes may be read
   // from each); false when one is longer.
   static bool short_values(const char* const (&p)[3], std::string_view (&values)[3]) {
@@ -154,8 +159,16 @@ struct NarrowScan {
   // read from each), as record_coordinates reads them.
   template <class Real>
   static bool plain_coordinates(const char* const (&at)[3], Real* xyz) {
+    std::size_t lengths[3];
+    return plain_coordinates(at, xyz, lengths);
+  }
+  // The same, with the values' lengths.
+  template <class Real>
+  static bool plain_coordinates(const char* const (&at)[3], Real* xyz, std::size_t (&lengths)[3]) {
     std::string_view text[3];
-    return short_values(at, text) && record_coordinates(text, xyz);
+    if (!short_values(at, text) || !record_coordinates(text, xyz)) return false;
+    for (int k = 0; k < 3; ++k) lengths[k] = text[k].size();
+    return true;
   }
 };
 
@@ -200,6 +213,9 @@ struct WideScan {
   }
   [[gnu::target("avx2")]] static bool quotes_close(const char* line, const std::uint64_t* filled,
                                                    std::size_t words, std::uint64_t before);
+  [[gnu::target("avx2,bmi2")]] static unsigned nth_bit(std::uint64_t word, unsigned k) {
+    return static_cast<unsigned>(std::countr_zero(_pdep_u64(std::uint64_t{1} << k, word)));
+  }
   // The coordinates of a plain row from where they begin (9 bytes may be
   // read from each), as record_coordinates reads them: the 8 bytes at each
   // start in one vector, their lengths from the blanks among them, each
@@ -227,8 +243,10 @@ struct WideScan {
   // start in one vector, their lengths from the blanks among them, each
   // shifted to stand right-aligned among blanks (all three at once), with
   // blanks as the serial number, read as the usual record's fields are.
-  [[gnu::target("avx2")]] static bool plain_fields(const char* const (&at)[3], __m256i& fields) {
-    __m256i v, blanks_in_v;
+  [[gnu::target("avx2"), gnu::always_inline]] static bool plain_fields(const char* const (&at)[3],
+                                                                       __m256i& fields,
+                                                                       __m256i& blanks_in_v) {
+    __m256i v;
     const bool ends = three_words(at, swar::ones * ' ', v, blanks_in_v);
     // In each word: the bytes before the first blank (all 8 without one), and
     // 8 for each of them: the shift that right-aligns the value is 64 less.
@@ -260,12 +278,27 @@ struct WideScan {
   }
   // (In floats 4 are written, the last of no use.)
   [[gnu::target("avx2")]] static bool plain_coordinates(const char* const (&at)[3], float* xyz) {
-    __m256i fields;
-    return plain_fields(at, fields) && usual_atom_fields_wide(fields, xyz);
+    __m256i fields, blanks_in_v;
+    return plain_fields(at, fields, blanks_in_v) && usual_atom_fields_wide(fields, xyz);
   }
   [[gnu::target("avx2")]] static bool plain_coordinates(const char* const (&at)[3], double* xyz) {
-    __m256i fields;
-    return plain_fields(at, fields) && usual_atom_fields_double_wide(fields, xyz);
+    __m256i fields, blanks_in_v;
+    return plain_fields(at, fields, blanks_in_v) && usual_atom_fields_double_wide(fields, xyz);
+  }
+  // The same, with the values' lengths (from the first blank in each's 8
+  // bytes, as short_values finds them).
+  template <class Real>
+  [[gnu::target("avx2")]] static bool plain_coordinates(const char* const (&at)[3], Real* xyz,
+                                                        std::size_t (&lengths)[3]) {
+    __m256i fields, blanks_in_v;
+    if (!plain_fields(at, fields, blanks_in_v)) return false;
+    const auto blank_bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(blanks_in_v));
+    for (int k = 0; k < 3; ++k)
+      lengths[k] = static_cast<std::size_t>(std::countr_zero((blank_bits >> (8 * k)) | 0x100u));
+    if constexpr (std::is_same_v<Real, float>)
+      return usual_atom_fields_wide(fields, xyz);
+    else
+      return usual_atom_fields_double_wide(fields, xyz);
   }
 };
 #endif
@@ -357,7 +390,10 @@ inline std::string_view within_quotes(std::string_view v) {
 // Where the values of the last plain row began, kept while the rows after it
 // have theirs at the same places, as the archive's aligned rows do.
 struct PlainLayout {
-  std::uint64_t starts[4] = {};
+  // (A value never begins at every byte: no line matches the words past the
+  // layout's line, nor any before the first line is found.)
+  std::uint64_t starts[4] = {~std::uint64_t{0}, ~std::uint64_t{0}, ~std::uint64_t{0},
+                             ~std::uint64_t{0}};
   std::size_t words = 0;      // of the line they were found in (none yet)
   std::uint16_t at[64] = {};  // column k begins at byte at[k]
   std::uint16_t read_at[6] = {};  // the columns of RowValues (model, location absent: none_at)

@@ -47,18 +47,24 @@ std::size_t three_decimals(char* text, double v, bool single) {
 
 using Place = std::pair<std::size_t, std::size_t>;  // a value's begin and end in the held text
 
-// A plain row's coordinates and where their values stand in the held text;
-// false when they are not in the form the archive writes (then read the row
-// as any other).
+// A plain row's coordinates and where their values stand in its line (from
+// its start); false when they are not in the form the archive writes (then
+// read the row as any other).
 template <class Scan, class Real>
 bool plain_row_coordinates(const Row& r, const RowValues& v, Real* xyz, Place (&places)[3]) {
-  std::string_view text[3];
-  if (!Scan::short_values(v.xyz_at, text) || !Scan::plain_coordinates(v.xyz_at, xyz))
-    return false;
+  std::size_t lengths[3];
+  if (!Scan::plain_coordinates(v.xyz_at, xyz, lengths)) return false;
   for (int k = 0; k < 3; ++k) {
-    const std::size_t begin = r.base + static_cast<std::size_t>(text[k].data() - r.line);
-    places[k] = {begin, begin + text[k].size()};
+    const auto begin = static_cast<std::size_t>(v.xyz_at[k] - r.line);
+    places[k] = {begin, begin + lengths[k]};
   }
+  return true;
+}
+// The same, the places in the held text.
+template <class Scan, class Real>
+bool plain_row_coordinates_held(const Row& r, const RowValues& v, Real* xyz, Place (&places)[3]) {
+  if (!plain_row_coordinates<Scan>(r, v, xyz, places)) return false;
+  for (Place& p : places) p = {r.base + p.first, r.base + p.second};
   return true;
 }
 
@@ -128,6 +134,77 @@ char* splice(char* to, const char* old, std::size_t from, std::size_t end, const
   return to + (end - at);
 }
 
+// The texts of three moved coordinates with 3 decimals, as three_decimals
+// writes them, each in a word (its first byte the text's first, 8 bytes
+// read from it) with its length; false when one does not fit 8 bytes (then
+// three_decimals writes it).
+struct MovedWords {
+  std::uint64_t text[3];
+  std::size_t length[3];
+};
+inline void trimmed_fields(const char* fields, MovedWords& t) {
+  for (int k = 0; k < 3; ++k) {
+    std::uint64_t word;
+    std::memcpy(&word, fields + 8 * k, 8);
+    // (The leading blanks: the zero bytes of the word with blanks taken out;
+    // never all 8, the field has a digit.)
+    const auto blanks = static_cast<unsigned>(std::countr_zero(word ^ 0x2020202020202020ull) / 8);
+    t.text[k] = word >> (8 * blanks);
+    t.length[k] = 8 - blanks;
+  }
+}
+bool moved_words_narrow(const std::array<double, 3>& moved, bool single, MovedWords& t) {
+  char fields[24];
+  for (std::size_t k = 0; k < 3; ++k) {
+    const bool fits = single ? coordinate_field(fields + 8 * k, static_cast<float>(moved[k]))
+                             : coordinate_field(fields + 8 * k, moved[k]);
+    if (!fits || std::fabs(moved[k]) >= 9999.0) return false;
+  }
+  trimmed_fields(fields, t);
+  return true;
+}
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] bool moved_words_wide(const std::array<double, 3>& moved, bool single,
+                                              MovedWords& t) {
+  char fields[32];
+  const int unfit =
+      single ? coordinate_fields_wide(
+                   fields, _mm_setr_ps(static_cast<float>(moved[0]), static_cast<float>(moved[1]),
+                                       static_cast<float>(moved[2]), 0.0f))
+             : coordinate_fields_double_wide(fields, moved[0], moved[1], moved[2]);
+  if (unfit != 0 || fields[0] == '*' || fields[8] == '*' || fields[16] == '*') return false;
+  trimmed_fields(fields, t);
+  return true;
+}
+#endif
+template <class Scan>
+bool moved_words(const std::array<double, 3>& moved, bool single, MovedWords& t) {
+#if defined(__x86_64__)
+  if constexpr (std::is_same_v<Scan, WideScan>) return moved_words_wide(moved, single, t);
+#endif
+  return moved_words_narrow(moved, single, t);
+}
+
+// Writes at `to` a line of `length` bytes (its line end included; 264 bytes
+// may be read from it) with the values at `places` (in order, at most 16
+// bytes between them) replaced by the moved texts; 31 bytes past the end may
+// be written. Returns the end of what it wrote.
+char* splice_in_order(char* to, const char* line, std::size_t length, const Place (&places)[3],
+                      const MovedWords& t) {
+  copy_in_pieces(to, line, places[0].first);
+  to += places[0].first;
+  for (int k = 0; k < 2; ++k) {
+    std::memcpy(to, &t.text[k], 8);
+    to += t.length[k];
+    std::memcpy(to, line + places[k].second, 16);
+    to += places[k + 1].first - places[k].second;
+  }
+  std::memcpy(to, &t.text[2], 8);
+  to += t.length[2];
+  copy_in_pieces(to, line + places[2].second, length - places[2].second);
+  return to + (length - places[2].second);
+}
+
 // The moved coordinates written over the values at the three `places` of the
 // held text, the text after the first of them moved once (through
 // `scratch`). Returns how much longer the text became.
@@ -146,8 +223,10 @@ std::ptrdiff_t write_over(std::string& held, std::string& scratch, const Place* 
 // then writes them with its coordinates moved by `move` (Real[3] and the
 // row's model number -> the moved values as doubles, or none: the row stays
 // as it is).
-template <class Real, class Move>
+template <class Real, bool ByModel, class Move>
 struct AtomWriter {
+  static constexpr bool inline_rows = true;      // (see read_batch)
+  static constexpr bool reads_values = ByModel;  // (the model, for `move`)
   Sink& out;
   bool has_frame;
   Move move;
@@ -175,32 +254,57 @@ struct AtomWriter {
                   const RowValues& v, long lineno) {
     Real xyz[4];  // (the plain reading writes 4 floats)
     Place places[3];
-    r.base = 0;
-    if (!has_frame || !held.empty() || !plain_row_coordinates<Scan>(r, v, xyz, places)) {
-      r.base = line(text, end);
-      const bool go_on = plain_row<Scan>(c, r, v, lineno);
-      line_end(false);
-      return go_on;
-    }
+    if (!has_frame || !held.empty() || !plain_row_coordinates<Scan>(r, v, xyz, places))
+      return held_line<Scan>(text, end, c, r, v, lineno);
     const std::optional<std::array<double, 3>> moved = move(xyz, v.model);
+    const std::size_t length = text.size() + end.size();  // (the line end follows the text)
     if (!moved) {
-      out.put(text);
-      out.put(end);
+      out.put({text.data(), length});
       return true;
     }
+    constexpr bool single = std::is_same_v<Real, float>;
+    MovedWords words;
+    // (A plain row's line has 264 bytes to be read from its start.)
+    if (places[0].second < places[1].first && places[1].first - places[0].second <= 16 &&
+        places[1].second < places[2].first && places[2].first - places[1].second <= 16 &&
+        length <= 232 && moved_words<Scan>(*moved, single, words)) {
+      const std::size_t size = length + words.length[0] + words.length[1] + words.length[2] -
+                               (places[0].second - places[0].first) -
+                               (places[1].second - places[1].first) -
+                               (places[2].second - places[2].first);
+      char* const begin = out.claim(size + 32);
+      splice_in_order(begin, text.data(), length, places, words);
+      out.commit(size);
+      return true;
+    }
+    moved_line(text, end, places, *moved);
+    return true;
+  }
+  // A plain row's line held and taken as any line and row.
+  template <class Scan>
+  [[gnu::noinline]] bool held_line(std::string_view text, std::string_view end,
+                                   const AtomSiteColumns& c, Row& r, const RowValues& v,
+                                   long lineno) {
+    r.base = line(text, end);
+    const bool go_on = plain_row<Scan>(c, r, v, lineno);
+    line_end(false);
+    return go_on;
+  }
+  // A plain row's line written with its coordinates moved, in any order and
+  // any form.
+  [[gnu::noinline]] void moved_line(std::string_view text, std::string_view end,
+                                    const Place (&places)[3], const std::array<double, 3>& moved) {
     MovedTexts t;
-    moved_texts(places, *moved, std::is_same_v<Real, float>, t);
+    moved_texts(places, moved, std::is_same_v<Real, float>, t);
     const auto size =
         static_cast<std::size_t>(static_cast<std::ptrdiff_t>(text.size()) + t.change) + end.size();
-    // (A plain row's line has 264 bytes to be read from its start: lines of
-    // up to 232 are copied in pieces of 32.)
+    // (Lines of up to 232 bytes are copied in pieces of 32.)
     char* const begin = out.claim(size + 32);
     char* to = text.size() <= 232 ? splice<true>(begin, text.data(), 0, text.size(), places, t)
                                   : splice(begin, text.data(), 0, text.size(), places, t);
     to[0] = end[0];
     if (end.size() > 1) to[1] = end[1];
     out.commit(size);
-    return true;
   }
   // A plain row: its coordinates read where they begin, when they have the
   // form the archive writes; any other as any row.
@@ -209,7 +313,7 @@ struct AtomWriter {
     if (!has_frame) return true;
     Real xyz[4];  // (the plain reading writes 4 floats)
     Place places[3];
-    if (!plain_row_coordinates<Scan>(r, v, xyz, places)) return row(c, r, lineno);
+    if (!plain_row_coordinates_held<Scan>(r, v, xyz, places)) return row(c, r, lineno);
     write_moved(xyz, places, v.model);
     return true;
   }
@@ -236,9 +340,9 @@ struct AtomWriter {
   }
 };
 
-template <class Real, class Move>
+template <class Real, bool ByModel = false, class Move>
 WriteResult write_with(RecordCursor& cur, bool has_frame, Sink& out, Move move) {
-  AtomWriter<Real, Move> writer{out, has_frame, move, {}, {}};
+  AtomWriter<Real, ByModel, Move> writer{out, has_frame, move, {}, {}};
   WriteResult res;
   res.fault = walk_atom_site(cur, writer);
   if (!res.fault) writer.finish();
@@ -266,13 +370,13 @@ WriteResult write_models_with(RecordCursor& cur, const std::vector<ModelFrame<Fr
                               Sink& out) {
   std::map<std::int64_t, const ModelFrame<FrameT>*> by_model;
   for (const auto& f : frames) by_model.emplace(f.model, &f);
-  return write_with<Real>(cur, true, out,
-                          [&](const Real* v, std::string_view model)
-                              -> std::optional<std::array<double, 3>> {
-                            const auto it = by_model.find(row_model(model));
-                            if (it == by_model.end() || !it->second->has_frame) return {};
-                            return moved_by(it->second->frame, v);
-                          });
+  return write_with<Real, true>(
+      cur, true, out,
+      [&](const Real* v, std::string_view model) -> std::optional<std::array<double, 3>> {
+        const auto it = by_model.find(row_model(model));
+        if (it == by_model.end() || !it->second->has_frame) return {};
+        return moved_by(it->second->frame, v);
+      });
 }
 
 // The rows of one residue of the copy made whole: where their coordinate
@@ -342,7 +446,7 @@ struct WholeAtomWriter {
   bool plain_row(const AtomSiteColumns& c, const Row& r, const RowValues& v, long lineno) {
     Real xyz[4];  // (the plain reading writes 4 floats)
     Place places[3];
-    if (!plain_row_coordinates<Scan>(r, v, xyz, places)) return row(c, r, lineno);
+    if (!plain_row_coordinates_held<Scan>(r, v, xyz, places)) return row(c, r, lineno);
     take(c, r, xyz, places, v.model);
     return true;
   }
