@@ -3,11 +3,12 @@
 // hydrogen names), some waters and a few zinc ions, coordinates in the
 // ordinary range. With "cif", the same atoms as the archive writes them in
 // mmCIF: an _atom_site loop of 21 columns, each value padded to its column's
-// width. With "h36", serial numbers past 99 999 in hybrid-36 as simulation
-// programs write them (A0000 follows 99999). With "sdf A", N molecules of A
-// atoms in SDF (V2000, a bond line an atom, a charge line and a data item);
-// with "gro A", N frames of A atoms (waters) in GRO.
-// Usage: gen N [cif|h36] | gen N sdf A | gen N gro A
+// width; with "cif1", the same loop as other programs write it, one blank
+// between values of varying width. With "h36", serial numbers past 99 999 in
+// hybrid-36 as simulation programs write them (A0000 follows 99999). With
+// "sdf A", N molecules of A atoms in SDF (V2000, a bond line an atom, a charge
+// line and a data item); with "gro A", N frames of A atoms (waters) in GRO.
+// Usage: gen N [cif|cif1|h36] | gen N sdf A | gen N gro A
 #include <cstdio>
 #include <cstdint>
 #include <cstdlib>
@@ -88,12 +89,14 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc < 2 || argc > 3 ||
-      (argc == 3 && std::strcmp(argv[2], "cif") != 0 && std::strcmp(argv[2], "h36") != 0)) {
-    std::fprintf(stderr, "usage: gen N [cif|h36] | gen N sdf|gro A\n");
+      (argc == 3 && std::strcmp(argv[2], "cif") != 0 && std::strcmp(argv[2], "cif1") != 0 &&
+       std::strcmp(argv[2], "h36") != 0)) {
+    std::fprintf(stderr, "usage: gen N [cif|cif1|h36] | gen N sdf|gro A\n");
     return 2;
   }
   const long n = std::atol(argv[1]);
-  const bool cif = argc == 3 && std::strcmp(argv[2], "cif") == 0;
+  const bool unaligned = argc == 3 && std::strcmp(argv[2], "cif1") == 0;
+  const bool cif = unaligned || (argc == 3 && std::strcmp(argv[2], "cif") == 0);
   const bool hybrid36 = argc == 3 && !cif;
   if (cif) {
     std::printf("data_GEN\n#\n_entry.id GEN\n#\n_struct.title 'GENERATED PROTEIN-LIKE STRUCTURE'\n#\n");
@@ -125,10 +128,12 @@ int main(int argc, char** argv) {
       if (cif) {
         char bare[5];
         std::sscanf(name, "%4s", bare);
-        std::printf("%-6s %-6ld %-2s %-4s . %-3s A %-1d %-5ld ? %-8.3f %-8.3f %-8.3f 1.00 20.00 ? "
-                    "%-5ld %-3s A %-4s 1 \n",
-                    group, serial, symbol, bare, res + (res[0] == ' '), water ? 2 : 1, resno,
-                    x, y, z, resno, res + (res[0] == ' '), bare);
+        std::printf(unaligned ? "%s %ld %s %s . %s A %d %ld ? %.3f %.3f %.3f 1.00 20.00 ? "
+                                "%ld %s A %s 1\n"
+                              : "%-6s %-6ld %-2s %-4s . %-3s A %-1d %-5ld ? %-8.3f %-8.3f %-8.3f "
+                                "1.00 20.00 ? %-5ld %-3s A %-4s 1 \n",
+                    group, serial, symbol, bare, res + (res[0] == ' '), water ? 2 : 1, resno, x, y,
+                    z, resno, res + (res[0] == ' '), bare);
         continue;
       }
       char number[6];

@@ -143,6 +143,49 @@ void molecule_counts(const std::string& gyro, const std::string& gen, const std:
   targets.push_back({buf, gro <= 200});
 }
 
+// mmCIF on 165 000 atoms, per atom beyond a one-atom run: the report and the
+// copy (-r), in the archive's aligned layout and with one blank between values
+// as other programs write them. (The unaligned copy is measured, its 900 not
+// yet met.) Adds the targets.
+void mmcif_counts(const std::string& gyro, const std::string& gen, const std::string& dir,
+                  std::vector<Target>& targets) {
+  const std::string out = dir + "/out.cif";
+  struct Case {
+    const char* layout;  // gen's
+    const char* what;
+    bool copy;
+    double most;  // instructions an atom (0: measured only)
+  };
+  const Case cases[] = {{"cif", "mmCIF report", false, 400},
+                        {"cif", "mmCIF -r", true, 900},
+                        {"cif1", "mmCIF report, values not aligned", false, 500},
+                        {"cif1", "mmCIF -r, values not aligned", true, 0}};
+  char buf[200];
+  for (const Case& c : cases) {
+    auto count = [&](const char* atoms) {
+      const std::string file = dir + "/gen" + atoms + c.layout + ".cif";
+      run({gen, atoms, c.layout}, file.c_str());
+      Args args = {gyro, "--max-atoms=200000", file};
+      if (c.copy) args.push_back(out);
+      if (c.copy) args.insert(args.begin() + 1, "-r");
+      std::remove(out.c_str());
+      const long n = instructions(args, dir);
+      std::remove(out.c_str());
+      return n;
+    };
+    const long base = count("1"), total = count("165000");
+    if (base < 0) return;  // no valgrind: nothing to count
+    const double per_atom = static_cast<double>(total - base) / 165000.0;
+    if (c.most > 0) {
+      std::snprintf(buf, sizeof buf, "%s: %.0f instructions per atom <= %.0f", c.what, per_atom,
+                    c.most);
+      targets.push_back({buf, per_atom <= c.most});
+    } else {
+      std::printf("%s: %.0f instructions per atom\n", c.what, per_atom);
+    }
+  }
+}
+
 // The instruction counts that hold the reading paths to their targets: each
 // option set on the generated 64 000-atom file, per atom beyond a one-atom
 // run, the mmCIF report on 165 000 atoms, and the start-up. Prints a line
@@ -227,14 +270,7 @@ void instruction_targets(const std::string& gyro, const std::string& gen, const 
     targets.push_back({buf, hybrid <= 1.1 * decimal});
   }
   molecule_counts(gyro, gen, dir, targets);
-  const std::string cif1 = dir + "/gen1.cif", cif = dir + "/gen165000.cif";
-  run({gen, "1", "cif"}, cif1.c_str());
-  run({gen, "165000", "cif"}, cif.c_str());
-  const long cif_base = instructions({gyro, "--max-atoms=200000", cif1}, dir),
-             cif_total = instructions({gyro, "--max-atoms=200000", cif}, dir);
-  const double cif_per_atom = static_cast<double>(cif_total - cif_base) / 165000.0;
-  std::snprintf(buf, sizeof buf, "mmCIF report: %.0f instructions per atom <= 400", cif_per_atom);
-  targets.push_back({buf, cif_per_atom <= 400});
+  mmcif_counts(gyro, gen, dir, targets);
 }
 
 // Prints the targets; true when every one is met.

@@ -1,5 +1,6 @@
 // The first pass over mmCIF text: the atoms of the _atom_site loop into the
 // table.
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -7,7 +8,6 @@
 #include "formats/mmcif/mmcif.hpp"
 #include "formats/mmcif/values.hpp"
 #include "text/numtext.hpp"
-
 #include "text/words.hpp"
 
 namespace gyro {
@@ -26,7 +26,9 @@ struct AtomReading {
   bool number_analysed = false;  // the analysed rows' places to notes.analysed_lines
   long rows_seen = 0;            // (counted where rows may be left out)
   std::vector<std::int64_t> models;  // of the rows in turn, each run of one model once
-  std::int64_t last_model = 0;       // models.back(), when there is one
+  // models.back(); before the first row a number no row has (a model number
+  // is read from at most 18 digits).
+  std::int64_t last_model = std::numeric_limits<std::int64_t>::min();
   bool model_found = false;
   PassFault fault;  // why the walk stopped
   double cell_values[6] = {0, 0, 0, 0, 0, 0};  // _cell lengths and angles, as far as read
@@ -42,10 +44,10 @@ struct AtomReading {
   AtomReading(AtomTable& table, ReadNotes& read_notes, Sink& errors, const Selection& selection,
               bool all_records)
       : t(table), notes(read_notes), err(errors), sel(selection), every_record(all_records) {}
-  // Whether rows may be left out (by model or location) or every row moved.
-  bool selecting() const {
-    return sel.model || sel.altloc || sel.expression || every_record || number_analysed;
-  }
+  // Whether rows may be left out (by model, location or expression), or the
+  // analysed rows' places are kept. (With every row kept, a copy that moves
+  // every record reads as the report does.)
+  bool selecting() const { return sel.model || sel.altloc || sel.expression || number_analysed; }
 
   // Whether --select keeps the row (no expression: every one).
   [[gnu::noinline]] bool expression_selects(const AtomSiteColumns& c, const Row& r,
@@ -154,7 +156,7 @@ struct AtomReader : AtomReading {
     std::int64_t model = 1;
     if (!whole_number(v.model, model) && !unknown_model(v.model, model))
       return not_a_model(v.model, lineno);
-    if (model != last_model || models.empty()) new_model(model);
+    if (model != last_model) new_model(model);
     const std::string_view alt = v.alt.size() == 1 && v.alt[0] == '?' ? "." : v.alt;
     const bool no_alt = alt.size() == 1 && alt[0] == '.';
     bool selected = true;

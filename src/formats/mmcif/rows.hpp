@@ -249,9 +249,9 @@ template <class Scan, class Visitor>
   return read_batch_narrow(visitor, columns, row, layout, rows, lineno);
 }
 
-// The layout of a line whose values begin at `starts` (a bit a byte):
-// where each column's value begins and where those that every reading takes
-// do; false when the line has not a value a column.
+// The layout of a line whose values begin at `starts` (a bit a byte; 0 past
+// the line's words): where each column's value begins and where those that
+// every reading takes do; false when the line has not a value a column.
 inline bool take_layout(PlainLayout& layout, const LineMasks& m, const std::uint64_t (&starts)[4],
                         int column_count, const int (&read_columns)[6]) {
   int count = 0;
@@ -264,8 +264,7 @@ inline bool take_layout(PlainLayout& layout, const LineMasks& m, const std::uint
           static_cast<std::uint16_t>(64 * w + static_cast<std::size_t>(std::countr_zero(bits)));
   for (int j = 0; j < 6; ++j)
     layout.read_at[j] = read_columns[j] >= 0 ? layout.at[read_columns[j]] : PlainLayout::none_at;
-  std::fill(std::begin(layout.starts), std::end(layout.starts), ~std::uint64_t{0});
-  std::copy(starts, starts + m.words, std::begin(layout.starts));
+  std::copy(starts, starts + 4, std::begin(layout.starts));
   layout.words = m.words;
   return true;
 }
@@ -289,8 +288,9 @@ template <class Scan>
       at[j] = PlainLayout::none_at;
       continue;
     }
-    std::size_t w = 0;
-    for (; k >= in_word[w]; ++w) k -= in_word[w];  // (k is below the count)
+    std::size_t w = k >= in_word[0];  // (most lines take one or two words)
+    k -= w ? in_word[0] : 0;
+    for (; w + 1 < words && k >= in_word[w]; ++w) k -= in_word[w];  // (k is below the count)
     at[j] = static_cast<std::uint16_t>(64 * w + Scan::nth_bit(starts[w], static_cast<unsigned>(k)));
   }
   return true;
@@ -333,7 +333,7 @@ template <class Scan>
                                                      PlainLayout& layout, FoundLines& found) {
   std::uint64_t own_starts[4] = {0, 0, 0, 0};  // of the last line of its own places
   bool after_own = false;                      // the line before has places of its own
-  bool two_words_first = layout.words == 2;    // and not after_own
+  bool two_words_first = layout.words == 2;    // the line is first looked at as the layout's
   LineMasks m;
   std::size_t n = 0;
   // (The 4 words a line may take, and 8 bytes past the line, may be read.)
@@ -343,7 +343,7 @@ template <class Scan>
       break;
     }
     // (After a line of other places the next is likely one too: its masks
-    // are found at once.)
+    // are found at once, until the layout changes.)
     if (two_words_first) {
       const TwoWords kind = same_two_words<Scan>(line, layout, m);
       if (kind != TwoWords::other) {
@@ -363,14 +363,17 @@ template <class Scan>
     const bool was_after_own = after_own;
     after_own = false;
     if (differ == 0) {
-      two_words_first = layout.words == 2;  // (read by the layout)
+      // (Read by the layout; but after a line of other places found here, the
+      // next is looked at here too, as likely of other places itself.)
     } else if (n == 0) {
       if (!take_layout(layout, m, starts, column_count, read_columns)) {
         found.more = false;
         break;
       }
       two_words_first = layout.words == 2;
-    } else if (was_after_own && std::equal(starts, starts + 4, std::begin(own_starts))) {
+    } else if (was_after_own && ((starts[0] ^ own_starts[0]) | (starts[1] ^ own_starts[1])) == 0 &&
+               (m.words <= 2 ? (own_starts[2] | own_starts[3]) == 0
+                             : std::equal(starts + 2, starts + 4, own_starts + 2))) {
       std::memcpy(found.read_at[n], found.read_at[n - 1], sizeof(ReadAt));
       found.own |= std::uint64_t{1} << n;
       after_own = true;

@@ -214,7 +214,8 @@ struct WideScan {
   [[gnu::target("avx2")]] static bool quotes_close(const char* line, const std::uint64_t* filled,
                                                    std::size_t words, std::uint64_t before);
   [[gnu::target("avx2,bmi2")]] static unsigned nth_bit(std::uint64_t word, unsigned k) {
-    return static_cast<unsigned>(std::countr_zero(_pdep_u64(std::uint64_t{1} << k, word)));
+    // (The deposited bit is never 0: k is below the word's count.)
+    return static_cast<unsigned>(__builtin_ctzll(_pdep_u64(std::uint64_t{1} << k, word)));
   }
   // The coordinates of a plain row from where they begin (9 bytes may be
   // read from each), as record_coordinates reads them: the 8 bytes at each
@@ -232,10 +233,14 @@ struct WideScan {
     const auto lane = [](std::uint64_t x) { return static_cast<long long>(x); };
     v = _mm256_set_epi64x(lane(fourth), lane(w[2]), lane(w[1]), lane(w[0]));
     blanks_in_v = _mm256_cmpeq_epi8(_mm256_min_epu8(v, repeat(RepeatedByte::blanks)), v);
-    const auto blank_bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(blanks_in_v));
+    // (The words without a blank: their values end at the 9th byte, or not.)
+    const int no_blank = _mm256_movemask_pd(
+        _mm256_castsi256_pd(_mm256_cmpeq_epi64(blanks_in_v, _mm256_setzero_si256())));
+    if ((no_blank & 7) == 0) [[likely]]
+      return true;
     bool ends = true;
     for (int k = 0; k < 3; ++k)
-      ends &= ((blank_bits >> (8 * k)) & 0xFF) != 0 || static_cast<unsigned char>(p[k][8]) <= ' ';
+      ends &= !((no_blank >> k) & 1) || static_cast<unsigned char>(p[k][8]) <= ' ';
     return ends;
   }
   // The coordinates of a plain row from where they begin (9 bytes may be
@@ -390,11 +395,8 @@ inline std::string_view within_quotes(std::string_view v) {
 // Where the values of the last plain row began, kept while the rows after it
 // have theirs at the same places, as the archive's aligned rows do.
 struct PlainLayout {
-  // (A value never begins at every byte: no line matches the words past the
-  // layout's line, nor any before the first line is found.)
-  std::uint64_t starts[4] = {~std::uint64_t{0}, ~std::uint64_t{0}, ~std::uint64_t{0},
-                             ~std::uint64_t{0}};
-  std::size_t words = 0;      // of the line they were found in (none yet)
+  std::uint64_t starts[4] = {0, 0, 0, 0};  // (past the line's words: none)
+  std::size_t words = 0;                   // of the line they were found in (none yet)
   std::uint16_t at[64] = {};  // column k begins at byte at[k]
   std::uint16_t read_at[6] = {};  // the columns of RowValues (model, location absent: none_at)
   static constexpr std::uint16_t none_at = 0xFFFF;

@@ -14,6 +14,7 @@
 #include "analysis/periodic.hpp"
 #include "formats/mmcif/grammar.hpp"
 #include "formats/mmcif/mmcif.hpp"
+#include "formats/mmcif/moved_text.hpp"
 #include "formats/mmcif/values.hpp"
 #include "text/numtext.hpp"
 
@@ -21,31 +22,6 @@ namespace gyro {
 namespace {
 
 using namespace cif;
-
-// A moved coordinate with 3 decimals, as the copy writes it: from the
-// coordinate-field tables where a single-precision value fits them, else the
-// general conversion.
-// Returns the text's length in `text` (room for 400 characters).
-std::size_t three_decimals(char* text, double v, bool single) {
-  char field[16];  // (8 bytes copied from where the value begins)
-  if (single && std::fabs(v) < 9999.0 && coordinate_field(field, static_cast<float>(v))) {
-    // (The leading blanks: the zero bytes of the field's word with blanks
-    // taken out, counted from its first byte.)
-    std::uint64_t word;
-    std::memcpy(&word, field, 8);
-    word ^= 0x2020202020202020ull;  // (never 0: the field has a digit)
-    const auto first = static_cast<std::size_t>((std::endian::native == std::endian::little
-                                                     ? std::countr_zero(word)
-                                                     : std::countl_zero(word)) /
-                                                8);
-    std::memcpy(text, field + first, 8);
-    return 8 - first;  // (exact: v is a float)
-  }
-  return static_cast<std::size_t>(
-      std::to_chars(text, text + 400, v, std::chars_format::fixed, 3).ptr - text);
-}
-
-using Place = std::pair<std::size_t, std::size_t>;  // a value's begin and end in the held text
 
 // A plain row's coordinates and where their values stand in its line (from
 // its start); false when they are not in the form the archive writes (then
@@ -81,129 +57,19 @@ bool row_coordinates(const AtomSiteColumns& c, const Row& r, Real* xyz, Place (&
   return true;
 }
 
-// The texts of three moved coordinates, the order in which their places
-// stand in the text (nearly always x, y, z), and how much longer the text
-// becomes with them.
-struct MovedTexts {
-  char text[3][400];
-  std::size_t length[3];
-  int order[3] = {0, 1, 2};
-  std::ptrdiff_t change = 0;
-};
-void moved_texts(const Place* places, const std::array<double, 3>& moved, bool single,
-                 MovedTexts& t) {
-  auto before = [&](int a, int b) { return places[a].first < places[b].first; };
-  int* order = t.order;
-  if (before(order[1], order[0])) std::swap(order[0], order[1]);
-  if (before(order[2], order[1])) std::swap(order[1], order[2]);
-  if (before(order[1], order[0])) std::swap(order[0], order[1]);
-  for (int k = 0; k < 3; ++k) {
-    t.length[k] = three_decimals(t.text[k], moved[static_cast<std::size_t>(k)], single);
-    t.change += static_cast<std::ptrdiff_t>(t.length[k]) -
-                static_cast<std::ptrdiff_t>(places[k].second - places[k].first);
-  }
+// A row's coordinates moved by a frame: in single precision the frame's
+// lanes (0-2), in double three doubles; and those as doubles.
+Lanes moved_by(const Frame& frame, const float* v) {
+  return frame.moved(Lanes{v[0], v[1], v[2], 0.0f});
 }
-
-// Copies n bytes in pieces of 32: up to 31 bytes more are read and written.
-inline void copy_in_pieces(char* to, const char* from, std::size_t n) {
-  for (std::size_t k = 0; k < n; k += 32) std::memcpy(to + k, from + k, 32);
+std::array<double, 3> moved_by(const FrameD& frame, const double* v) {
+  const Vec3d m = frame.moved({v[0], v[1], v[2]});
+  return {m.x, m.y, m.z};
 }
-
-// Writes at `to` the bytes from..end of a text with the values at `places`
-// replaced by the moved texts; byte i of the text is old[i - from]. Returns
-// the end of what it wrote. `InPieces`: 31 bytes past each piece of the text
-// may be read, and past the end of what is written, written.
-template <bool InPieces = false>
-char* splice(char* to, const char* old, std::size_t from, std::size_t end, const Place* places,
-             const MovedTexts& t) {
-  auto copy = [](char* a, const char* b, std::size_t n) {
-    if constexpr (InPieces)
-      copy_in_pieces(a, b, n);
-    else
-      std::memcpy(a, b, n);
-  };
-  std::size_t at = from;
-  for (const int k : t.order) {
-    copy(to, old + (at - from), places[k].first - at);
-    to += places[k].first - at;
-    copy(to, t.text[k], t.length[k]);
-    to += t.length[k];
-    at = places[k].second;
-  }
-  copy(to, old + (at - from), end - at);
-  return to + (end - at);
+std::array<double, 3> as_doubles(const Lanes& m) {
+  return {static_cast<double>(m[0]), static_cast<double>(m[1]), static_cast<double>(m[2])};
 }
-
-// The texts of three moved coordinates with 3 decimals, as three_decimals
-// writes them, each in a word (its first byte the text's first, 8 bytes
-// read from it) with its length; false when one does not fit 8 bytes (then
-// three_decimals writes it).
-struct MovedWords {
-  std::uint64_t text[3];
-  std::size_t length[3];
-};
-inline void trimmed_fields(const char* fields, MovedWords& t) {
-  for (int k = 0; k < 3; ++k) {
-    std::uint64_t word;
-    std::memcpy(&word, fields + 8 * k, 8);
-    // (The leading blanks: the zero bytes of the word with blanks taken out;
-    // never all 8, the field has a digit.)
-    const auto blanks = static_cast<unsigned>(std::countr_zero(word ^ 0x2020202020202020ull) / 8);
-    t.text[k] = word >> (8 * blanks);
-    t.length[k] = 8 - blanks;
-  }
-}
-bool moved_words_narrow(const std::array<double, 3>& moved, bool single, MovedWords& t) {
-  char fields[24];
-  for (std::size_t k = 0; k < 3; ++k) {
-    const bool fits = single ? coordinate_field(fields + 8 * k, static_cast<float>(moved[k]))
-                             : coordinate_field(fields + 8 * k, moved[k]);
-    if (!fits || std::fabs(moved[k]) >= 9999.0) return false;
-  }
-  trimmed_fields(fields, t);
-  return true;
-}
-#if defined(__x86_64__)
-[[gnu::target("avx2")]] bool moved_words_wide(const std::array<double, 3>& moved, bool single,
-                                              MovedWords& t) {
-  char fields[32];
-  const int unfit =
-      single ? coordinate_fields_wide(
-                   fields, _mm_setr_ps(static_cast<float>(moved[0]), static_cast<float>(moved[1]),
-                                       static_cast<float>(moved[2]), 0.0f))
-             : coordinate_fields_double_wide(fields, moved[0], moved[1], moved[2]);
-  if (unfit != 0 || fields[0] == '*' || fields[8] == '*' || fields[16] == '*') return false;
-  trimmed_fields(fields, t);
-  return true;
-}
-#endif
-template <class Scan>
-bool moved_words(const std::array<double, 3>& moved, bool single, MovedWords& t) {
-#if defined(__x86_64__)
-  if constexpr (std::is_same_v<Scan, WideScan>) return moved_words_wide(moved, single, t);
-#endif
-  return moved_words_narrow(moved, single, t);
-}
-
-// Writes at `to` a line of `length` bytes (its line end included; 264 bytes
-// may be read from it) with the values at `places` (in order, at most 16
-// bytes between them) replaced by the moved texts; 31 bytes past the end may
-// be written. Returns the end of what it wrote.
-char* splice_in_order(char* to, const char* line, std::size_t length, const Place (&places)[3],
-                      const MovedWords& t) {
-  copy_in_pieces(to, line, places[0].first);
-  to += places[0].first;
-  for (int k = 0; k < 2; ++k) {
-    std::memcpy(to, &t.text[k], 8);
-    to += t.length[k];
-    std::memcpy(to, line + places[k].second, 16);
-    to += places[k + 1].first - places[k].second;
-  }
-  std::memcpy(to, &t.text[2], 8);
-  to += t.length[2];
-  copy_in_pieces(to, line + places[2].second, length - places[2].second);
-  return to + (length - places[2].second);
-}
+const std::array<double, 3>& as_doubles(const std::array<double, 3>& m) { return m; }
 
 // The moved coordinates written over the values at the three `places` of the
 // held text, the text after the first of them moved once (through
@@ -256,28 +122,25 @@ struct AtomWriter {
     Place places[3];
     if (!has_frame || !held.empty() || !plain_row_coordinates<Scan>(r, v, xyz, places))
       return held_line<Scan>(text, end, c, r, v, lineno);
-    const std::optional<std::array<double, 3>> moved = move(xyz, v.model);
+    const auto moved = move(xyz, v.model);
     const std::size_t length = text.size() + end.size();  // (the line end follows the text)
     if (!moved) {
       out.put({text.data(), length});
       return true;
     }
-    constexpr bool single = std::is_same_v<Real, float>;
     MovedWords words;
     // (A plain row's line has 264 bytes to be read from its start.)
     if (places[0].second < places[1].first && places[1].first - places[0].second <= 16 &&
         places[1].second < places[2].first && places[2].first - places[1].second <= 16 &&
-        length <= 232 && moved_words<Scan>(*moved, single, words)) {
-      const std::size_t size = length + words.length[0] + words.length[1] + words.length[2] -
-                               (places[0].second - places[0].first) -
-                               (places[1].second - places[1].first) -
-                               (places[2].second - places[2].first);
-      char* const begin = out.claim(size + 32);
-      splice_in_order(begin, text.data(), length, places, words);
-      out.commit(size);
+        length <= 232 && moved_words<Scan>(*moved, words)) {
+      // (The line grows by at most 24 bytes: three texts of 8 for values of
+      // at least 1; 31 more may be written.)
+      char* const begin = out.claim(length + 24 + 32);
+      out.commit(static_cast<std::size_t>(
+          splice_in_order(begin, text.data(), length, places, words) - begin));
       return true;
     }
-    moved_line(text, end, places, *moved);
+    moved_line(text, end, places, as_doubles(*moved));
     return true;
   }
   // A plain row's line held and taken as any line and row.
@@ -331,8 +194,8 @@ struct AtomWriter {
   }
   // The coordinates xyz moved, written over the values at `places`.
   void write_moved(const Real* xyz, const Place (&places)[3], std::string_view model) {
-    const std::optional<std::array<double, 3>> moved = move(xyz, model);
-    if (moved) write_over(held, scratch, places, *moved, std::is_same_v<Real, float>);
+    const auto moved = move(xyz, model);
+    if (moved) write_over(held, scratch, places, as_doubles(*moved), std::is_same_v<Real, float>);
   }
   void finish() {
     out.put(held);
@@ -349,15 +212,6 @@ WriteResult write_with(RecordCursor& cur, bool has_frame, Sink& out, Move move) 
   return res;
 }
 
-std::array<double, 3> moved_by(const Frame& frame, const float* v) {
-  const Lanes m = frame.moved(Lanes{v[0], v[1], v[2], 0.0f});
-  return {static_cast<double>(m[0]), static_cast<double>(m[1]), static_cast<double>(m[2])};
-}
-std::array<double, 3> moved_by(const FrameD& frame, const double* v) {
-  const Vec3d m = frame.moved({v[0], v[1], v[2]});
-  return {m.x, m.y, m.z};
-}
-
 // A row's model number as the reading takes it ("?" and "." are model 1).
 std::int64_t row_model(std::string_view text) {
   std::int64_t model = 1;
@@ -372,7 +226,8 @@ WriteResult write_models_with(RecordCursor& cur, const std::vector<ModelFrame<Fr
   for (const auto& f : frames) by_model.emplace(f.model, &f);
   return write_with<Real, true>(
       cur, true, out,
-      [&](const Real* v, std::string_view model) -> std::optional<std::array<double, 3>> {
+      [&](const Real* v,
+          std::string_view model) -> std::optional<decltype(moved_by(frames[0].frame, v))> {
         const auto it = by_model.find(row_model(model));
         if (it == by_model.end() || !it->second->has_frame) return {};
         return moved_by(it->second->frame, v);
@@ -524,7 +379,8 @@ struct WholeAtomWriter {
                        static_cast<Real>(residue->positions[3 * k + 2])};
         shifted(joining.box, &shifts[3 * k], xyz);
         change += write_over(held, scratch, &residue->places[3 * k],
-                             moved_by(residue->model->frame, xyz), std::is_same_v<Real, float>);
+                             as_doubles(moved_by(residue->model->frame, xyz)),
+                             std::is_same_v<Real, float>);
       }
     }
     ended.clear();
@@ -555,7 +411,7 @@ WriteResult write_mmcif_whole(RecordCursor& cur, const std::vector<ModelFrame<Fr
 
 WriteResult write_mmcif(RecordCursor& cur, bool has_frame, const Frame& frame, Sink& out) {
   return write_with<float>(cur, has_frame, out, [&](const float* v, std::string_view) {
-    return std::optional<std::array<double, 3>>(moved_by(frame, v));
+    return std::optional<Lanes>(moved_by(frame, v));
   });
 }
 
