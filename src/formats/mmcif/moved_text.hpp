@@ -19,24 +19,30 @@
 
 namespace gyro::cif {
 
+// The text of an 8-byte coordinate field without its leading blanks, as a
+// word whose low byte is the text's first (8 bytes may be stored from it);
+// returns its length. (Little-endian order; a field always has a digit.)
+inline std::size_t field_without_blanks(const char* field, std::uint64_t& text) {
+  std::uint64_t word;
+  std::memcpy(&word, field, 8);
+  // (The leading blanks: the zero bytes of the word with blanks taken out.)
+  const auto leading = static_cast<std::size_t>(__builtin_ctzll(word ^ 0x2020202020202020ull) / 8);
+  text = word >> (8 * leading);
+  return 8 - leading;
+}
+
 // A moved coordinate with 3 decimals, as the copy writes it: from the
 // coordinate-field tables where a single-precision value fits them, else the
 // general conversion.
 // Returns the text's length in `text` (room for 400 characters).
 inline std::size_t three_decimals(char* text, double v, bool single) {
-  char field[16];  // (8 bytes copied from where the value begins)
-  if (single && std::fabs(v) < 9999.0 && coordinate_field(field, static_cast<float>(v))) {
-    // (The leading blanks: the zero bytes of the field's word with blanks
-    // taken out, counted from its first byte.)
+  char field[16];
+  if (std::endian::native == std::endian::little && single && std::fabs(v) < 9999.0 &&
+      coordinate_field(field, static_cast<float>(v))) {
     std::uint64_t word;
-    std::memcpy(&word, field, 8);
-    word ^= 0x2020202020202020ull;  // (never 0: the field has a digit)
-    const auto first = static_cast<std::size_t>((std::endian::native == std::endian::little
-                                                     ? std::countr_zero(word)
-                                                     : std::countl_zero(word)) /
-                                                8);
-    std::memcpy(text, field + first, 8);
-    return 8 - first;  // (exact: v is a float)
+    const std::size_t length = field_without_blanks(field, word);
+    std::memcpy(text, &word, 8);
+    return length;  // (exact: v is a float)
   }
   return static_cast<std::size_t>(
       std::to_chars(text, text + 400, v, std::chars_format::fixed, 3).ptr - text);
@@ -122,28 +128,16 @@ struct MovedWords {
   std::size_t length[3];
 };
 inline void trimmed_fields(const char* fields, MovedWords& t) {
-  for (int k = 0; k < 3; ++k) {
-    std::uint64_t word;
-    std::memcpy(&word, fields + 8 * k, 8);
-    // (The leading blanks: the zero bytes of the word with blanks taken out;
-    // never all 8, the field has a digit.)
-    const auto leading = static_cast<unsigned>(__builtin_ctzll(word ^ 0x2020202020202020ull) / 8);
-    t.text[k] = word >> (8 * leading);
-    t.length[k] = 8 - leading;
-  }
+  for (int k = 0; k < 3; ++k) t.length[k] = field_without_blanks(fields + 8 * k, t.text[k]);
 }
-// (Lanes: the single-precision values of a frame's lanes 0-2.)
-inline bool moved_words_narrow(const Lanes& moved, MovedWords& t) {
+// (Moved: a frame's single-precision lanes 0-2, or three doubles; a value that
+// does not fit its field is left to three_decimals.)
+template <class Moved>
+bool moved_words_narrow(const Moved& moved, MovedWords& t) {
+  if constexpr (std::endian::native != std::endian::little) return false;
   char fields[24];
   for (int k = 0; k < 3; ++k)
-    if (!coordinate_field(fields + 8 * k, moved[k]) || std::fabs(moved[k]) >= 9999.0f) return false;
-  trimmed_fields(fields, t);
-  return true;
-}
-inline bool moved_words_narrow(const std::array<double, 3>& moved, MovedWords& t) {
-  char fields[24];
-  for (std::size_t k = 0; k < 3; ++k)
-    if (!coordinate_field(fields + 8 * k, moved[k]) || std::fabs(moved[k]) >= 9999.0) return false;
+    if (!coordinate_field(fields + 8 * k, moved[static_cast<std::size_t>(k)])) return false;
   trimmed_fields(fields, t);
   return true;
 }

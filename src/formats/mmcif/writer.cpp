@@ -87,8 +87,8 @@ std::ptrdiff_t write_over(std::string& held, std::string& scratch, const Place* 
 
 // The second pass's visitor: holds the lines of a row until it is complete,
 // then writes them with its coordinates moved by `move` (Real[3] and the
-// row's model number -> the moved values as doubles, or none: the row stays
-// as it is).
+// row's model number -> the moved values as moved_by gives them, or none: the
+// row stays as it is).
 template <class Real, bool ByModel, class Move>
 struct AtomWriter {
   static constexpr bool inline_rows = true;      // (see read_batch)
