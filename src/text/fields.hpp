@@ -240,11 +240,11 @@ constexpr ByteVector repeated(unsigned char c) {
 }
 inline constexpr ByteVector repeated_bytes[] = {
     repeated('0'), repeated(9),   repeated(' '),  repeated('-'), repeated('.'),
-    repeated('\n'), repeated('"'), repeated('\''), repeated('_'), repeated(0x04),
+    repeated('\n'), repeated('"'), repeated('\''), repeated('_'), repeated(0x05),
     repeated('A'), repeated(25)};
 enum RepeatedByte {
   zero_char, nines, blanks, minuses, points, line_feeds, double_quotes, single_quotes,
-  underscores, fours, upper_a, twenty_fives
+  underscores, fives, upper_a, twenty_fives
 };
 [[gnu::target("avx2")]] inline __m256i repeat(RepeatedByte which) {
   const ByteVector* table = repeated_bytes;

@@ -137,11 +137,10 @@ inline constexpr CoordinateFieldConstants coordinate_field_constants{};
 
 // The texts of three fields from their whole parts and decimals, where
 // `fits` (a lane mask; `negative` the signs) says they fit, gathered from the
-// tables and stored at out. Which fields fit (a bit each); the caller writes
-// the others by the general conversion.
-[[gnu::target("avx2"), gnu::always_inline]] inline int store_coordinate_texts(
-    char* out, __m128i whole, __m128i decimals, __m128i negative, __m128i fits,
-    const CoordinateFieldConstants* c) {
+// tables: fields x and y in `low`, z (and a fourth of no use) in `high`.
+[[gnu::target("avx2"), gnu::always_inline]] inline void gather_coordinate_texts(
+    __m128i whole, __m128i decimals, __m128i negative, __m128i fits,
+    const CoordinateFieldConstants* c, __m128i& low, __m128i& high) {
   const __m128i offset = _mm_load_si128(reinterpret_cast<const __m128i*>(c->negative_offset));
   const __m128i index = _mm_add_epi32(whole, _mm_and_si128(negative, offset));
   const __m128i whole_text = _mm_mask_i32gather_epi32(
@@ -151,8 +150,18 @@ inline constexpr CoordinateFieldConstants coordinate_field_constants{};
   // "dddd" then ".ddd": the decimals moved up one byte behind the point.
   const __m128i tail = _mm_or_si128(_mm_slli_epi32(decimals_text, 8),
                                     _mm_load_si128(reinterpret_cast<const __m128i*>(c->point)));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi32(whole_text, tail));
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi32(whole_text, tail));
+  low = _mm_unpacklo_epi32(whole_text, tail);
+  high = _mm_unpackhi_epi32(whole_text, tail);
+}
+// The same stored at out. Which fields fit (a bit each); the caller writes
+// the others by the general conversion.
+[[gnu::target("avx2"), gnu::always_inline]] inline int store_coordinate_texts(
+    char* out, __m128i whole, __m128i decimals, __m128i negative, __m128i fits,
+    const CoordinateFieldConstants* c) {
+  __m128i low, high;
+  gather_coordinate_texts(whole, decimals, negative, fits, c, low, high);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), low);
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), high);
   return _mm_movemask_ps(_mm_castsi128_ps(fits)) & 7;
 }
 // The fields that did not fit (`fitting` bits clear) by the general
@@ -165,28 +174,51 @@ template <class Real>
   return unfit;
 }
 
-[[gnu::target("avx2")]] inline int coordinate_fields_wide(char* out, __m128 v) {
-  const CoordinateFieldConstants* c = &coordinate_field_constants;
-  asm("" : "+r"(c));  // the same for every record: taken once, read as memory operands
+// A single-precision value's parts for its field (x, y, z in the first
+// three lanes of v): whole part, decimals, sign, and whether it fits the
+// tables.
+struct CoordinateParts {
+  __m128i whole, decimals, negative, fits;
+};
+[[gnu::target("avx2"), gnu::always_inline]] inline CoordinateParts coordinate_parts(
+    __m128 v, const CoordinateFieldConstants* c) {
   auto ints = [](const std::int32_t* p) { return _mm_load_si128(reinterpret_cast<const __m128i*>(p)); };
   const __m128 a = _mm_andnot_ps(_mm_load_ps(c->sign), v);
   const __m256d thousand = _mm256_load_pd(c->thousand_d);
   const __m256d n = _mm256_round_pd(_mm256_mul_pd(_mm256_cvtps_pd(a), thousand),
                                     _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-  const __m128i whole = _mm256_cvtpd_epi32(_mm256_floor_pd(_mm256_div_pd(n, thousand)));
-  const __m128i decimals = _mm_sub_epi32(_mm256_cvtpd_epi32(n), _mm_mullo_epi32(whole, ints(c->thousand)));
+  CoordinateParts p;
+  p.whole = _mm256_cvtpd_epi32(_mm256_floor_pd(_mm256_div_pd(n, thousand)));
+  p.decimals = _mm_sub_epi32(_mm256_cvtpd_epi32(n), _mm_mullo_epi32(p.whole, ints(c->thousand)));
   // A value fits below 9999 in magnitude, and when negative with a whole part
   // below 1000; the others (and NaN) are written one by one below.
-  const __m128i negative = _mm_srai_epi32(_mm_castps_si128(v), 31);
-  const __m128i fits = _mm_andnot_si128(
-      _mm_and_si128(negative, _mm_cmpgt_epi32(whole, ints(c->most_negative_whole))),
+  p.negative = _mm_srai_epi32(_mm_castps_si128(v), 31);
+  p.fits = _mm_andnot_si128(
+      _mm_and_si128(p.negative, _mm_cmpgt_epi32(p.whole, ints(c->most_negative_whole))),
       _mm_castps_si128(_mm_cmplt_ps(a, _mm_load_ps(c->largest))));
-  const int fitting = store_coordinate_texts(out, whole, decimals, negative, fits, c);
+  return p;
+}
+[[gnu::target("avx2")]] inline int coordinate_fields_wide(char* out, __m128 v) {
+  const CoordinateFieldConstants* c = &coordinate_field_constants;
+  asm("" : "+r"(c));  // the same for every record: taken once, read as memory operands
+  const CoordinateParts p = coordinate_parts(v, c);
+  const int fitting = store_coordinate_texts(out, p.whole, p.decimals, p.negative, p.fits, c);
   if (fitting == 7) [[likely]]
     return 0;
   alignas(16) float xyz[4];
   _mm_store_ps(xyz, v);
   return unfit_coordinate_fields(out, fitting, xyz);
+}
+// The three fields as coordinate_fields_wide writes them, field k in the
+// 64-bit lane k of `fields`, where all three fit the tables (else false).
+[[gnu::target("avx2")]] inline bool coordinate_field_lanes_wide(__m128 v, __m256i& fields) {
+  const CoordinateFieldConstants* c = &coordinate_field_constants;
+  asm("" : "+r"(c));  // (as above)
+  const CoordinateParts p = coordinate_parts(v, c);
+  __m128i low, high;
+  gather_coordinate_texts(p.whole, p.decimals, p.negative, p.fits, c, low, high);
+  fields = _mm256_set_m128i(high, low);
+  return (_mm_movemask_ps(_mm_castsi128_ps(p.fits)) & 7) == 7;
 }
 #endif
 

@@ -297,6 +297,39 @@ TEST_P(MmcifReading, PlainRowsOfEveryLayoutAsValueByValue) {
   }
 }
 
+// A row split over two lines, its first line standing as the first two
+// 64-byte words of the longer rows around it stand (they take three), after
+// a short row: read as the value-by-value reading reads it, not by their
+// places.
+TEST_P(MmcifReading, RowSplitWhereLongerRowsStand) {
+  auto loop = [](bool comment) {
+    const std::string end = comment ? " # row\n" : "\n", row = "1 C 1.000 2.000 3.000 ";
+    std::string text =
+        "data_t\nloop_\n_atom_site.id\n_atom_site.type_symbol\n"
+        "_atom_site.Cartn_x\n_atom_site.Cartn_y\n_atom_site.Cartn_z\n"
+        "_atom_site.auth_comp_id\n_atom_site.pdbx_PDB_model_num\n";
+    for (int i = 0; i < 200; ++i) {
+      const std::string model = std::to_string(1 + i % 3);  // (from byte 129, or a line)
+      if (i % 5 == 3)
+        text += row + std::string(100, 'A') + end + model + end;
+      else
+        text += row + std::string(i % 5 == 2 ? 60 : 106, 'A') + " " + model + end;
+    }
+    return text + "#\n";
+  };
+  const std::string plain = loop(false), general = loop(true);
+  AtomTable a(max_atoms, false), b(max_atoms, false);
+  ReadNotes notes_a, notes_b;
+  Sink err(-1, "err");
+  const Selection sel;
+  RecordCursor cur_a(plain), cur_b(general);
+  ASSERT_FALSE(read_mmcif_atoms(cur_a, a, notes_a, err, sel, false));
+  ASSERT_FALSE(read_mmcif_atoms(cur_b, b, notes_b, err, sel, false));
+  ASSERT_EQ(a.count, 200);
+  ASSERT_EQ(b.count, 200);
+  EXPECT_EQ(a.segments.size(), b.segments.size());
+}
+
 // Values of an mmCIF line: blanks and tabs between them, quotes that close only
 // before a blank or the end, a comment after them.
 TEST(CifValues, SplitsQuotesAndComments) {

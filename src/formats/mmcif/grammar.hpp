@@ -34,8 +34,8 @@ inline PassFault damage(long lineno, std::string why) {
 // row of the _atom_site loop, and may stop the walk by returning false with
 // the reason in visitor.fault. A plain row on a line of its own goes to
 // visitor.plain_row between line() and line_end(), or, where the visitor has
-// it, to visitor.plain_line(text, line_end, columns, row, values, lineno)
-// alone, which does all three.
+// it, to visitor.plain_line(line, length, xyz_at, model, columns, row,
+// lineno) alone, which does all three.
 template <class Visitor>
 class AtomSiteWalk {
  public:

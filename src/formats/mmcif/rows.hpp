@@ -169,9 +169,20 @@ constexpr bool reads_row_values() {
     return true;
 }
 
+// A plain line of `length` bytes (its line end included) as its text and its
+// line end, each a view of its own bytes.
+inline std::pair<std::string_view, std::string_view> text_and_end(const char* line,
+                                                                  std::size_t length) {
+  const std::size_t text = length - 1;
+  const bool crlf = text > 0 && line[text - 1] == '\r';
+  return {{line, text - crlf}, {line + text - crlf, 1 + std::size_t{crlf}}};
+}
+
 // The rows of a batch to the visitor, each with the values every reading
 // takes; the row that stopped the walk (the count when none did). `Own`: some
-// lines have places of their own (else all are the layout's).
+// lines have places of their own (else all are the layout's). A visitor with
+// plain_line (the copy) gets each whole line, where x, y and z begin, and the
+// model where it reads values.
 template <class Scan, bool Own, class Visitor>
 [[gnu::always_inline]] inline std::size_t read_batch_with(Visitor& visitor,
                                                           const AtomSiteColumns& columns, Row& row,
@@ -183,21 +194,22 @@ template <class Scan, bool Own, class Visitor>
     const bool own = Own && ((rows.own >> i) & 1);
     const std::uint16_t* const at = own ? rows.read_at[i] : layout.read_at;
     row.set_line(line, own ? nullptr : layout.at);
+    const std::size_t length = rows.begins[i + 1] - rows.begins[i];
+    const long number = lineno + 1 + static_cast<long>(i);
     RowValues values;
     if constexpr (reads_row_values<Visitor>())
       take_row_values<Scan>(columns, row, line, at, special, values);
-    for (int k = 0; k < 3; ++k) values.xyz_at[k] = line + at[k];
-    const std::size_t length = rows.begins[i + 1] - rows.begins[i] - 1;
-    const bool crlf = length > 0 && line[length - 1] == '\r';
-    // (The line end as a view of its own bytes, its length known.)
-    const std::string_view text(line, length - crlf), end(line + length - crlf, 1 + crlf);
-    const long number = lineno + 1 + static_cast<long>(i);
     bool go_on;
     if constexpr (requires {
-                    visitor.template plain_line<Scan>(text, end, columns, row, values, number);
+                    visitor.template plain_line<Scan>(line, length, values.xyz_at,
+                                                      std::string_view(), columns, row, number);
                   }) {
-      go_on = visitor.template plain_line<Scan>(text, end, columns, row, values, number);
+      const char* const xyz_at[3] = {line + at[0], line + at[1], line + at[2]};
+      go_on = visitor.template plain_line<Scan>(line, length, xyz_at, values.model, columns, row,
+                                                number);
     } else {
+      for (int k = 0; k < 3; ++k) values.xyz_at[k] = line + at[k];
+      const auto [text, end] = text_and_end(line, length);
       row.base = visitor.line(text, end);
       go_on = visitor.template plain_row<Scan>(columns, row, values, number);
       visitor.line_end(false);
@@ -250,22 +262,25 @@ template <class Scan, class Visitor>
 }
 
 // The layout of a line whose values begin at `starts` (a bit a byte; 0 past
-// the line's words): where each column's value begins and where those that
-// every reading takes do; false when the line has not a value a column.
-inline bool take_layout(PlainLayout& layout, const LineMasks& m, const std::uint64_t (&starts)[4],
+// the line's `words` words): where each column's value begins and where
+// those that every reading takes do; false when the line has not a value a
+// column.
+inline bool take_layout(PlainLayout& layout, const std::uint64_t (&starts)[4], std::size_t words,
                         int column_count, const int (&read_columns)[6]) {
   int count = 0;
-  for (std::size_t w = 0; w < m.words; ++w) count += std::popcount(starts[w]);
+  for (std::size_t w = 0; w < words; ++w) count += std::popcount(starts[w]);
   if (count != column_count) return false;
   int k = 0;
-  for (std::size_t w = 0; w < m.words; ++w)
+  for (std::size_t w = 0; w < words; ++w)
     for (std::uint64_t bits = starts[w]; bits != 0; bits &= bits - 1)
       layout.at[k++] =
           static_cast<std::uint16_t>(64 * w + static_cast<std::size_t>(std::countr_zero(bits)));
   for (int j = 0; j < 6; ++j)
     layout.read_at[j] = read_columns[j] >= 0 ? layout.at[read_columns[j]] : PlainLayout::none_at;
   std::copy(starts, starts + 4, std::begin(layout.starts));
-  layout.words = m.words;
+  layout.words = words;
+  for (std::size_t w = 0; w < 2; ++w)
+    layout.two_word_starts[w] = words == 2 ? starts[w] : ~std::uint64_t{0};
   return true;
 }
 
@@ -320,21 +335,146 @@ struct FoundLines {
   bool more = true;
 };
 
+// Where the last line of a batch that has places of its own has its values
+// begin (none yet: bits no line has), and which line it is.
+struct OwnPlaces {
+  std::uint64_t starts[4] = {~std::uint64_t{0}, ~std::uint64_t{0}, ~std::uint64_t{0},
+                             ~std::uint64_t{0}};
+  std::size_t line = 0;
+};
+
+// Takes line n of a batch, whose values begin at `starts` (0 past its
+// `words` words), into `found`: read by the layout where its values stand
+// there; else with places of its own, those of the last such line where they
+// stand alike (as runs of lines do in loops whose values are not aligned). A
+// batch's first line of other places gives the layout. False when the line
+// has not a value a column.
+template <class Scan>
+[[gnu::always_inline]] inline bool place_line(std::size_t n, const std::uint64_t (&starts)[4],
+                                              std::size_t words, int column_count,
+                                              const int (&read_columns)[6], PlainLayout& layout,
+                                              OwnPlaces& own, FoundLines& found) {
+  std::uint64_t differ = 0;
+  for (std::size_t w = 0; w < 4; ++w) differ |= starts[w] ^ layout.starts[w];
+  if (differ == 0) return true;
+  if (n == 0) return take_layout(layout, starts, words, column_count, read_columns);
+  std::uint64_t differ_from_own = 0;
+  for (std::size_t w = 0; w < 4; ++w) differ_from_own |= starts[w] ^ own.starts[w];
+  if (differ_from_own == 0) {
+    std::memcpy(found.read_at[n], found.read_at[own.line], sizeof(ReadAt));
+  } else {
+    if (!read_positions<Scan>(starts, words, column_count, read_columns, found.read_at[n]))
+      return false;
+    std::copy(std::begin(starts), std::end(starts), own.starts);
+  }
+  found.own |= std::uint64_t{1} << n;
+  own.line = n;
+  return true;
+}
+
+// Where the values that every reading takes begin in a line of two words
+// whose values begin at the bits `starts`; false when the line has not a
+// value a column.
+template <class Scan>
+[[gnu::always_inline]] inline bool read_positions_in_two(const std::uint64_t (&starts)[2],
+                                                         int column_count,
+                                                         const int (&read_columns)[6], ReadAt& at) {
+  const int in_first = std::popcount(starts[0]);
+  if (in_first + std::popcount(starts[1]) != column_count) return false;
+  for (int j = 0; j < 6; ++j) {
+    const int k = read_columns[j];
+    if (k < 0)
+      at[j] = PlainLayout::none_at;
+    else if (k < in_first)
+      at[j] = static_cast<std::uint16_t>(Scan::nth_bit(starts[0], static_cast<unsigned>(k)));
+    else
+      at[j] = static_cast<std::uint16_t>(
+          64 + Scan::nth_bit(starts[1], static_cast<unsigned>(k - in_first)));
+  }
+  return true;
+}
+
+// place_line for a line of two words whose values do not begin where the
+// layout's do.
+template <class Scan>
+[[gnu::always_inline]] inline bool place_two_word_line(
+    std::size_t n, const std::uint64_t (&starts)[2], int column_count, const int (&read_columns)[6],
+    PlainLayout& layout, OwnPlaces& own, FoundLines& found) {
+  if (n == 0) {
+    const std::uint64_t all[4] = {starts[0], starts[1], 0, 0};
+    return take_layout(layout, all, 2, column_count, read_columns);
+  }
+  if (((starts[0] ^ own.starts[0]) | (starts[1] ^ own.starts[1]) | own.starts[2] | own.starts[3]) ==
+      0) {
+    std::memcpy(found.read_at[n], found.read_at[own.line], sizeof(ReadAt));
+  } else {
+    if (!read_positions_in_two<Scan>(starts, column_count, read_columns, found.read_at[n]))
+      return false;
+    own.starts[0] = starts[0];
+    own.starts[1] = starts[1];
+    own.starts[2] = own.starts[3] = 0;
+  }
+  found.own |= std::uint64_t{1} << n;
+  own.line = n;
+  return true;
+}
+
+// How a line that place_other_line took stands: its length, words (0: it
+// was not taken) and whether it has special bytes.
+struct LineShape {
+  std::uint32_t length;
+  std::uint16_t words;
+  bool special;
+};
+
+// Takes line n of a batch (at `line`, of any length up to 256 bytes) as
+// place_line does; no words where it is no plain row of the loop. (Out of
+// the way of the lines of two words, for a batch of other lines one call a
+// line.)
+template <class Scan>
+[[gnu::always_inline]] inline LineShape place_other_line_with(std::size_t n, const char* line,
+                                                              int column_count,
+                                                              const int (&read_columns)[6],
+                                                              PlainLayout& layout, OwnPlaces& own,
+                                                              FoundLines& found) {
+  LineMasks m;
+  std::uint64_t starts[4] = {0, 0, 0, 0};  // (past the line's words: none)
+  if (!plain_line_starts<Scan>(line, m, starts) ||
+      !place_line<Scan>(n, starts, m.words, column_count, read_columns, layout, own, found))
+    return {0, 0, false};
+  return {static_cast<std::uint32_t>(m.length), static_cast<std::uint16_t>(m.words), m.special};
+}
+LineShape place_other_line_narrow(std::size_t n, const char* line, int column_count,
+                                  const int (&read_columns)[6], PlainLayout& layout, OwnPlaces& own,
+                                  FoundLines& found);
+#if defined(__x86_64__)
+LineShape place_other_line_wide(std::size_t n, const char* line, int column_count,
+                                const int (&read_columns)[6], PlainLayout& layout, OwnPlaces& own,
+                                FoundLines& found);
+#endif
+template <class Scan>
+LineShape place_other_line(std::size_t n, const char* line, int column_count,
+                           const int (&read_columns)[6], PlainLayout& layout, OwnPlaces& own,
+                           FoundLines& found) {
+#if defined(__x86_64__)
+  if constexpr (std::is_same_v<Scan, WideScan>)
+    return place_other_line_wide(n, line, column_count, read_columns, layout, own, found);
+#endif
+  return place_other_line_narrow(n, line, column_count, read_columns, layout, own, found);
+}
+
 // Finds the plain lines of a batch from `line` on (up to `limit`; `first`:
-// where the lines ahead begin); returns where the next line begins. Lines
-// whose values stand where the layout's do are read by it; a line of other
-// places (as in loops whose values are not aligned) has its own found, or
-// those of the line before where they stand alike. A batch's first line of
-// other places gives the layout.
+// where the lines ahead begin), as place_line takes them; returns where the
+// next line begins. (A line is first looked at as taking two words when the
+// line before did; most of those of an aligned loop are read by a layout of
+// two words.)
 template <class Scan>
 [[gnu::always_inline]] inline const char* find_lines(const char* first, const char* line,
                                                      const char* limit, int column_count,
                                                      const int (&read_columns)[6],
                                                      PlainLayout& layout, FoundLines& found) {
-  std::uint64_t own_starts[4] = {0, 0, 0, 0};  // of the last line of its own places
-  bool after_own = false;                      // the line before has places of its own
-  bool two_words_first = layout.words == 2;    // the line is first looked at as the layout's
-  LineMasks m;
+  OwnPlaces own;
+  bool two_words = layout.words == 2 || layout.words == 0;
   std::size_t n = 0;
   // (The 4 words a line may take, and 8 bytes past the line, may be read.)
   for (; n < FoundLines::most; ++n) {
@@ -342,55 +482,28 @@ template <class Scan>
       found.more = false;
       break;
     }
-    // (After a line of other places the next is likely one too: its masks
-    // are found at once, until the layout changes.)
-    if (two_words_first) {
-      const TwoWords kind = same_two_words<Scan>(line, layout, m);
-      if (kind != TwoWords::other) {
-        found.begins[n] = static_cast<std::uint32_t>(line - first);
-        if (kind == TwoWords::quoted) found.special |= std::uint64_t{1} << n;
-        line += m.length + 1;
-        continue;
-      }
-    }
-    std::uint64_t starts[4] = {0, 0, 0, 0};  // (past the line's words: none)
-    if (!plain_line_starts<Scan>(line, m, starts)) {
-      found.more = false;
-      break;
-    }
-    std::uint64_t differ = m.words ^ layout.words;
-    for (std::size_t w = 0; w < m.words; ++w) differ |= starts[w] ^ layout.starts[w];
-    const bool was_after_own = after_own;
-    after_own = false;
-    if (differ == 0) {
-      // (Read by the layout; but after a line of other places found here, the
-      // next is looked at here too, as likely of other places itself.)
-    } else if (n == 0) {
-      if (!take_layout(layout, m, starts, column_count, read_columns)) {
+    TwoWordLine t;
+    const TwoWords kind = two_words ? same_two_words<Scan>(line, layout, t) : TwoWords::other;
+    LineShape shape;
+    if (kind == TwoWords::plain || kind == TwoWords::quoted) {
+      shape = {static_cast<std::uint32_t>(t.length), 2, kind == TwoWords::quoted};
+    } else if (kind == TwoWords::own_places) {
+      if (!place_two_word_line<Scan>(n, t.starts, column_count, read_columns, layout, own, found)) {
         found.more = false;
         break;
       }
-      two_words_first = layout.words == 2;
-    } else if (was_after_own && ((starts[0] ^ own_starts[0]) | (starts[1] ^ own_starts[1])) == 0 &&
-               (m.words <= 2 ? (own_starts[2] | own_starts[3]) == 0
-                             : std::equal(starts + 2, starts + 4, own_starts + 2))) {
-      std::memcpy(found.read_at[n], found.read_at[n - 1], sizeof(ReadAt));
-      found.own |= std::uint64_t{1} << n;
-      after_own = true;
-      two_words_first = false;
+      shape = {static_cast<std::uint32_t>(t.length), 2, t.special};
     } else {
-      if (!read_positions<Scan>(starts, m.words, column_count, read_columns, found.read_at[n])) {
+      shape = place_other_line<Scan>(n, line, column_count, read_columns, layout, own, found);
+      if (shape.words == 0) {
         found.more = false;
         break;
       }
-      found.own |= std::uint64_t{1} << n;
-      after_own = true;
-      two_words_first = false;
-      std::copy(std::begin(starts), std::end(starts), own_starts);
+      two_words = shape.words == 2;
     }
     found.begins[n] = static_cast<std::uint32_t>(line - first);
-    found.special |= std::uint64_t{m.special} << n;
-    line += m.length + 1;
+    if (shape.special) found.special |= std::uint64_t{1} << n;
+    line += shape.length + 1;
   }
   found.begins[n] = static_cast<std::uint32_t>(line - first);
   found.count = n;
@@ -408,8 +521,15 @@ template <class Scan, class Visitor>
 [[gnu::always_inline]] inline PassFault plain_rows_with(RecordCursor& cur, Visitor& visitor,
                                                         const AtomSiteColumns& columns, Row& row,
                                                         PlainLayout& layout) {
-  const int read_columns[6] = {columns.x,      columns.y,     columns.z,
-                               columns.symbol, columns.model, columns.alt};
+  // (A visitor that reads no type_symbol, model or location has their
+  // places not found.)
+  constexpr bool values = reads_row_values<Visitor>();
+  const int read_columns[6] = {columns.x,
+                               columns.y,
+                               columns.z,
+                               values ? columns.symbol : -1,
+                               values ? columns.model : -1,
+                               values ? columns.alt : -1};
   // The lines are passed here and the cursor told at the end.
   const std::string_view ahead = cur.ahead();
   const char* const first = ahead.data();

@@ -100,10 +100,11 @@ struct NarrowScan {
         return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(x))} << (16 * c);
       };
       m.blank |= bits(_mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(' ')), v));
-      // '#' and '\'' differ only in the bit 0x04.
-      const __m128i hash_or_quote = _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(0x04)),
-                                                   _mm_set1_epi8('\''));
-      m.special |= bits(_mm_or_si128(_mm_or_si128(hash_or_quote, eq('"')), eq('_')));
+      // '"', '#' and '\'' (and '&', which only costs a closer look) are the
+      // bytes that the bits 0x05 make '\''.
+      const __m128i hash_or_quote =
+          _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(0x05)), _mm_set1_epi8('\''));
+      m.special |= bits(_mm_or_si128(hash_or_quote, eq('_')));
       m.feed |= bits(eq('\n'));
     }
 #else
@@ -180,11 +181,10 @@ struct WideScan {
     for (int c = 0; c < 2; ++c) {
       const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * c));
       const __m256i blank = _mm256_cmpeq_epi8(_mm256_min_epu8(v, repeat(RepeatedByte::blanks)), v);
-      // '#' and '\'' differ only in the bit 0x04.
+      // '"', '#' and '\'' (and '&', which only costs a closer look) are the
+      // bytes that the bits 0x05 make '\''.
       const __m256i special = _mm256_or_si256(
-          _mm256_or_si256(
-              _mm256_cmpeq_epi8(_mm256_or_si256(v, repeat(fours)), repeat(single_quotes)),
-              _mm256_cmpeq_epi8(v, repeat(double_quotes))),
+          _mm256_cmpeq_epi8(_mm256_or_si256(v, repeat(fives)), repeat(single_quotes)),
           _mm256_cmpeq_epi8(v, repeat(underscores)));
       const __m256i feed = _mm256_cmpeq_epi8(v, repeat(line_feeds));
       const int shift = 32 * c;
@@ -397,6 +397,9 @@ inline std::string_view within_quotes(std::string_view v) {
 struct PlainLayout {
   std::uint64_t starts[4] = {0, 0, 0, 0};  // (past the line's words: none)
   std::size_t words = 0;                   // of the line they were found in (none yet)
+  // Where a line of two words must have its values begin to be read by the
+  // layout: none (bits no line has) when the layout's line took other words.
+  std::uint64_t two_word_starts[2] = {~std::uint64_t{0}, ~std::uint64_t{0}};
   std::uint16_t at[64] = {};  // column k begins at byte at[k]
   std::uint16_t read_at[6] = {};  // the columns of RowValues (model, location absent: none_at)
   static constexpr std::uint16_t none_at = 0xFFFF;
@@ -466,23 +469,30 @@ bool quotes_close(const char* line, const LineMasks& m) {
   return Scan::quotes_close(line, m.filled, m.words, (std::uint64_t{1} << at_feed) - 1);
 }
 
-// Whether the line at `line` (256 bytes readable) is a plain row of the
-// layout's values, taking two 64-byte words as the layout's last line did, as
-// most lines of an aligned loop are (`quoted`: quotes close its values): decided
-// on the two words' masks (m then holds only the length).
-enum class TwoWords { other, plain, quoted };
+// Whether the line at `line` (256 bytes readable) is a plain row that takes
+// two 64-byte words, as most rows do, decided on the two words' masks:
+// `plain` (or `quoted`: quotes close its values) where its values begin as
+// the layout's do, `own_places` where elsewhere, `other` when it is none
+// such. `t` gets its length, and for own_places where its values begin and
+// whether it has special bytes.
+enum class TwoWords { other, plain, quoted, own_places };
+struct TwoWordLine {
+  std::uint64_t starts[2];
+  std::size_t length;
+  bool special;
+};
 
-// The rest of same_two_words for a line with quotes (names with primes,
-// mostly), out of the way of the common line.
+// Whether the quotes of a two-word line close its values, out of the way of
+// the common line (without quotes).
 template <class Scan>
-[[gnu::noinline]] TwoWords quoted_two_words(const char* line, std::uint64_t filled0,
-                                            std::uint64_t filled1, std::uint64_t before) {
+[[gnu::noinline]] bool quotes_close_in_two(const char* line, std::uint64_t filled0,
+                                           std::uint64_t filled1, std::uint64_t before) {
   const std::uint64_t filled[2] = {filled0, filled1};
-  return Scan::quotes_close(line, filled, 2, before) ? TwoWords::quoted : TwoWords::other;
+  return Scan::quotes_close(line, filled, 2, before);
 }
 template <class Scan>
 [[gnu::always_inline]] inline TwoWords same_two_words(const char* line, const PlainLayout& layout,
-                                                      LineMasks& m) {
+                                                      TwoWordLine& t) {
   const WordMasks a = Scan::word(line), b = Scan::word(line + 64);
   if (a.feed != 0 || b.feed == 0 || line[0] == ';') return TwoWords::other;
   const auto at = static_cast<std::size_t>(std::countr_zero(b.feed));
@@ -490,11 +500,20 @@ template <class Scan>
   const std::uint64_t filled0 = ~a.blank, filled1 = ~b.blank & before;
   const std::uint64_t starts0 = filled0 & ~(filled0 << 1);
   const std::uint64_t starts1 = filled1 & ~((filled1 << 1) | (filled0 >> 63));
-  if (((starts0 ^ layout.starts[0]) | (starts1 ^ layout.starts[1])) != 0) return TwoWords::other;
-  m.length = 64 + at;
-  if (((a.special | (b.special & before)) == 0)) [[likely]]
-    return TwoWords::plain;
-  return quoted_two_words<Scan>(line, filled0, filled1, before);
+  t.length = 64 + at;
+  const bool special = (a.special | (b.special & before)) != 0;
+  if (((starts0 ^ layout.two_word_starts[0]) | (starts1 ^ layout.two_word_starts[1])) == 0) {
+    if (!special) [[likely]]
+      return TwoWords::plain;
+    return quotes_close_in_two<Scan>(line, filled0, filled1, before) ? TwoWords::quoted
+                                                                     : TwoWords::other;
+  }
+  t.starts[0] = starts0;
+  t.starts[1] = starts1;
+  t.special = special;
+  return !special || quotes_close_in_two<Scan>(line, filled0, filled1, before)
+             ? TwoWords::own_places
+             : TwoWords::other;
 }
 
 }  // namespace gyro::cif

@@ -23,15 +23,16 @@ namespace {
 
 using namespace cif;
 
-// A plain row's coordinates and where their values stand in its line (from
-// its start); false when they are not in the form the archive writes (then
-// read the row as any other).
+// A plain row's coordinates, from where they begin in its line, and where
+// their values stand in it (from its start); false when they are not in the
+// form the archive writes (then read the row as any other).
 template <class Scan, class Real>
-bool plain_row_coordinates(const Row& r, const RowValues& v, Real* xyz, Place (&places)[3]) {
+bool plain_row_coordinates(const char* line, const char* const (&xyz_at)[3], Real* xyz,
+                           Place (&places)[3]) {
   std::size_t lengths[3];
-  if (!Scan::plain_coordinates(v.xyz_at, xyz, lengths)) return false;
+  if (!Scan::plain_coordinates(xyz_at, xyz, lengths)) return false;
   for (int k = 0; k < 3; ++k) {
-    const auto begin = static_cast<std::size_t>(v.xyz_at[k] - r.line);
+    const auto begin = static_cast<std::size_t>(xyz_at[k] - line);
     places[k] = {begin, begin + lengths[k]};
   }
   return true;
@@ -39,7 +40,7 @@ bool plain_row_coordinates(const Row& r, const RowValues& v, Real* xyz, Place (&
 // The same, the places in the held text.
 template <class Scan, class Real>
 bool plain_row_coordinates_held(const Row& r, const RowValues& v, Real* xyz, Place (&places)[3]) {
-  if (!plain_row_coordinates<Scan>(r, v, xyz, places)) return false;
+  if (!plain_row_coordinates<Scan>(r.line, v.xyz_at, xyz, places)) return false;
   for (Place& p : places) p = {r.base + p.first, r.base + p.second};
   return true;
 }
@@ -112,20 +113,20 @@ struct AtomWriter {
     out.put(held);
     held.clear();
   }
-  // A plain row's line, with nothing held before it: written straight to the
-  // output with its coordinates moved, where they have the form the archive
-  // writes; else held and taken as any line and row.
+  // A plain row's line (`length` bytes with its line end), with nothing held
+  // before it: written straight to the output with its coordinates moved,
+  // where they have the form the archive writes; else held and taken as any
+  // line and row.
   template <class Scan>
-  bool plain_line(std::string_view text, std::string_view end, const AtomSiteColumns& c, Row& r,
-                  const RowValues& v, long lineno) {
+  bool plain_line(const char* line, std::size_t length, const char* const (&xyz_at)[3],
+                  std::string_view model, const AtomSiteColumns& c, Row& r, long lineno) {
     Real xyz[4];  // (the plain reading writes 4 floats)
     Place places[3];
-    if (!has_frame || !held.empty() || !plain_row_coordinates<Scan>(r, v, xyz, places))
-      return held_line<Scan>(text, end, c, r, v, lineno);
-    const auto moved = move(xyz, v.model);
-    const std::size_t length = text.size() + end.size();  // (the line end follows the text)
+    if (!has_frame || !held.empty() || !plain_row_coordinates<Scan>(line, xyz_at, xyz, places))
+      return held_line<Scan>(line, length, xyz_at, model, c, r, lineno);
+    const auto moved = move(xyz, model);
     if (!moved) {
-      out.put({text.data(), length});
+      out.put({line, length});
       return true;
     }
     MovedWords words;
@@ -136,27 +137,32 @@ struct AtomWriter {
       // (The line grows by at most 24 bytes: three texts of 8 for values of
       // at least 1; 31 more may be written.)
       char* const begin = out.claim(length + 24 + 32);
-      out.commit(static_cast<std::size_t>(
-          splice_in_order(begin, text.data(), length, places, words) - begin));
+      out.commit(
+          static_cast<std::size_t>(splice_in_order(begin, line, length, places, words) - begin));
       return true;
     }
-    moved_line(text, end, places, as_doubles(*moved));
+    moved_line(line, length, places, as_doubles(*moved));
     return true;
   }
   // A plain row's line held and taken as any line and row.
   template <class Scan>
-  [[gnu::noinline]] bool held_line(std::string_view text, std::string_view end,
-                                   const AtomSiteColumns& c, Row& r, const RowValues& v,
-                                   long lineno) {
-    r.base = line(text, end);
+  [[gnu::noinline]] bool held_line(const char* line, std::size_t length,
+                                   const char* const (&xyz_at)[3], std::string_view model,
+                                   const AtomSiteColumns& c, Row& r, long lineno) {
+    const auto [text, end] = text_and_end(line, length);
+    r.base = this->line(text, end);
+    RowValues v;
+    v.model = model;
+    std::copy(std::begin(xyz_at), std::end(xyz_at), v.xyz_at);
     const bool go_on = plain_row<Scan>(c, r, v, lineno);
     line_end(false);
     return go_on;
   }
   // A plain row's line written with its coordinates moved, in any order and
   // any form.
-  [[gnu::noinline]] void moved_line(std::string_view text, std::string_view end,
-                                    const Place (&places)[3], const std::array<double, 3>& moved) {
+  [[gnu::noinline]] void moved_line(const char* line, std::size_t length, const Place (&places)[3],
+                                    const std::array<double, 3>& moved) {
+    const auto [text, end] = text_and_end(line, length);
     MovedTexts t;
     moved_texts(places, moved, std::is_same_v<Real, float>, t);
     const auto size =
