@@ -4,17 +4,18 @@
 
 #include <algorithm>
 #include <array>
-#include <fstream>
-#include <iterator>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "analysis/rigid.hpp"
+#include "formats/mmcif/batches.hpp"
 #include "formats/mmcif/mmcif.hpp"
 #include "formats/mmcif/values.hpp"
 #include "formats/pdb/reader.hpp"
@@ -256,10 +257,12 @@ std::string rows_of_every_layout(bool comment) {
   return text + "#\n";
 }
 
-// Every row of rows_of_every_layout reads as it does value by value, in
-// either precision; and its copy, moved, is the same but for the comments.
-TEST_P(MmcifReading, PlainRowsOfEveryLayoutAsValueByValue) {
-  const std::string plain = rows_of_every_layout(false), general = rows_of_every_layout(true);
+// The rows of `plain` read as those of `general` (the same rows, each ended
+// by the comment " # row", so read value by value), in either precision, at
+// least `least` atoms; and their copies, moved, are the same but for the
+// comments.
+void expect_plain_reads_as_general(const std::string& plain, const std::string& general,
+                                   int least) {
   auto copy_of = [](const std::string& text, const Frame& frame) {
     RecordCursor cur(text);
     Sink out(-1, "out");
@@ -277,7 +280,7 @@ TEST_P(MmcifReading, PlainRowsOfEveryLayoutAsValueByValue) {
     ASSERT_FALSE(read_mmcif_atoms(cur_a, a, notes_a, err, sel, false));
     ASSERT_FALSE(read_mmcif_atoms(cur_b, b, notes_b, err, sel, false));
     ASSERT_EQ(a.count, b.count);
-    ASSERT_GT(a.count, 1000);
+    ASSERT_GE(a.count, least);
     EXPECT_EQ(notes_a.alternate_locations, notes_b.alternate_locations);
     EXPECT_EQ(a.segments.size(), b.segments.size());
     for (std::size_t k = 0; k < static_cast<std::size_t>(a.count); ++k) {
@@ -295,6 +298,61 @@ TEST_P(MmcifReading, PlainRowsOfEveryLayoutAsValueByValue) {
     for (const Frame& frame : {Frame(centre, false, axes), Frame(centre, true, axes)})
       EXPECT_EQ(copy_of(plain, frame), copy_of(general, frame));
   }
+}
+
+// Every row of rows_of_every_layout reads as it does value by value, in
+// either precision; and its copy, moved, is the same but for the comments.
+TEST_P(MmcifReading, PlainRowsOfEveryLayoutAsValueByValue) {
+  expect_plain_reads_as_general(rows_of_every_layout(false), rows_of_every_layout(true), 1000);
+}
+
+// An _atom_site loop of the columns group_PDB, id, type_symbol, x, y, z,
+// details and model, a row a line (each ended by `end`).
+std::string short_loop(const std::vector<std::string>& rows, const std::string& end) {
+  std::string text =
+      "data_t\nloop_\n_atom_site.group_PDB\n_atom_site.id\n_atom_site.type_symbol\n"
+      "_atom_site.Cartn_x\n_atom_site.Cartn_y\n_atom_site.Cartn_z\n_atom_site.details\n"
+      "_atom_site.pdbx_PDB_model_num\n";
+  for (const std::string& row : rows) text += row + end;
+  return text + "#\n";
+}
+
+// The kind of a line of two 64-byte words in the table of places a batch
+// keeps (by where its values begin).
+unsigned kind_of(const std::string& line) {
+  std::uint64_t starts[2] = {0, 0};
+  for (std::size_t i = 0; i < line.size(); ++i)
+    if (line[i] != ' ' && (i == 0 || line[i - 1] == ' '))
+      starts[i / 64] |= std::uint64_t{1} << (i % 64);
+  return cif::OwnPlaces::kind(starts);
+}
+
+// Rows that stand alike in their first 64 bytes but not after, of one kind
+// in the table of places a batch keeps (a hash of where their values
+// begin), each read by its own places; and rows whose x, y and z stand across
+// the first two 64-byte words, copied as value by value.
+TEST_P(MmcifReading, RowsOfOneKindAndRowsAcrossWordsReadTheirOwnPlaces) {
+  const std::string prefix = "ATOM 1 C 1.000 2.000 3.000 ";
+  auto row = [&](std::size_t details) { return prefix + std::string(details, 'x') + " 1"; };
+  std::size_t first = 0, second = 0;  // lengths of details that give rows of one kind
+  for (std::size_t a = 40; a < 98 && second == 0; ++a)
+    for (std::size_t b = a + 1; b < 98 && second == 0; ++b)
+      if (kind_of(row(a)) == kind_of(row(b))) first = a, second = b;
+  ASSERT_NE(second, 0u);
+  std::vector<std::string> rows;
+  for (int i = 0; i < 300; ++i)
+    rows.push_back(i % 3 == 0 ? "HETATM 10 O 1.5 2.5 3.5 " + std::string(50, 'y') + " 1"
+                              : row(i % 3 == 1 ? first : second));
+  expect_plain_reads_as_general(short_loop(rows, "\n"), short_loop(rows, " # row\n"), 300);
+  // x from byte 50 or so, each line of two words: y and z in the first word,
+  // or in the second.
+  const char* coordinates[] = {"1.000", "-12.345", "123.456", "-1234.567", "7.5"};
+  rows.clear();
+  for (int i = 0; i < 300; ++i)
+    rows.push_back("ATOM " + std::to_string(i + 1) + " C" + std::string(41 + i % 7, ' ') +
+                   coordinates[i % 5] + " " + coordinates[(i / 5) % 5] + " " +
+                   coordinates[(i / 25) % 5] + " " + std::string(1 + i % 11, 'd') + " 1");
+  expect_plain_reads_as_general(short_loop(rows, "\n"), short_loop(rows, " # row\n"), 300);
 }
 
 // A row split over two lines, its first line standing as the first two

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "formats/mmcif/rows.hpp"
+#include "formats/mmcif/batches.hpp"
 #include "formats/mmcif/mmcif.hpp"
 #include "structure/passes.hpp"
 #include "text/records.hpp"
@@ -34,8 +34,9 @@ inline PassFault damage(long lineno, std::string why) {
 // row of the _atom_site loop, and may stop the walk by returning false with
 // the reason in visitor.fault. A plain row on a line of its own goes to
 // visitor.plain_row between line() and line_end(), or, where the visitor has
-// it, to visitor.plain_line(line, length, xyz_at, model, columns, row,
-// lineno) alone, which does all three.
+// it, to visitor.plain_line(line, length, xyz_at, model, value_starts,
+// columns, row, lineno) alone, which does all three (and sets the row where it
+// takes it as any other).
 template <class Visitor>
 class AtomSiteWalk {
  public:

@@ -146,12 +146,13 @@ bool moved_words_narrow(const Moved& moved, MovedWords& t) {
 // at once: each shifted down by 8 bits a blank (a field's blanks all lead).
 [[gnu::target("avx2"), gnu::always_inline]] inline void trimmed_fields_wide(__m256i fields,
                                                                             MovedWords& t) {
-  const __m256i eights =
-      _mm256_and_si256(_mm256_cmpeq_epi8(fields, _mm256_set1_epi8(' ')), _mm256_set1_epi8(8));
+  const PlainConstants* c = plain_constants();
+  const __m256i eights = _mm256_and_si256(_mm256_cmpeq_epi8(fields, repeat(RepeatedByte::blanks)),
+                                          constant(c->eight_bits));
   const __m256i shift = _mm256_sad_epu8(eights, _mm256_setzero_si256());
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(t.text), _mm256_srlv_epi64(fields, shift));
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(t.length),
-                      _mm256_sub_epi64(_mm256_set1_epi64x(8), _mm256_srli_epi64(shift, 3)));
+                      _mm256_sub_epi64(constant(c->eights), _mm256_srli_epi64(shift, 3)));
 }
 [[gnu::target("avx2")]] inline bool moved_words_wide(const Lanes& moved, MovedWords& t) {
   __m256i fields;

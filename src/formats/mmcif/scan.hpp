@@ -88,12 +88,19 @@ struct SpecialMasks {
 
 struct LineMasks;
 
+// The masks of 32 bytes and of the 32 after them as those of 64.
+[[gnu::always_inline]] inline WordMasks joined(const WordMasks& low, const WordMasks& high) {
+  return {low.blank | high.blank << 32, low.special | high.special << 32,
+          low.feed | high.feed << 32};
+}
+
 // The scan with the vectors every processor of its kind has.
 struct NarrowScan {
-  [[gnu::always_inline]] static WordMasks word(const char* p) {
+  // The masks of the 32 bytes at p (bits 0-31).
+  [[gnu::always_inline]] static WordMasks half(const char* p) {
     WordMasks m{0, 0, 0};
 #if defined(__SSE2__)
-    for (int c = 0; c < 4; ++c) {
+    for (int c = 0; c < 2; ++c) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * c));
       auto eq = [&](char b) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(b)); };
       auto bits = [&](__m128i x) {
@@ -108,7 +115,7 @@ struct NarrowScan {
       m.feed |= bits(eq('\n'));
     }
 #else
-    for (int i = 0; i < 64; ++i) {
+    for (int i = 0; i < 32; ++i) {
       const std::uint64_t bit = std::uint64_t{1} << i;
       const char c = p[i];
       if (blank(c)) m.blank |= bit;
@@ -117,6 +124,9 @@ struct NarrowScan {
     }
 #endif
     return m;
+  }
+  [[gnu::always_inline]] static WordMasks word(const char* p) {
+    return joined(half(p), half(p + 32));
   }
   [[gnu::always_inline]] static SpecialMasks specials(const char* p) {
     SpecialMasks m{0, 0, 0, 0};
@@ -150,6 +160,12 @@ struct NarrowScan {
     for (; k > 0; --k) word &= word - 1;
     return static_cast<unsigned>(std::countr_zero(word));
   }
+  // The set bits of `word` number k to k + 2 (k + 2 below its count).
+  static std::uint64_t three_bits(std::uint64_t word, unsigned k) {
+    for (; k > 0; --k) word &= word - 1;
+    const std::uint64_t rest = word & (word - 1), last = rest & (rest - 1);
+    return word & ~(last & (last - 1));
+  }
   // The values of at most 8 bytes that begin at p[0..2] (9 bytes may be read
   // from each); false when one is longer.
   static bool short_values(const char* const (&p)[3], std::string_view (&values)[3]) {
@@ -174,25 +190,46 @@ struct NarrowScan {
 };
 
 #if defined(__x86_64__)
+// The constants of the plain rows' coordinate reading and writing, taken as
+// memory operands (built from immediates they would cost three instructions
+// each, every row).
+struct alignas(32) PlainConstants {
+  std::uint64_t eight_bits[4] = {0x0808080808080808u, 0x0808080808080808u, 0x0808080808080808u,
+                                 0x0808080808080808u};
+  std::uint64_t sixty_fours[4] = {64, 64, 64, 64};
+  std::uint64_t all_ones[4] = {~std::uint64_t{0}, ~std::uint64_t{0}, ~std::uint64_t{0},
+                               ~std::uint64_t{0}};
+  std::uint64_t first_five[4] = {0xFFFFFFFFFF, 0xFFFFFFFFFF, 0xFFFFFFFFFF, 0};
+  std::uint64_t eights[4] = {8, 8, 8, 8};
+};
+inline constexpr PlainConstants plain_constants_table{};
+// The table behind an empty asm: the same for every row, loaded as operands.
+inline const PlainConstants* plain_constants() {
+  const PlainConstants* c = &plain_constants_table;
+  asm("" : "+r"(c));
+  return c;
+}
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i constant(const std::uint64_t (&v)[4]) {
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(v));
+}
+
 // The same with 256-bit vectors, for processors that have them.
 struct WideScan {
+  [[gnu::target("avx2")]] static WordMasks half(const char* p) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i blank = _mm256_cmpeq_epi8(_mm256_min_epu8(v, repeat(RepeatedByte::blanks)), v);
+    // '"', '#' and '\'' (and '&', which only costs a closer look) are the
+    // bytes that the bits 0x05 make '\''.
+    const __m256i special =
+        _mm256_or_si256(_mm256_cmpeq_epi8(_mm256_or_si256(v, repeat(fives)), repeat(single_quotes)),
+                        _mm256_cmpeq_epi8(v, repeat(underscores)));
+    const __m256i feed = _mm256_cmpeq_epi8(v, repeat(line_feeds));
+    return {static_cast<std::uint32_t>(_mm256_movemask_epi8(blank)),
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(special)),
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(feed))};
+  }
   [[gnu::target("avx2")]] static WordMasks word(const char* p) {
-    WordMasks m{0, 0, 0};
-    for (int c = 0; c < 2; ++c) {
-      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * c));
-      const __m256i blank = _mm256_cmpeq_epi8(_mm256_min_epu8(v, repeat(RepeatedByte::blanks)), v);
-      // '"', '#' and '\'' (and '&', which only costs a closer look) are the
-      // bytes that the bits 0x05 make '\''.
-      const __m256i special = _mm256_or_si256(
-          _mm256_cmpeq_epi8(_mm256_or_si256(v, repeat(fives)), repeat(single_quotes)),
-          _mm256_cmpeq_epi8(v, repeat(underscores)));
-      const __m256i feed = _mm256_cmpeq_epi8(v, repeat(line_feeds));
-      const int shift = 32 * c;
-      m.blank |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(blank))} << shift;
-      m.special |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(special))} << shift;
-      m.feed |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(feed))} << shift;
-    }
-    return m;
+    return joined(half(p), half(p + 32));
   }
 
   [[gnu::target("avx2")]] static SpecialMasks specials(const char* p) {
@@ -216,6 +253,9 @@ struct WideScan {
   [[gnu::target("avx2,bmi2")]] static unsigned nth_bit(std::uint64_t word, unsigned k) {
     // (The deposited bit is never 0: k is below the word's count.)
     return static_cast<unsigned>(__builtin_ctzll(_pdep_u64(std::uint64_t{1} << k, word)));
+  }
+  [[gnu::target("avx2,bmi2")]] static std::uint64_t three_bits(std::uint64_t word, unsigned k) {
+    return _pdep_u64(std::uint64_t{7} << k, word);
   }
   // The coordinates of a plain row from where they begin (9 bytes may be
   // read from each), as record_coordinates reads them: the 8 bytes at each
@@ -251,20 +291,20 @@ struct WideScan {
   [[gnu::target("avx2"), gnu::always_inline]] static bool plain_fields(const char* const (&at)[3],
                                                                        __m256i& fields,
                                                                        __m256i& blanks_in_v) {
+    const PlainConstants* c = plain_constants();
     __m256i v;
     const bool ends = three_words(at, swar::ones * ' ', v, blanks_in_v);
     // In each word: the bytes before the first blank (all 8 without one), and
     // 8 for each of them: the shift that right-aligns the value is 64 less.
     const __m256i first_blank =
         _mm256_and_si256(blanks_in_v, _mm256_sub_epi64(_mm256_setzero_si256(), blanks_in_v));
-    const __m256i value_bytes = _mm256_sub_epi64(first_blank, _mm256_set1_epi64x(1));
-    const __m256i eights = _mm256_sad_epu8(_mm256_and_si256(value_bytes, _mm256_set1_epi8(8)),
+    const __m256i value_bytes = _mm256_add_epi64(first_blank, constant(c->all_ones));
+    const __m256i eights = _mm256_sad_epu8(_mm256_and_si256(value_bytes, constant(c->eight_bits)),
                                            _mm256_setzero_si256());
-    const __m256i shift = _mm256_sub_epi64(_mm256_set1_epi64x(64), eights);
+    const __m256i shift = _mm256_sub_epi64(constant(c->sixty_fours), eights);
     // Each value at least 5 bytes long (no blank in its first 5).
-    const __m256i short_values =
-        _mm256_and_si256(blanks_in_v, _mm256_setr_epi64x(0xFFFFFFFFFF, 0xFFFFFFFFFF, 0xFFFFFFFFFF, 0));
-    const __m256i fill = _mm256_andnot_si256(_mm256_sllv_epi64(_mm256_set1_epi64x(-1), shift),
+    const __m256i short_values = _mm256_and_si256(blanks_in_v, constant(c->first_five));
+    const __m256i fill = _mm256_andnot_si256(_mm256_sllv_epi64(constant(c->all_ones), shift),
                                              repeat(RepeatedByte::blanks));
     fields = _mm256_or_si256(_mm256_sllv_epi64(v, shift), fill);
     return _mm256_testz_si256(short_values, short_values) && ends;
@@ -493,7 +533,11 @@ template <class Scan>
 template <class Scan>
 [[gnu::always_inline]] inline TwoWords same_two_words(const char* line, const PlainLayout& layout,
                                                       TwoWordLine& t) {
-  const WordMasks a = Scan::word(line), b = Scan::word(line + 64);
+  const WordMasks a = Scan::word(line);
+  // (Most rows end within 96 bytes: the last 32 are looked at only when the
+  // line goes on; bytes past the line feed count for nothing.)
+  WordMasks b = Scan::half(line + 64);
+  if (b.feed == 0) b = joined(b, Scan::half(line + 96));
   if (a.feed != 0 || b.feed == 0 || line[0] == ';') return TwoWords::other;
   const auto at = static_cast<std::size_t>(std::countr_zero(b.feed));
   const std::uint64_t before = (std::uint64_t{1} << at) - 1;

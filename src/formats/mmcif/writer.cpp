@@ -119,11 +119,12 @@ struct AtomWriter {
   // line and row.
   template <class Scan>
   bool plain_line(const char* line, std::size_t length, const char* const (&xyz_at)[3],
-                  std::string_view model, const AtomSiteColumns& c, Row& r, long lineno) {
+                  std::string_view model, const std::uint16_t* value_starts,
+                  const AtomSiteColumns& c, Row& r, long lineno) {
     Real xyz[4];  // (the plain reading writes 4 floats)
     Place places[3];
     if (!has_frame || !held.empty() || !plain_row_coordinates<Scan>(line, xyz_at, xyz, places))
-      return held_line<Scan>(line, length, xyz_at, model, c, r, lineno);
+      return held_line<Scan>(line, length, xyz_at, model, value_starts, c, r, lineno);
     const auto moved = move(xyz, model);
     if (!moved) {
       out.put({line, length});
@@ -148,7 +149,9 @@ struct AtomWriter {
   template <class Scan>
   [[gnu::noinline]] bool held_line(const char* line, std::size_t length,
                                    const char* const (&xyz_at)[3], std::string_view model,
-                                   const AtomSiteColumns& c, Row& r, long lineno) {
+                                   const std::uint16_t* value_starts, const AtomSiteColumns& c,
+                                   Row& r, long lineno) {
+    r.set_line(line, value_starts);
     const auto [text, end] = text_and_end(line, length);
     r.base = this->line(text, end);
     RowValues v;

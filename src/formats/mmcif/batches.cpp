@@ -1,4 +1,4 @@
-#include "formats/mmcif/rows.hpp"
+#include "formats/mmcif/batches.hpp"
 
 namespace gyro::cif {
 
