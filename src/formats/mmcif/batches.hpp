@@ -183,7 +183,8 @@ template <class Scan, bool XyzOnly>
 }
 
 // place_line for a line of two words whose values do not begin where the
-// layout's do.
+// layout's do: its places those of the last line of its kind where they
+// stand alike, else found.
 template <class Scan, bool XyzOnly>
 [[gnu::always_inline]] inline bool place_two_word_line(
     std::size_t n, const std::uint64_t (&starts)[2], int column_count, const int (&read_columns)[6],
