@@ -240,10 +240,10 @@ constexpr ByteVector repeated(unsigned char c) {
 }
 inline constexpr ByteVector repeated_bytes[] = {
     repeated('0'), repeated(9),   repeated(' '),  repeated('-'), repeated('.'),
-    repeated('\n'), repeated('"'), repeated('\''), repeated('_'), repeated(0x05),
+    repeated('\n'), repeated(8),   repeated('\''), repeated('_'), repeated(0x05),
     repeated('A'), repeated(25)};
 enum RepeatedByte {
-  zero_char, nines, blanks, minuses, points, line_feeds, double_quotes, single_quotes,
+  zero_char, nines, blanks, minuses, points, line_feeds, eight_bits, single_quotes,
   underscores, fives, upper_a, twenty_fives
 };
 [[gnu::target("avx2")]] inline __m256i repeat(RepeatedByte which) {

@@ -148,7 +148,7 @@ bool moved_words_narrow(const Moved& moved, MovedWords& t) {
                                                                             MovedWords& t) {
   const PlainConstants* c = plain_constants();
   const __m256i eights = _mm256_and_si256(_mm256_cmpeq_epi8(fields, repeat(RepeatedByte::blanks)),
-                                          constant(c->eight_bits));
+                                          repeat(eight_bits));
   const __m256i shift = _mm256_sad_epu8(eights, _mm256_setzero_si256());
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(t.text), _mm256_srlv_epi64(fields, shift));
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(t.length),

@@ -194,8 +194,6 @@ struct NarrowScan {
 // memory operands (built from immediates they would cost three instructions
 // each, every row).
 struct alignas(32) PlainConstants {
-  std::uint64_t eight_bits[4] = {0x0808080808080808u, 0x0808080808080808u, 0x0808080808080808u,
-                                 0x0808080808080808u};
   std::uint64_t sixty_fours[4] = {64, 64, 64, 64};
   std::uint64_t all_ones[4] = {~std::uint64_t{0}, ~std::uint64_t{0}, ~std::uint64_t{0},
                                ~std::uint64_t{0}};
@@ -299,7 +297,7 @@ struct WideScan {
     const __m256i first_blank =
         _mm256_and_si256(blanks_in_v, _mm256_sub_epi64(_mm256_setzero_si256(), blanks_in_v));
     const __m256i value_bytes = _mm256_add_epi64(first_blank, constant(c->all_ones));
-    const __m256i eights = _mm256_sad_epu8(_mm256_and_si256(value_bytes, constant(c->eight_bits)),
+    const __m256i eights = _mm256_sad_epu8(_mm256_and_si256(value_bytes, repeat(eight_bits)),
                                            _mm256_setzero_si256());
     const __m256i shift = _mm256_sub_epi64(constant(c->sixty_fours), eights);
     // Each value at least 5 bytes long (no blank in its first 5).
